@@ -1,0 +1,96 @@
+#include "Text.h"
+
+#include <algorithm>
+
+namespace quorin {
+
+namespace {
+
+constexpr std::string_view PathSeparators = "\\:/";
+
+bool IsContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+char32_t LowerCyrillic(char32_t c)
+{
+    if (c >= 0x0410 && c <= 0x042F) return c + 0x20; // А..Я
+    if (c >= 0x0400 && c <= 0x040F) return c + 0x50; // Ѐ..Џ, Ё among them
+    if (c == 0x0490) return 0x0491;                  // Ґ
+    return c;
+}
+
+} // namespace
+
+bool IsSevenBitAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::size_t Utf8Length(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char c) { return !IsContinuationByte(static_cast<unsigned char>(c)); }));
+}
+
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxChars)
+{
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!IsContinuationByte(static_cast<unsigned char>(text[i])) && chars++ == maxChars)
+            return text.substr(0, i);
+    }
+    return text;
+}
+
+std::string LowerCaseText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        auto c0 = static_cast<unsigned char>(text[i]);
+        if (c0 < 0x80) {
+            out += (c0 >= 'A' && c0 <= 'Z') ? static_cast<char>(c0 + 32) : static_cast<char>(c0);
+            ++i;
+            continue;
+        }
+        // Only two-byte sequences hold the letters we lower; others pass through.
+        if ((c0 & 0xE0) == 0xC0 && i + 1 < text.size() && IsContinuationByte(static_cast<unsigned char>(text[i + 1]))) {
+            char32_t c = ((c0 & 0x1F) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F);
+            AppendUtf8(out, LowerCyrillic(c));
+            i += 2;
+            continue;
+        }
+        out += text[i++];
+    }
+    return out;
+}
+
+std::string_view FileNamePart(std::string_view path)
+{
+    auto at = path.find_last_of(PathSeparators);
+    return at == std::string_view::npos ? path : path.substr(at + 1);
+}
+
+std::string_view FileExtension(std::string_view path)
+{
+    auto dot = path.find_last_of('.');
+    if (dot == std::string_view::npos)
+        return {};
+    auto rest = path.substr(dot + 1);
+    return rest.find_first_of(PathSeparators) == std::string_view::npos ? rest : std::string_view{};
+}
+
+} // namespace quorin

@@ -1,0 +1,25 @@
+#pragma once
+// Text helpers. Text is UTF-8 in std::string throughout the libraries.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quorin {
+
+bool IsSevenBitAscii(std::string_view text);
+// Number of characters (code points) of UTF-8 text.
+std::size_t Utf8Length(std::string_view text);
+// The first maxChars characters of UTF-8 text.
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxChars);
+// Lower-cases Latin and Cyrillic letters (the letters of the Russian users'
+// code page); everything else is left as it is.
+std::string LowerCaseText(std::string_view text);
+
+// What follows the last "\", ":" or "/" of a path, or the whole path.
+std::string_view FileNamePart(std::string_view path);
+// The text after the last "." of a file name when no separator follows that
+// dot; empty otherwise. The dot is not part of the result.
+std::string_view FileExtension(std::string_view path);
+
+} // namespace quorin

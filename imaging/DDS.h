@@ -1,0 +1,25 @@
+#pragma once
+// DirectDraw Surface textures: DXT1, DXT3, DXT5 and uncompressed masked pixels.
+
+#include <cstdint>
+
+#include "Bitmap.h"
+
+namespace quorin {
+
+class EDDSException : public Exception { using Exception::Exception; };
+
+class TDDSImage : public TBitmap {
+public:
+    static const TGraphicClass ClassRecord;
+    const TGraphicClass& ClassType() const override { return ClassRecord; }
+    void DecodeStream(TStream& stream) override;
+};
+
+// Position (0-31) of the lowest set bit; 0 for an empty mask.
+int LowestSetBit(std::uint32_t mask);
+
+void RegisterDDSFormat();
+void UnregisterDDSFormat();
+
+} // namespace quorin

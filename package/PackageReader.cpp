@@ -1,0 +1,260 @@
+#include "PackageReader.h"
+
+#include <limits>
+
+#include "PackageLayout.h"
+#include "UnitSheet.h"
+#include "Writer.h"
+#include "base/Text.h"
+
+namespace quorin {
+
+namespace {
+
+bool IsValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        std::size_t extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 9;
+        if (extra == 9 || (extra == 1 && c < 0xC2) || (extra > 0 && i + extra >= text.size()))
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// Reads values front to back and knows how many bytes remain, so no count in
+// the file can make it allocate more than the file holds.
+class TPackageCursor {
+public:
+    explicit TPackageCursor(TStream& stream) : stream_(stream), size_(stream.Size()), offset_(stream.Position()) {}
+
+    std::int64_t Offset() const { return offset_; }
+    std::int64_t Remaining() const { return size_ - offset_; }
+
+    std::int32_t ReadInteger(std::string_view what)
+    {
+        std::int64_t start = offset_;
+        auto tag = ReadTag(what);
+        switch (static_cast<TValueTag>(tag)) {
+        case TValueTag::TagInt8: return static_cast<std::int8_t>(ReadLittleEndian(1, what, start));
+        case TValueTag::TagInt16: return static_cast<std::int16_t>(ReadLittleEndian(2, what, start));
+        case TValueTag::TagInt32: return static_cast<std::int32_t>(ReadLittleEndian(4, what, start));
+        default: Fail(WrongTag("an integer", what, start, tag));
+        }
+    }
+
+    std::int32_t ReadCount(std::string_view what)
+    {
+        std::int64_t start = offset_;
+        std::int32_t count = ReadInteger(what);
+        if (count < 0)
+            Fail("Damaged package: " + std::string(what) + " at byte " + std::to_string(start) + " is negative (" +
+                 std::to_string(count) + ")");
+        return count;
+    }
+
+    std::string ReadText(std::string_view what)
+    {
+        std::int64_t start = offset_;
+        auto tag = ReadTag(what);
+        std::int64_t length = 0;
+        switch (static_cast<TValueTag>(tag)) {
+        case TValueTag::TagString: length = ReadLittleEndian(1, what, start); break;
+        case TValueTag::TagLongString:
+        case TValueTag::TagUtf8String:
+            length = static_cast<std::int32_t>(ReadLittleEndian(4, what, start));
+            break;
+        default: Fail(WrongTag("a text", what, start, tag));
+        }
+        if (length < 0)
+            Fail("Damaged package: " + std::string(what) + " at byte " + std::to_string(start) +
+                 " has a negative length (" + std::to_string(length) + ")");
+        std::string text(static_cast<std::size_t>(Require(length, what, start)), '\0');
+        ReadRaw(text.data(), length);
+        bool utf8 = static_cast<TValueTag>(tag) == TValueTag::TagUtf8String;
+        if (utf8 ? !IsValidUtf8(text) : !IsSevenBitAscii(text))
+            Fail("Damaged package: " + std::string(what) + " at byte " + std::to_string(start) + " is not valid " +
+                 (utf8 ? "UTF-8" : "7-bit ASCII") + " text");
+        return text;
+    }
+
+    bool ReadBoolean(std::string_view what)
+    {
+        std::int64_t start = offset_;
+        auto tag = ReadTag(what);
+        if (static_cast<TValueTag>(tag) == TValueTag::TagTrue)
+            return true;
+        if (static_cast<TValueTag>(tag) == TValueTag::TagFalse)
+            return false;
+        Fail(WrongTag("a boolean", what, start, tag));
+    }
+
+    TBytes ReadEmbeddedFile(std::string_view what)
+    {
+        std::int64_t start = offset_;
+        std::int32_t size = ReadInteger(std::string("the size of ") + std::string(what));
+        if (size < 0)
+            Fail("Damaged package: the size of " + std::string(what) + " at byte " + std::to_string(start) +
+                 " is negative (" + std::to_string(size) + ")");
+        TBytes bytes(static_cast<std::size_t>(Require(size, what, start)));
+        ReadRaw(bytes.data(), size);
+        return bytes;
+    }
+
+    std::vector<std::string> ReadLines(std::string_view block)
+    {
+        std::int32_t count = ReadCount("the line count of " + std::string(block));
+        std::vector<std::string> lines;
+        for (std::int32_t i = 0; i < count; ++i)
+            lines.push_back(ReadText("line " + std::to_string(i + 1) + " of " + std::string(block)));
+        return lines;
+    }
+
+    [[noreturn]] static void Fail(const std::string& message) { throw EPackageError(message); }
+
+private:
+    std::uint8_t ReadTag(std::string_view what)
+    {
+        std::int64_t start = offset_;
+        std::uint8_t tag = 0;
+        Require(1, what, start);
+        ReadRaw(&tag, 1);
+        return tag;
+    }
+
+    std::uint32_t ReadLittleEndian(int width, std::string_view what, std::int64_t start)
+    {
+        std::uint8_t bytes[4] = {};
+        Require(width, what, start);
+        ReadRaw(bytes, width);
+        std::uint32_t value = 0;
+        for (int i = width - 1; i >= 0; --i)
+            value = (value << 8) | bytes[i];
+        return value;
+    }
+
+    std::int64_t Require(std::int64_t count, std::string_view what, std::int64_t start)
+    {
+        if (count > Remaining())
+            Fail("Damaged package: the file ends at byte " + std::to_string(size_) + " inside " + std::string(what) +
+                 " that starts at byte " + std::to_string(start) + " (" + std::to_string(count) +
+                 " more bytes expected at byte " + std::to_string(offset_) + ")");
+        return count;
+    }
+
+    void ReadRaw(void* buffer, std::int64_t count)
+    {
+        if (count > 0 && stream_.Read(buffer, count) != count)
+            Fail("Damaged package: cannot read " + std::to_string(count) + " bytes at byte " + std::to_string(offset_));
+        offset_ += count;
+    }
+
+    static std::string WrongTag(std::string_view kind, std::string_view what, std::int64_t at, std::uint8_t tag)
+    {
+        return "Damaged package: expected " + std::string(kind) + " (" + std::string(what) + ") at byte " +
+               std::to_string(at) + ", found tag " + std::to_string(tag);
+    }
+
+    TStream& stream_;
+    std::int64_t size_;
+    std::int64_t offset_;
+};
+
+void ReadMagic(TPackageCursor& cursor)
+{
+    bool ok = false;
+    try {
+        ok = cursor.ReadText("the package magic") == PackageMagic;
+    } catch (const EPackageError&) {
+    }
+    if (!ok)
+        TPackageCursor::Fail("Not a Quorin package: expected the text \"" + std::string(PackageMagic) + "\" at byte 0");
+}
+
+TPackageHeader ReadHeader(TPackageCursor& cursor)
+{
+    TPackageHeader header;
+    header.Marker = cursor.ReadText("the header marker");
+    for (int i = 0; i < HeaderFillerCount; ++i)
+        header.Fillers[static_cast<std::size_t>(i)] = cursor.ReadInteger("a header filler value");
+    std::int64_t at = cursor.Offset();
+    header.Count = cursor.ReadInteger("the header's filler count");
+    if (header.Count < 0 || header.Count == std::numeric_limits<std::int32_t>::max())
+        TPackageCursor::Fail("Damaged package: the header's filler count at byte " + std::to_string(at) +
+                             " is impossible (" + std::to_string(header.Count) + ")");
+    for (std::int32_t i = 0; i <= header.Count; ++i)
+        header.TailFillers.push_back(cursor.ReadInteger("a header filler value"));
+    return header;
+}
+
+} // namespace
+
+TPackage ReadPackage(std::string_view path)
+{
+    TFileStream file(path, TFileMode::OpenRead);
+    return ReadPackage(file);
+}
+
+TPackage ReadPackage(TStream& stream)
+{
+    TPackageCursor cursor(stream);
+    TPackage package;
+    ReadMagic(cursor);
+    package.Header = ReadHeader(cursor);
+    package.UnitNameOffset = cursor.Offset();
+
+    package.UnitName = cursor.ReadText("the unit name");
+    package.SourceMod = cursor.ReadText("the source mod");
+    package.UnitAuthor = cursor.ReadText("the unit author");
+    package.PackAuthor = cursor.ReadText("the pack author");
+    package.UnitVersion = cursor.ReadText("the unit version");
+    package.Comment = cursor.ReadText("the comment");
+    for (auto& text : package.ReservedTexts)
+        text = cursor.ReadText("a reserved text");
+    std::int64_t versionAt = cursor.Offset();
+    package.GameVersion = cursor.ReadInteger("the game version");
+    if (package.GameVersion < 0 || package.GameVersion >= static_cast<std::int32_t>(GameVersionItems.size()))
+        TPackageCursor::Fail("Damaged package: the game version at byte " + std::to_string(versionAt) + " is " +
+                             std::to_string(package.GameVersion) + ", not one of 0 to 5");
+    for (auto& value : package.ReservedIntegers)
+        value = cursor.ReadInteger("a reserved integer");
+
+    std::int32_t cardRows = cursor.ReadCount("the number of UI card rows");
+    for (std::int32_t i = 0; i < cardRows; ++i) {
+        auto row = "UI card row " + std::to_string(i + 1);
+        TPackageUiCardRow card;
+        card.Faction = cursor.ReadText("the faction of " + row);
+        card.InfoCard = cursor.ReadEmbeddedFile("the INFO card of " + row);
+        card.UnitCard = cursor.ReadEmbeddedFile("the #unit card of " + row);
+        package.UiCardRows.push_back(std::move(card));
+    }
+
+    package.Model = cursor.ReadEmbeddedFile("the model file");
+
+    std::int32_t textureRows = cursor.ReadCount("the number of texture rows");
+    for (std::int32_t i = 0; i < textureRows; ++i) {
+        auto row = "texture row " + std::to_string(i + 1);
+        TPackageTextureRow texture;
+        texture.Faction = cursor.ReadText("the faction of " + row);
+        texture.Texture = cursor.ReadEmbeddedFile("the texture of " + row);
+        package.TextureRows.push_back(std::move(texture));
+    }
+
+    package.ModelName = cursor.ReadText("the model name");
+    package.Skeletons = cursor.ReadText("the skeletons");
+    package.CustomSkeletons = cursor.ReadBoolean("the custom skeletons flag");
+    package.ModelBattleLines = cursor.ReadLines("the model description");
+    package.UnitDescrLines = cursor.ReadLines("the unit description");
+    package.UnitTextLines = cursor.ReadLines("the unit text");
+
+    if (cursor.Remaining() > 0)
+        TPackageCursor::Fail("Damaged package: " + std::to_string(cursor.Remaining()) +
+                             " unexpected bytes after the last line, from byte " + std::to_string(cursor.Offset()));
+    return package;
+}
+
+} // namespace quorin

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs. Idempotent: packages that are
+# already installed are skipped, so a second run costs only a dpkg query.
+set -euo pipefail
+
+packages=(
+  cmake g++ ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  libjpeg-dev libpng-dev
+  libcli11-dev libtomlplusplus-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsquish-dev libstb-dev
+  clang libclang-rt-14-dev
+)
+if [ "${QUORIN_WITH_XVFB:-0}" = 1 ]; then packages+=(xvfb xauth); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
