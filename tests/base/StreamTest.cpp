@@ -1,1 +1,104 @@
 #include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/Exception.h"
+#include "base/RuntimeText.h"
+#include "base/Stream.h"
+#include "tests/support/TestSupport.h"
+
+namespace quorin {
+namespace {
+
+TEST(RuntimeTextTest, Formatting)
+{
+    EXPECT_EQ(FormatText(RuntimeText::CannotOpenFile, "a.cas"), "Cannot open file a.cas");
+    EXPECT_EQ(FormatText(RuntimeText::CannotCreateFile, ""), "Cannot create file ");
+    EXPECT_EQ(FormatText(RuntimeText::ListIndexOutOfBounds, std::int64_t{1}), "List index out of bounds (1)");
+    EXPECT_THROW(RaiseStreamReadError(), EReadError);
+}
+
+TEST(FileStreamTest, OpenFailuresNameThePath)
+{
+    test::TempDir dir;
+    const std::pair<std::string, TFileMode> cases[] = {
+        {"", TFileMode::OpenRead},
+        {dir.File("missing"), TFileMode::OpenRead},
+        {dir.Path().string(), TFileMode::OpenRead},
+        {"", TFileMode::Create},
+        {dir.File("no/such/folder"), TFileMode::Create},
+        {dir.Path().string(), TFileMode::Create},
+    };
+    for (const auto& [path, mode] : cases) {
+        try {
+            TFileStream stream(path, mode);
+            ADD_FAILURE() << "opened " << path;
+        } catch (const EStreamError& e) {
+            EXPECT_EQ(e.Message(), std::string(mode == TFileMode::Create ? "Cannot create file " : "Cannot open file ") + path);
+        }
+    }
+}
+
+TEST(FileStreamTest, WritesReadsAndSeeks)
+{
+    test::TempDir dir;
+    {
+        TFileStream out(dir.File("f"), TFileMode::Create);
+        out.WriteBuffer("hello", 5);
+        EXPECT_EQ(out.Size(), 5);
+    }
+    TFileStream in(dir.File("f"), TFileMode::OpenRead);
+    char buffer[8] = {};
+    in.SkipBytes(1);
+    EXPECT_EQ(in.ReadBytes(buffer, 8), 4);
+    EXPECT_STREQ(buffer, "ello");
+    in.Seek(0, TSeekOrigin::Beginning);
+    EXPECT_THROW(in.ReadBuffer(buffer, 6), EReadError);
+}
+
+TEST(MemoryStreamTest, LoadKeepsExactlyTheFile)
+{
+    test::TempDir dir;
+    test::WriteFile(dir.File("a"), test::PatternBytes(1000));
+    test::WriteFile(dir.File("b"), test::PatternBytes(10, 4));
+    TMemoryStream buffer;
+    buffer.LoadFromFile(dir.File("a"));
+    EXPECT_EQ(buffer.Size(), 1000);
+    EXPECT_EQ(test::Bytes(buffer.Memory(), buffer.Memory() + 1000), test::PatternBytes(1000));
+    buffer.LoadFromFile(dir.File("b"));
+    EXPECT_EQ(buffer.Size(), 10);
+    EXPECT_EQ(buffer.Capacity(), 1000); // reused, not grown
+    EXPECT_EQ(test::Bytes(buffer.Memory(), buffer.Memory() + 10), test::PatternBytes(10, 4));
+    EXPECT_THROW(buffer.LoadFromFile(dir.File("c")), EFOpenError);
+}
+
+TEST(MemoryStreamTest, GrowthPastTheSignedLimitIsOutOfMemory)
+{
+    TMemoryStream buffer;
+    try {
+        buffer.SetSize(MaxMemoryStreamSize + 1);
+        FAIL();
+    } catch (const EOutOfMemory& e) {
+        EXPECT_EQ(e.Message(), "Out of memory while expanding memory stream");
+    }
+    buffer.WriteBuffer("abc", 3);
+    buffer.Seek(1, TSeekOrigin::Beginning);
+    char c = 0;
+    EXPECT_EQ(buffer.Read(&c, 1), 1);
+    EXPECT_EQ(c, 'b');
+}
+
+TEST(MemoryViewStreamTest, ReadsWithinTheViewOnly)
+{
+    const char data[] = {'x', 'y', 'z'};
+    TMemoryViewStream view(data, 3);
+    char out[4] = {};
+    view.SkipBytes(INT64_MAX); // a hostile skip clamps, it does not wrap
+    EXPECT_EQ(view.Read(out, 4), 0);
+    view.Seek(-100, TSeekOrigin::Beginning); // before the start clamps to 0
+    EXPECT_EQ(view.Read(out, 4), 3);
+    EXPECT_EQ(view.Write(out, 1), 0);
+}
+
+} // namespace
+} // namespace quorin
