@@ -1,1 +1,308 @@
-// Being written.
+#include "Commands.h"
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include <nlohmann/json.hpp>
+
+#include "Manifest.h"
+#include "base/FileSystem.h"
+#include "base/SaveFile.h"
+#include "base/Text.h"
+#include "imaging/Bitmap.h"
+#include "imaging/DDS.h"
+#include "imaging/Picture.h"
+#include "imaging/PngWriter.h"
+#include "imaging/TGA.h"
+#include "package/Build.h"
+#include "package/PackageReader.h"
+
+namespace quorin {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t MaxFactionInFileName = 64;
+
+// The picture size of embedded bytes, or why they do not decode.
+struct TPictureInfo {
+    int Width = 0;
+    int Height = 0;
+    std::string Error;
+};
+
+template <typename TDecoder>
+TPictureInfo DescribePicture(const TBytes& bytes)
+{
+    TDecoder picture;
+    TMemoryViewStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    try {
+        picture.DecodeStream(stream);
+    } catch (const Exception& e) {
+        return {0, 0, e.Message()};
+    }
+    return {picture.Width(), picture.Height(), {}};
+}
+
+std::string PictureText(const TPictureInfo& info)
+{
+    if (!info.Error.empty())
+        return "(does not decode: " + info.Error + ")";
+    return "(" + std::to_string(info.Width) + "x" + std::to_string(info.Height) + ")";
+}
+
+nlohmann::json PictureJson(const TPictureInfo& info)
+{
+    if (!info.Error.empty())
+        return {{"error", info.Error}};
+    return {{"width", info.Width}, {"height", info.Height}};
+}
+
+std::string Plural(std::size_t count, std::string_view word)
+{
+    return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
+}
+
+struct TTextBlock {
+    std::string_view Key;
+    std::string_view Title;
+    const std::vector<std::string>* Lines;
+};
+
+std::vector<TTextBlock> TextBlocks(const TPackage& package)
+{
+    return {{"model_battle", "Model description (descr_model_battle.txt)", &package.ModelBattleLines},
+            {"unit_descr", "Unit description (export_descr_model_unit.txt)", &package.UnitDescrLines},
+            {"unit_text", "Unit text (text\\export_units.txt)", &package.UnitTextLines}};
+}
+
+void PrintSummary(const TPackage& package, std::ostream& out)
+{
+    auto field = [&out](std::string_view name, const std::string& value) {
+        out << name << std::string(18 - std::min<std::size_t>(17, name.size()), ' ') << value << '\n';
+    };
+    field("Unit name:", package.UnitName);
+    field("Source mod:", package.SourceMod);
+    field("Unit author:", package.UnitAuthor);
+    field("Pack author:", package.PackAuthor);
+    field("Unit version:", package.UnitVersion);
+    field("Comment:", package.Comment);
+    field("Game version:", std::to_string(package.GameVersion) + " (" +
+                               std::string(GameVersionItems[static_cast<std::size_t>(package.GameVersion)]) + ")");
+    field("Model name:", package.ModelName);
+    field("Model file:", Plural(package.Model.size(), "byte"));
+    field("Skeletons:", package.Skeletons);
+    field("Custom skeletons:", package.CustomSkeletons ? "yes" : "no");
+
+    field("UI card rows:", std::to_string(package.UiCardRows.size()));
+    for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
+        const auto& row = package.UiCardRows[i];
+        out << "  " << i + 1 << ". " << row.Faction << "\n"
+            << "     INFO card:  " << Plural(row.InfoCard.size(), "byte") << ' '
+            << PictureText(DescribePicture<TTGAImage>(row.InfoCard)) << "\n"
+            << "     #unit card: " << Plural(row.UnitCard.size(), "byte") << ' '
+            << PictureText(DescribePicture<TTGAImage>(row.UnitCard)) << '\n';
+    }
+    field("Texture rows:", std::to_string(package.TextureRows.size()));
+    for (std::size_t i = 0; i < package.TextureRows.size(); ++i) {
+        const auto& row = package.TextureRows[i];
+        out << "  " << i + 1 << ". " << row.Faction << "\n     texture:    " << Plural(row.Texture.size(), "byte")
+            << ' ' << PictureText(DescribePicture<TDDSImage>(row.Texture)) << '\n';
+    }
+    for (const auto& block : TextBlocks(package)) {
+        out << block.Title << ": " << Plural(block.Lines->size(), "line") << '\n';
+        for (const auto& line : *block.Lines)
+            out << "  | " << line << '\n';
+    }
+}
+
+nlohmann::json SummaryJson(const TPackage& package)
+{
+    nlohmann::json json = {
+        {"unit_name", package.UnitName},
+        {"source_mod", package.SourceMod},
+        {"unit_author", package.UnitAuthor},
+        {"pack_author", package.PackAuthor},
+        {"unit_version", package.UnitVersion},
+        {"comment", package.Comment},
+        {"game_version", package.GameVersion},
+        {"game_version_text", GameVersionItems[static_cast<std::size_t>(package.GameVersion)]},
+        {"model_name", package.ModelName},
+        {"model_file_size", package.Model.size()},
+        {"skeletons", package.Skeletons},
+        {"custom_skeletons", package.CustomSkeletons},
+    };
+    json["texture"] = nlohmann::json::array();
+    for (const auto& row : package.TextureRows)
+        json["texture"].push_back({{"faction", row.Faction},
+                                   {"file_size", row.Texture.size()},
+                                   {"file_picture", PictureJson(DescribePicture<TDDSImage>(row.Texture))}});
+    json["card"] = nlohmann::json::array();
+    for (const auto& row : package.UiCardRows)
+        json["card"].push_back({{"faction", row.Faction},
+                                {"info_size", row.InfoCard.size()},
+                                {"info_picture", PictureJson(DescribePicture<TTGAImage>(row.InfoCard))},
+                                {"unit_size", row.UnitCard.size()},
+                                {"unit_picture", PictureJson(DescribePicture<TTGAImage>(row.UnitCard))}});
+    for (const auto& block : TextBlocks(package))
+        json[std::string(block.Key)] = *block.Lines;
+    return json;
+}
+
+TUnpackedNames NamesFor(const TPackage& package)
+{
+    TUnpackedNames names;
+    names.Model = "model.cas";
+    auto numbered = [](std::string_view kind, std::size_t index, std::string_view faction) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%02zu", index + 1);
+        return std::string(kind) + "_" + number + "_" + SafeFileNamePart(faction);
+    };
+    for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
+        auto stem = numbered("card", i, package.UiCardRows[i].Faction);
+        names.Cards.emplace_back(stem + "_info.tga", stem + "_unit.tga");
+    }
+    for (std::size_t i = 0; i < package.TextureRows.size(); ++i)
+        names.Textures.push_back(numbered("texture", i, package.TextureRows[i].Faction) + ".dds");
+    return names;
+}
+
+void SaveBytes(const fs::path& path, const void* data, std::size_t size)
+{
+    TSaveFileStream file(PathToUtf8(path));
+    file.WriteBuffer(data, static_cast<std::int64_t>(size));
+    file.Commit();
+}
+
+// Lines the manifest cannot carry back unchanged.
+std::vector<std::string> RoundTripWarnings(const TPackage& package)
+{
+    std::vector<std::string> warnings;
+    for (const auto& block : TextBlocks(package))
+        for (std::size_t i = 0; i < block.Lines->size(); ++i) {
+            const auto& line = (*block.Lines)[i];
+            if (line.find_first_of("\r\n") != std::string::npos)
+                warnings.push_back(std::string(block.Key) + " line " + std::to_string(i + 1) + " holds a line break");
+            else if (Utf8Length(line) > MaxLineLength)
+                warnings.push_back(std::string(block.Key) + " line " + std::to_string(i + 1) + " is longer than " +
+                                   std::to_string(MaxLineLength) + " characters");
+        }
+    return warnings;
+}
+
+} // namespace
+
+std::string SafeFileNamePart(std::string_view text)
+{
+    std::string name;
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        bool refused = byte < 0x20 || byte == 0x7F || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
+        name += refused ? '_' : c;
+    }
+    name = std::string(Utf8Prefix(name, MaxFactionInFileName));
+    // A name of dots alone would mean this folder or the one above.
+    if (name.find_first_not_of('.') == std::string::npos)
+        name = std::string(name.size(), '_');
+    return name.empty() ? "_" : name;
+}
+
+int RunBuild(const std::string& manifest, const std::string& output, std::ostream& out, std::ostream& err)
+{
+    try {
+        out << BuildPackage(LoadManifest(manifest), output) << '\n';
+        return 0;
+    } catch (const Exception& e) {
+        err << e.Message() << '\n';
+        return 1;
+    }
+}
+
+int RunInspect(const std::string& package, bool json, std::ostream& out, std::ostream& err)
+{
+    try {
+        TPackage contents = ReadPackage(package);
+        if (json)
+            out << SummaryJson(contents).dump(2) << '\n';
+        else
+            PrintSummary(contents, out);
+        return 0;
+    } catch (const Exception& e) {
+        err << e.Message() << '\n';
+        return 1;
+    }
+}
+
+int RunUnpack(const std::string& package, const std::string& folder, bool force, std::ostream& out, std::ostream& err)
+{
+    try {
+        TPackage contents = ReadPackage(package);
+        TUnpackedNames names = NamesFor(contents);
+        fs::path dir = PathFromUtf8(folder);
+
+        std::vector<std::pair<fs::path, const TBytes*>> files{{dir / names.Model, &contents.Model}};
+        for (std::size_t i = 0; i < contents.UiCardRows.size(); ++i) {
+            files.emplace_back(dir / PathFromUtf8(names.Cards[i].first), &contents.UiCardRows[i].InfoCard);
+            files.emplace_back(dir / PathFromUtf8(names.Cards[i].second), &contents.UiCardRows[i].UnitCard);
+        }
+        for (std::size_t i = 0; i < contents.TextureRows.size(); ++i)
+            files.emplace_back(dir / PathFromUtf8(names.Textures[i]), &contents.TextureRows[i].Texture);
+        fs::path manifest = dir / "unit.toml";
+
+        // Refuse before writing anything, so a refused unpack changes nothing.
+        if (!force) {
+            for (const auto& path : [&] {
+                     std::vector<fs::path> all{manifest};
+                     for (const auto& file : files)
+                         all.push_back(file.first);
+                     return all;
+                 }()) {
+                if (fs::exists(path)) {
+                    err << PathToUtf8(path) << " exists; use --force to overwrite\n";
+                    return 1;
+                }
+            }
+        }
+        std::error_code error;
+        fs::create_directories(dir, error);
+        if (error) {
+            err << "Cannot create folder " << folder << ": " << error.message() << '\n';
+            return 1;
+        }
+        for (const auto& [path, bytes] : files)
+            SaveBytes(path, bytes->data(), bytes->size());
+        std::string text = ManifestText(contents, names);
+        SaveBytes(manifest, text.data(), text.size());
+
+        for (const auto& warning : RoundTripWarnings(contents))
+            err << "warning: " << warning << "; unit.toml will not rebuild it unchanged\n";
+        out << "Unpacked " << files.size() << " files and unit.toml into " << folder << '\n';
+        return 0;
+    } catch (const Exception& e) {
+        err << e.Message() << '\n';
+        return 1;
+    }
+}
+
+int RunPicture(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err)
+{
+    try {
+        TPicture picture;
+        picture.LoadByExtension(input);
+        auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());
+        if (!bitmap) {
+            err << "Only bitmap pictures can be written as PNG\n";
+            return 1;
+        }
+        WritePng(*bitmap, output, bitmap->HasAlphaChannel());
+        out << input << " (" << bitmap->Width() << "x" << bitmap->Height() << ") written to " << output << '\n';
+        return 0;
+    } catch (const Exception& e) {
+        err << e.Message() << '\n';
+        return 1;
+    }
+}
+
+} // namespace quorin

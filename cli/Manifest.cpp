@@ -1,1 +1,231 @@
-// Being written.
+#include "Manifest.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include <toml++/toml.h>
+
+#include "base/FileSystem.h"
+
+namespace quorin {
+
+namespace {
+
+const std::set<std::string_view> TopLevelKeys = {
+    "unit_name", "source_mod",  "unit_author", "pack_author",      "unit_version", "comment",
+    "game_version", "model_name", "model_file", "skeletons",      "custom_skeletons",
+    "model_battle", "unit_descr", "unit_text",  "texture",        "card",
+};
+const std::set<std::string_view> TextureKeys = {"faction", "file"};
+const std::set<std::string_view> CardKeys = {"faction", "info", "unit"};
+constexpr std::string_view DefaultFaction = "romans_julii";
+
+class TManifestReader {
+public:
+    TManifestReader(std::string path, std::filesystem::path folder) : path_(std::move(path)), folder_(std::move(folder)) {}
+
+    [[noreturn]] void Fail(const std::string& message) const { throw EManifestError(path_ + ": " + message); }
+
+    void CheckKeys(const toml::table& table, const std::set<std::string_view>& known, const std::string& where) const
+    {
+        for (const auto& [key, value] : table)
+            if (!known.contains(key.str()))
+                Fail("unknown key \"" + std::string(key.str()) + "\"" + where);
+    }
+
+    std::string Text(const toml::table& table, std::string_view key, const std::string& where,
+                     std::string_view fallback = {}) const
+    {
+        const toml::node* node = table.get(key);
+        if (!node)
+            return std::string(fallback);
+        if (!node->is_string())
+            Fail("\"" + std::string(key) + "\"" + where + " must be a string");
+        return std::string(*node->value<std::string_view>());
+    }
+
+    std::string Path(const toml::table& table, std::string_view key, const std::string& where, bool required) const
+    {
+        if (required && !table.contains(key))
+            Fail("\"" + std::string(key) + "\"" + where + " is missing");
+        std::string value = Text(table, key, where);
+        if (value.empty())
+            return value; // the build then fails as the window does: "Cannot open file "
+        auto path = PathFromUtf8(value);
+        return path.is_absolute() ? value : PathToUtf8(folder_ / path);
+    }
+
+    std::int32_t GameVersion(const toml::table& table) const
+    {
+        const toml::node* node = table.get("game_version");
+        if (!node)
+            return 0;
+        if (auto index = node->value<std::int64_t>(); index && node->is_integer()) {
+            if (*index < 0 || *index >= static_cast<std::int64_t>(GameVersionItems.size()))
+                Fail("\"game_version\" must be 0 to 5, not " + std::to_string(*index));
+            return static_cast<std::int32_t>(*index);
+        }
+        if (auto text = node->value<std::string_view>(); text && node->is_string()) {
+            for (std::size_t i = 0; i < GameVersionItems.size(); ++i)
+                if (GameVersionItems[i] == *text)
+                    return static_cast<std::int32_t>(i);
+            Fail("\"game_version\" \"" + std::string(*text) + "\" is not one of the game versions");
+        }
+        Fail("\"game_version\" must be an index 0 to 5 or a game version's text");
+    }
+
+    const toml::array* Rows(const toml::table& table, std::string_view key) const
+    {
+        const toml::node* node = table.get(key);
+        if (!node)
+            return nullptr;
+        if (!node->is_array_of_tables() && !(node->is_array() && node->as_array()->empty()))
+            Fail("\"" + std::string(key) + "\" must be written as [[" + std::string(key) + "]] tables");
+        return node->as_array();
+    }
+
+private:
+    std::string path_;
+    std::filesystem::path folder_;
+};
+
+void AppendEscaped(std::string& out, char c, bool multiline)
+{
+    switch (c) {
+    case '"': out += "\\\""; return;
+    case '\\': out += "\\\\"; return;
+    case '\b': out += "\\b"; return;
+    case '\t': out += "\\t"; return;
+    case '\f': out += "\\f"; return;
+    case '\r': out += "\\r"; return;
+    case '\n': out += multiline ? "\n" : "\\n"; return;
+    default: break;
+    }
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04X", byte);
+        out += escape;
+    } else {
+        out += c;
+    }
+}
+
+} // namespace
+
+TUnitSheet LoadManifest(const std::string& path)
+{
+    toml::table root;
+    try {
+        root = toml::parse_file(path);
+    } catch (const toml::parse_error& e) {
+        const auto& where = e.source().begin;
+        throw EManifestError(path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) + ": " +
+                             std::string(e.description()));
+    }
+    TManifestReader reader(path, PathFromUtf8(path).parent_path());
+    reader.CheckKeys(root, TopLevelKeys, "");
+
+    TUnitSheet sheet;
+    sheet.UnitName = reader.Text(root, "unit_name", "");
+    sheet.SourceMod = reader.Text(root, "source_mod", "");
+    sheet.UnitAuthor = reader.Text(root, "unit_author", "");
+    sheet.PackAuthor = reader.Text(root, "pack_author", "");
+    sheet.UnitVersion = reader.Text(root, "unit_version", "");
+    sheet.Comment = reader.Text(root, "comment", "");
+    sheet.GameVersion = reader.GameVersion(root);
+    sheet.ModelName = reader.Text(root, "model_name", "");
+    sheet.ModelFile = reader.Path(root, "model_file", "", false);
+    sheet.Skeletons = reader.Text(root, "skeletons", "");
+    if (const toml::node* flag = root.get("custom_skeletons")) {
+        if (!flag->is_boolean())
+            reader.Fail("\"custom_skeletons\" must be true or false");
+        sheet.CustomSkeletons = *flag->value<bool>();
+    }
+    sheet.ModelBattleLines = SplitTextLines(reader.Text(root, "model_battle", ""));
+    sheet.UnitDescrLines = SplitTextLines(reader.Text(root, "unit_descr", ""));
+    sheet.UnitTextLines = SplitTextLines(reader.Text(root, "unit_text", ""));
+
+    if (const toml::array* rows = reader.Rows(root, "texture")) {
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            const toml::table& row = *rows->get(i)->as_table();
+            std::string where = " in [[texture]] " + std::to_string(i + 1);
+            reader.CheckKeys(row, TextureKeys, where);
+            sheet.TextureRows.push_back(
+                {reader.Text(row, "faction", where, DefaultFaction), reader.Path(row, "file", where, true)});
+        }
+    }
+    if (const toml::array* rows = reader.Rows(root, "card")) {
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            const toml::table& row = *rows->get(i)->as_table();
+            std::string where = " in [[card]] " + std::to_string(i + 1);
+            reader.CheckKeys(row, CardKeys, where);
+            TUiCardRow card{reader.Text(row, "faction", where, DefaultFaction), reader.Path(row, "info", where, true),
+                            std::nullopt};
+            if (row.contains("unit"))
+                card.UnitCardFile = reader.Path(row, "unit", where, true);
+            sheet.UiCardRows.push_back(std::move(card));
+        }
+    }
+    return sheet;
+}
+
+std::string TomlString(std::string_view text)
+{
+    std::string out = "\"";
+    for (char c : text)
+        AppendEscaped(out, c, false);
+    return out + "\"";
+}
+
+std::string TomlLines(const std::vector<std::string>& lines)
+{
+    if (lines.empty())
+        return "\"\"";
+    // The newline right after the opening quotes is not part of the value.
+    std::string out = "\"\"\"\n";
+    for (const auto& line : lines) {
+        for (char c : line)
+            AppendEscaped(out, c, true);
+        out += '\n';
+    }
+    return out + "\"\"\"";
+}
+
+std::string ManifestText(const TPackage& package, const TUnpackedNames& names)
+{
+    std::string out;
+    auto field = [&out](std::string_view key, const std::string& value) {
+        out += std::string(key) + " = " + value + "\n";
+    };
+    field("unit_name", TomlString(package.UnitName));
+    field("source_mod", TomlString(package.SourceMod));
+    field("unit_author", TomlString(package.UnitAuthor));
+    field("pack_author", TomlString(package.PackAuthor));
+    field("unit_version", TomlString(package.UnitVersion));
+    field("comment", TomlString(package.Comment));
+    out += "# " + std::string(GameVersionItems[static_cast<std::size_t>(package.GameVersion)]) + "\n";
+    field("game_version", std::to_string(package.GameVersion));
+    field("model_name", TomlString(package.ModelName));
+    field("model_file", TomlString(names.Model));
+    field("skeletons", TomlString(package.Skeletons));
+    field("custom_skeletons", package.CustomSkeletons ? "true" : "false");
+    field("model_battle", TomlLines(package.ModelBattleLines));
+    field("unit_descr", TomlLines(package.UnitDescrLines));
+    field("unit_text", TomlLines(package.UnitTextLines));
+    for (std::size_t i = 0; i < package.TextureRows.size(); ++i) {
+        out += "\n[[texture]]\n";
+        field("faction", TomlString(package.TextureRows[i].Faction));
+        field("file", TomlString(names.Textures[i]));
+    }
+    for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
+        out += "\n[[card]]\n";
+        field("faction", TomlString(package.UiCardRows[i].Faction));
+        field("info", TomlString(names.Cards[i].first));
+        field("unit", TomlString(names.Cards[i].second));
+    }
+    return out;
+}
+
+} // namespace quorin

@@ -1,1 +1,54 @@
-int main() { return 0; }
+// quorin: scripted builds, inspection and unpacking of unit packages, and
+// picture decoding, with the same library code and messages as the window.
+
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "Commands.h"
+#include "imaging/PictureModules.h"
+
+int main(int argc, char** argv)
+{
+    quorin::StartPictureModules();
+
+    CLI::App app{"quorin: build, inspect and unpack unit packages; decode pictures", "quorin"};
+    app.require_subcommand(1);
+
+    std::string manifest, output, package, folder, input;
+    bool json = false, force = false;
+
+    auto* build = app.add_subcommand("build", "Build a package from a TOML unit manifest");
+    build->add_option("manifest", manifest, "UNIT.toml")->required();
+    build->add_option("-o,--output", output, "OUT.quorin (used as given)")->required();
+
+    auto* inspect = app.add_subcommand("inspect", "Show everything a package holds");
+    inspect->add_option("package", package, "PKG")->required();
+    inspect->add_flag("--json", json, "Print JSON with the manifest's key names");
+
+    auto* unpack = app.add_subcommand("unpack", "Write a package's files and a unit.toml that rebuilds it");
+    unpack->add_option("package", package, "PKG")->required();
+    unpack->add_option("folder", folder, "DIR")->required();
+    unpack->add_flag("--force", force, "Overwrite existing files");
+
+    auto* picture = app.add_subcommand("picture", "Decode a picture (tga, dds, bmp, ico, jpg, wmf, emf) to PNG");
+    picture->add_option("input", input, "IN")->required();
+    picture->add_option("output", output, "OUT.png")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << e.what() << "\n\n" << app.help();
+        return 2;
+    }
+
+    if (*build)
+        return quorin::RunBuild(manifest, output, std::cout, std::cerr);
+    if (*inspect)
+        return quorin::RunInspect(package, json, std::cout, std::cerr);
+    if (*unpack)
+        return quorin::RunUnpack(package, folder, force, std::cout, std::cerr);
+    return quorin::RunPicture(input, output, std::cout, std::cerr);
+}

@@ -58,8 +58,16 @@ public:
     void DecodeStream(TStream& stream) override;
     void Assign(const TGraphic& source) override;
 
+protected:
+    // For decoders that write every byte of every row, the row filler
+    // included: takes the size without whitening the pixels, which would
+    // double the memory traffic of a decode. Same checks as SetSize.
+    void SetSizeForDecoding(int width, int height);
+
 private:
     void Resize(int width, int height);
+    void CheckSize(std::int64_t width, std::int64_t height) const;
+    std::unique_ptr<std::uint8_t[]> AllocatePixels(int width, int height) const;
 
     std::unique_ptr<std::uint8_t[]> pixels_;
     int width_ = 0;

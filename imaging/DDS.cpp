@@ -1,1 +1,301 @@
-// Being written.
+#include "DDS.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "DXTC.h"
+#include "FileFormats.h"
+#include "base/RuntimeText.h"
+
+namespace quorin {
+
+namespace {
+
+std::unique_ptr<TGraphic> CreateDDS() { return std::make_unique<TDDSImage>(); }
+
+constexpr std::string_view InvalidFile = "Invalid DDS file";
+constexpr std::string_view UnsupportedCaps = "Unsupported DDSCAPS settings";
+constexpr std::string_view UnsupportedCompression = "Unsupported compression type: %s";
+
+constexpr std::size_t HeaderSize = 128;
+constexpr std::uint32_t AlphaPixelsFlag = 0x1;
+constexpr std::uint32_t FourCCFlag = 0x4;
+constexpr std::uint32_t TextureCap = 0x1000;
+
+// Block data is read in pieces of whole block rows of about this size, so a
+// large texture needs no copy of its whole data at once.
+constexpr std::int64_t ChunkBytes = 256 * 1024;
+
+struct TDDSHeader {
+    std::array<std::uint8_t, 4> Magic{};
+    std::uint32_t Height = 0;
+    std::uint32_t Width = 0;
+    std::uint32_t LinearSize = 0;
+    std::uint32_t FormatFlags = 0;
+    std::array<std::uint8_t, 4> FourCC{};
+    std::uint32_t RGBBitCount = 0;
+    std::uint32_t RedMask = 0;
+    std::uint32_t GreenMask = 0;
+    std::uint32_t BlueMask = 0;
+    std::uint32_t AlphaMask = 0;
+    std::uint32_t Caps = 0;
+};
+
+std::uint32_t Load32(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+// One read of the whole header; a stream too short to hold it is no DDS file.
+TDDSHeader ReadHeader(TStream& stream)
+{
+    std::array<std::uint8_t, HeaderSize> raw{};
+    if (stream.ReadBytes(raw.data(), HeaderSize) != static_cast<std::int64_t>(HeaderSize))
+        throw EDDSException(std::string(InvalidFile));
+    TDDSHeader header;
+    std::memcpy(header.Magic.data(), &raw[0], 4);
+    header.Height = Load32(&raw[12]);
+    header.Width = Load32(&raw[16]);
+    header.LinearSize = Load32(&raw[20]);
+    header.FormatFlags = Load32(&raw[80]);
+    std::memcpy(header.FourCC.data(), &raw[84], 4);
+    header.RGBBitCount = Load32(&raw[88]);
+    header.RedMask = Load32(&raw[92]);
+    header.GreenMask = Load32(&raw[96]);
+    header.BlueMask = Load32(&raw[100]);
+    header.AlphaMask = Load32(&raw[104]);
+    header.Caps = Load32(&raw[108]);
+    return header;
+}
+
+enum class TBlockFormat { None, DXT1, DXT3, DXT5 };
+
+TBlockFormat BlockFormatOf(const std::array<std::uint8_t, 4>& fourCC)
+{
+    auto is = [&](const char* code) { return std::memcmp(fourCC.data(), code, 4) == 0; };
+    return is("DXT1") ? TBlockFormat::DXT1 : is("DXT3") ? TBlockFormat::DXT3 : is("DXT5") ? TBlockFormat::DXT5 : TBlockFormat::None;
+}
+
+// The FourCC as text, ending early at a zero byte.
+std::string FourCCText(const std::array<std::uint8_t, 4>& fourCC)
+{
+    std::string text;
+    for (std::uint8_t c : fourCC) {
+        if (c == 0)
+            break;
+        text += static_cast<char>(c);
+    }
+    return text;
+}
+
+// What the stream can still supply; streams here know their size.
+std::int64_t BytesLeft(TStream& stream)
+{
+    return std::max<std::int64_t>(0, stream.Size() - stream.Position());
+}
+
+[[noreturn]] void Fail(std::string_view message)
+{
+    throw EDDSException(std::string(message));
+}
+
+// A channel of uncompressed pixels: the low 8 bits of ((v & mask) * scale)
+// mod 2^32, shifted right by the mask's lowest set bit.
+struct TChannel {
+    std::uint32_t Mask = 0;
+    std::uint32_t Scale = 1;
+    int Shift = 0;
+
+    explicit TChannel(std::uint32_t mask) : Mask(mask), Shift(LowestSetBit(mask))
+    {
+        const std::uint32_t bits = mask >> Shift;
+        Scale = bits != 0 ? 255 / bits : 1;
+    }
+
+    std::uint8_t Value(std::uint32_t pixel) const
+    {
+        return static_cast<std::uint8_t>(((pixel & Mask) * Scale) >> Shift);
+    }
+};
+
+template <class T>
+std::unique_ptr<T[]> Allocate(std::int64_t count)
+{
+    std::unique_ptr<T[]> block(new (std::nothrow) T[static_cast<std::size_t>(count)]);
+    if (!block)
+        throw EOutOfMemory("Out of memory for DDS data (" + std::to_string(count * std::int64_t{sizeof(T)}) + " bytes)");
+    return block;
+}
+
+} // namespace
+
+const TGraphicClass TDDSImage::ClassRecord{"TDDSImage", &CreateDDS, &TBitmap::ClassRecord};
+
+int LowestSetBit(std::uint32_t mask)
+{
+    return mask == 0 ? 0 : std::countr_zero(mask);
+}
+
+void TDDSImage::DecodeStream(TStream& stream)
+{
+    const TDDSHeader header = ReadHeader(stream);
+    if (std::memcmp(header.Magic.data(), "DDS ", 4) != 0)
+        Fail(InvalidFile);
+    if ((header.Caps & TextureCap) == 0)
+        Fail(UnsupportedCaps);
+    // Refused before anything is sized or allocated.
+    if (!PictureSizeFits(header.Width, header.Height))
+        throw EDDSException("DDS picture too large (" + std::to_string(header.Width) + " x "
+                            + std::to_string(header.Height) + " pixels)");
+
+    const int width = static_cast<int>(header.Width);
+    const int height = static_cast<int>(header.Height);
+    const bool alphaPixels = (header.FormatFlags & AlphaPixelsFlag) != 0;
+
+    if ((header.FormatFlags & FourCCFlag) == 0) {
+        DecodeUncompressed(stream, width, height, alphaPixels, header.RGBBitCount,
+                           {header.RedMask, header.GreenMask, header.BlueMask, header.AlphaMask});
+        return;
+    }
+
+    const TBlockFormat format = BlockFormatOf(header.FourCC);
+    if (format == TBlockFormat::None) {
+        // The picture is sized and the data consumed before the code is judged.
+        SetPixelDepth(32);
+        if (alphaPixels)
+            SetTransparent(true);
+        SetWidth(width);
+        SetHeight(height);
+        stream.SkipBytes(std::min<std::int64_t>(header.LinearSize, BytesLeft(stream)));
+        throw EDDSException(FormatText(UnsupportedCompression, FourCCText(header.FourCC)));
+    }
+    DecodeBlocks(stream, width, height, alphaPixels, format == TBlockFormat::DXT1 ? 1 : format == TBlockFormat::DXT3 ? 3 : 5,
+                 header.LinearSize);
+}
+
+void TDDSImage::DecodeBlocks(TStream& stream, int width, int height, bool alphaPixels, int dxt, std::uint32_t linearSize)
+{
+    const std::int64_t blockBytes = dxt == 1 ? 8 : 16;
+    const std::int64_t across = (std::int64_t{width} + 3) / 4;
+    const std::int64_t down = (std::int64_t{height} + 3) / 4;
+    const std::int64_t needed = across * down * blockBytes; // width x height fits, so this does
+    if (linearSize < needed || linearSize > BytesLeft(stream))
+        Fail(InvalidFile);
+
+    SetPixelDepth(32);
+    if (alphaPixels)
+        SetTransparent(true);
+    // Every pixel is written below, so the size is taken without whitening.
+    SetSizeForDecoding(width, height);
+
+    bool threeColour = false;
+    if (needed > 0) {
+        const std::int64_t rowBytes = across * blockBytes;
+        const std::int64_t rowsPerChunk = std::clamp<std::int64_t>(ChunkBytes / rowBytes, 1, down);
+        auto data = Allocate<std::uint8_t>(rowsPerChunk * rowBytes);
+
+        // 32-bit rows have no filler, so when they lie top-down one after
+        // another the Bitmap itself is the decoders' pixel array; otherwise a
+        // block row is decoded aside and copied.
+        std::uint8_t* first = RowAddress(0);
+        const std::int64_t rowStride = std::int64_t{width} * 4;
+        const bool direct = RowStride() == rowStride && (height == 1 || RowAddress(1) == first + rowStride)
+                            && reinterpret_cast<std::uintptr_t>(first) % alignof(std::uint32_t) == 0;
+        std::unique_ptr<std::uint32_t[]> aside;
+        if (!direct)
+            aside = Allocate<std::uint32_t>(rowStride); // four rows of width pixels
+
+        for (std::int64_t by = 0; by < down;) {
+            const std::int64_t blockRows = direct ? std::min(rowsPerChunk, down - by) : 1;
+            const std::int64_t bytes = blockRows * rowBytes;
+            if (stream.ReadBytes(data.get(), bytes) != bytes)
+                Fail(InvalidFile);
+            const int y = static_cast<int>(4 * by);
+            const int rows = static_cast<int>(std::min<std::int64_t>(4 * blockRows, height - y));
+            std::uint32_t* pixels = direct ? reinterpret_cast<std::uint32_t*>(first) + std::int64_t{y} * width : aside.get();
+            bool three = false;
+            if (dxt == 1)
+                UnpackDXT1Blocks(data.get(), pixels, width, rows, three);
+            else if (dxt == 3)
+                UnpackDXT3Blocks(data.get(), pixels, width, rows);
+            else
+                UnpackDXT5Blocks(data.get(), pixels, width, rows);
+            threeColour |= three;
+            if (!direct)
+                for (int r = 0; r < rows; ++r)
+                    std::memcpy(RowAddress(y + r), aside.get() + std::int64_t{r} * width, static_cast<std::size_t>(rowStride));
+            by += blockRows;
+        }
+    }
+    stream.SkipBytes(linearSize - needed);
+
+    // DXT1 carries alpha only through three-colour blocks; DXT3 and DXT5 always.
+    const bool alpha = dxt != 1 || threeColour;
+    SetTransparent(alpha);
+    SetAlphaChannel(alpha);
+    Changed();
+}
+
+void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool alphaPixels, std::uint32_t bitCount,
+                                   const std::array<std::uint32_t, 4>& masks)
+{
+    // Fewer than 8 bits leave no whole byte per pixel.
+    if (bitCount < 8)
+        Fail(InvalidFile);
+    const std::int64_t pixelBytes = bitCount / 8;
+    const std::int64_t rowBytes = pixelBytes * width; // below 2^29 * 2^31
+    if (height > 0 && rowBytes > BytesLeft(stream) / height)
+        Fail(InvalidFile);
+
+    SetPixelDepth(32);
+    if (alphaPixels)
+        SetTransparent(true);
+    const bool writeAlpha = Transparent();
+    if (writeAlpha) {
+        SetSizeForDecoding(width, height); // every byte of every pixel is written
+    } else {
+        // Byte 3 keeps what the sizing leaves in it.
+        SetWidth(width);
+        SetHeight(height);
+    }
+
+    if (rowBytes > 0 && height > 0) {
+        const TChannel red(masks[0]), green(masks[1]), blue(masks[2]), alpha(writeAlpha ? masks[3] : 0);
+        const std::size_t valueBytes = static_cast<std::size_t>(std::min<std::int64_t>(pixelBytes, 4));
+        auto row = Allocate<std::uint8_t>(rowBytes);
+        for (int y = 0; y < height; ++y) {
+            if (stream.ReadBytes(row.get(), rowBytes) != rowBytes)
+                Fail(InvalidFile);
+            const std::uint8_t* from = row.get();
+            std::uint8_t* to = RowAddress(y);
+            for (int x = 0; x < width; ++x, from += pixelBytes, to += 4) {
+                std::uint32_t v = 0;
+                for (std::size_t i = valueBytes; i-- > 0;)
+                    v = v << 8 | from[i];
+                to[0] = blue.Value(v);
+                to[1] = green.Value(v);
+                to[2] = red.Value(v);
+                if (writeAlpha)
+                    to[3] = alpha.Value(v);
+            }
+        }
+    }
+    SetAlphaChannel(writeAlpha);
+    Changed();
+}
+
+void RegisterDDSFormat()
+{
+    TFileFormatsList::Instance().RegisterFormat("dds", "Microsoft DirectDraw Surface", TDDSImage::ClassRecord);
+}
+
+void UnregisterDDSFormat()
+{
+    TFileFormatsList::Instance().RemoveFormatsOf(TDDSImage::ClassRecord);
+}
+
+} // namespace quorin

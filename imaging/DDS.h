@@ -1,6 +1,7 @@
 #pragma once
 // DirectDraw Surface textures: DXT1, DXT3, DXT5 and uncompressed masked pixels.
 
+#include <array>
 #include <cstdint>
 
 #include "Bitmap.h"
@@ -14,6 +15,12 @@ public:
     static const TGraphicClass ClassRecord;
     const TGraphicClass& ClassType() const override { return ClassRecord; }
     void DecodeStream(TStream& stream) override;
+
+private:
+    void DecodeBlocks(TStream& stream, int width, int height, bool alphaPixels, int dxt, std::uint32_t linearSize);
+    // masks: red, green, blue, alpha.
+    void DecodeUncompressed(TStream& stream, int width, int height, bool alphaPixels, std::uint32_t bitCount,
+                            const std::array<std::uint32_t, 4>& masks);
 };
 
 // Position (0-31) of the lowest set bit; 0 for an empty mask.

@@ -1,1 +1,267 @@
-// Being written.
+#include "TGA.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "FileFormats.h"
+
+namespace quorin {
+
+namespace {
+
+std::unique_ptr<TGraphic> CreateTGA() { return std::make_unique<TTGAImage>(); }
+
+constexpr std::uint8_t White = 0xFF;
+constexpr std::uint8_t TopDownBit = 0x20;
+constexpr std::uint8_t RunPacketBit = 0x80;
+
+enum : std::uint8_t { NoImageData = 0, TrueColour = 2, RunLengthTrueColour = 10 };
+
+constexpr std::size_t HeaderSize = 18;
+
+struct TTGAHeader {
+    std::uint8_t IdLength = 0;
+    std::uint8_t ColourMapType = 0;
+    std::uint8_t ImageType = 0;
+    std::uint16_t Width = 0;
+    std::uint16_t Height = 0;
+    std::uint8_t PixelDepth = 0;
+    std::uint8_t Descriptor = 0;
+};
+
+TTGAHeader ReadHeader(TStream& stream)
+{
+    // A file shorter than the header reads as if the missing bytes were 0.
+    std::array<std::uint8_t, HeaderSize> raw{};
+    static_assert(sizeof raw == HeaderSize);
+    stream.ReadBytes(raw.data(), HeaderSize);
+    TTGAHeader header;
+    header.IdLength = raw[0];
+    header.ColourMapType = raw[1];
+    header.ImageType = raw[2];
+    header.Width = static_cast<std::uint16_t>(raw[12] | raw[13] << 8);
+    header.Height = static_cast<std::uint16_t>(raw[14] | raw[15] << 8);
+    header.PixelDepth = raw[16];
+    header.Descriptor = raw[17];
+    return header;
+}
+
+std::string SizeText(int width, int height)
+{
+    return std::to_string(width) + " x " + std::to_string(height) + " pixels";
+}
+
+// Packet data comes in small pieces; reading them through the stream one by
+// one would cost a call each. This reads ahead in blocks and gives back what
+// it did not use when it is done, so the stream ends where the data ended.
+class TReadAhead {
+public:
+    explicit TReadAhead(TStream& stream) : stream_(stream) {}
+    TReadAhead(const TReadAhead&) = delete;
+    TReadAhead& operator=(const TReadAhead&) = delete;
+    ~TReadAhead()
+    {
+        if (std::size_t unused = length_ - position_)
+            stream_.Seek(-static_cast<std::int64_t>(unused), TSeekOrigin::Current);
+    }
+
+    // One byte, or false at the end of the data.
+    bool Next(std::uint8_t& byte)
+    {
+        if (position_ == length_ && !Refill())
+            return false;
+        byte = buffer_[position_++];
+        return true;
+    }
+
+    // Up to count bytes; fewer only at the end of the data.
+    std::size_t Read(std::uint8_t* to, std::size_t count)
+    {
+        std::size_t done = 0;
+        while (done < count) {
+            if (position_ == length_ && !Refill())
+                break;
+            std::size_t n = std::min(count - done, length_ - position_);
+            std::memcpy(to + done, buffer_ + position_, n);
+            position_ += n;
+            done += n;
+        }
+        return done;
+    }
+
+private:
+    bool Refill()
+    {
+        if (ended_)
+            return false;
+        std::int64_t got = stream_.ReadBytes(buffer_, sizeof buffer_);
+        position_ = 0;
+        length_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+        // A short block means the data ends here; later reads would give nothing.
+        ended_ = length_ < sizeof buffer_;
+        return length_ > 0;
+    }
+
+    TStream& stream_;
+    std::uint8_t buffer_[32768];
+    std::size_t position_ = 0;
+    std::size_t length_ = 0;
+    bool ended_ = false;
+};
+
+// Writes bytes (a multiple of P) as copies of one P-byte pixel. Long runs are
+// stored from a pattern of 16 pixels in fixed-size pieces; the last piece may
+// overlap the one before, which is harmless because every piece starts on a
+// pixel boundary.
+template <int P>
+void FillRun(std::uint8_t* to, std::size_t bytes, const std::uint8_t* pixel)
+{
+    constexpr std::size_t PatternBytes = 16 * P;
+    if (bytes < PatternBytes) {
+        for (std::size_t at = 0; at < bytes; at += P)
+            std::memcpy(to + at, pixel, P);
+        return;
+    }
+    std::uint8_t pattern[PatternBytes];
+    for (std::size_t at = 0; at < PatternBytes; at += P)
+        std::memcpy(pattern + at, pixel, P);
+    std::size_t at = 0;
+    for (; at + PatternBytes <= bytes; at += PatternBytes)
+        std::memcpy(to + at, pattern, PatternBytes);
+    if (at < bytes)
+        std::memcpy(to + bytes - PatternBytes, pattern, PatternBytes);
+}
+
+// Expands run-length packets of P-byte pixels into work[0, size). Packets may
+// cross rows; one that would pass the end is cut there. Returns how far the
+// data reached: when it ends early, the packet it ends in is completed with
+// white and the caller treats everything after the returned length as white.
+template <int P>
+std::size_t ExpandRunLength(TReadAhead& input, std::uint8_t* work, std::size_t size)
+{
+    std::size_t at = 0;
+    while (at < size) {
+        std::uint8_t header = 0;
+        if (!input.Next(header))
+            break;
+        std::size_t bytes = std::min<std::size_t>((static_cast<std::size_t>(header & 0x7F) + 1) * P, size - at);
+        if (header & RunPacketBit) {
+            std::uint8_t pixel[P];
+            std::memset(pixel, White, P);
+            std::size_t got = input.Read(pixel, P);
+            FillRun<P>(work + at, bytes, pixel);
+            at += bytes;
+            if (got < P)
+                break;
+        } else {
+            std::size_t got = input.Read(work + at, bytes);
+            if (got < bytes) {
+                std::memset(work + at + got, White, bytes - got);
+                at += bytes;
+                break;
+            }
+            at += bytes;
+        }
+    }
+    return at;
+}
+
+} // namespace
+
+const TGraphicClass TTGAImage::ClassRecord{"TTGAImage", &CreateTGA, &TBitmap::ClassRecord};
+
+void TTGAImage::DecodeStream(TStream& stream)
+{
+    const TTGAHeader header = ReadHeader(stream);
+    if (header.ColourMapType != 0)
+        throw ETGAException("ColorMapped TGA unsupported");
+    if (header.PixelDepth != 24 && header.PixelDepth != 32)
+        throw ETGAException("Unsupported TGA ImageType");
+    if (header.ImageType != NoImageData && header.ImageType != TrueColour && header.ImageType != RunLengthTrueColour)
+        throw ETGAException("Unsupported TGA ImageType " + std::to_string(header.ImageType));
+
+    // The old pixels are not wanted: drop them before the new ones are taken.
+    SetSizeForDecoding(0, 0);
+    SetPixelDepth(header.PixelDepth);
+    SetAlphaChannel(header.PixelDepth == 32);
+    if (header.ImageType == NoImageData) {
+        if (header.IdLength > 0)
+            stream.SkipBytes(header.IdLength);
+        Changed();
+        return;
+    }
+
+    const int width = header.Width;
+    const int height = header.Height;
+    if (!PictureSizeFits(width, height))
+        throw ETGAException("TGA picture too large (" + SizeText(width, height) + ")");
+    SetSizeForDecoding(width, height);
+
+    if (header.IdLength > 0)
+        stream.SkipBytes(header.IdLength);
+
+    const bool bottomUp = (header.Descriptor & TopDownBit) == 0;
+    const auto rowSize = static_cast<std::size_t>(width) * BytesPerPixel();
+    const auto stride = static_cast<std::size_t>(RowStride());
+    auto bitmapRow = [&](int i) { return RowAddress(bottomUp ? height - 1 - i : i); };
+    auto whitenFiller = [&](std::uint8_t* row) {
+        if (stride > rowSize)
+            std::memset(row + rowSize, White, stride - rowSize);
+    };
+
+    if (rowSize == 0 || height == 0) {
+        Changed();
+        return;
+    }
+
+    if (header.ImageType == TrueColour) {
+        // Straight into the rows; what the file does not supply stays white.
+        bool ended = false;
+        for (int i = 0; i < height; ++i) {
+            std::uint8_t* row = bitmapRow(i);
+            std::size_t got = 0;
+            if (!ended) {
+                std::int64_t n = stream.ReadBytes(row, static_cast<std::int64_t>(rowSize));
+                got = n > 0 ? static_cast<std::size_t>(n) : 0;
+            }
+            if (got < rowSize) {
+                std::memset(row + got, White, rowSize - got);
+                ended = true;
+            }
+            whitenFiller(row);
+        }
+        Changed();
+        return;
+    }
+
+    // Run-length: one pass into one work buffer, then a copy per row. The
+    // buffer's size fits 32 bits: the picture size was checked above.
+    const std::size_t workSize = rowSize * static_cast<std::size_t>(height);
+    std::unique_ptr<std::uint8_t[]> work(new (std::nothrow) std::uint8_t[workSize]);
+    if (!work)
+        throw ETGAException("Not enough memory for TGA picture (" + SizeText(width, height) + ")");
+    std::size_t reached = 0;
+    {
+        TReadAhead input(stream);
+        reached = BytesPerPixel() == 3 ? ExpandRunLength<3>(input, work.get(), workSize)
+                                       : ExpandRunLength<4>(input, work.get(), workSize);
+    }
+    for (int i = 0; i < height; ++i) {
+        std::uint8_t* row = bitmapRow(i);
+        std::size_t offset = static_cast<std::size_t>(i) * rowSize;
+        std::size_t supplied = reached > offset ? std::min(rowSize, reached - offset) : 0;
+        std::memcpy(row, work.get() + offset, supplied);
+        std::memset(row + supplied, White, rowSize - supplied);
+        whitenFiller(row);
+    }
+    Changed();
+}
+
+void RegisterTGAFormat() { TFileFormatsList::Instance().RegisterFormat("tga", "Targa", TTGAImage::ClassRecord); }
+
+void UnregisterTGAFormat() { TFileFormatsList::Instance().RemoveFormatsOf(TTGAImage::ClassRecord); }
+
+} // namespace quorin

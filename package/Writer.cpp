@@ -56,6 +56,16 @@ void TWriter::PutBytes(const void* data, std::int64_t count)
     while (count > 0) {
         if (fillPosition_ == capacity_)
             FlushPending();
+        // A whole block that would be copied into the empty buffer and handed
+        // on unchanged at the next write goes to the stream straight from the
+        // data: the stream sees the same writes, without one copy of every
+        // byte. The last block of a run stays buffered, as the rule wants.
+        while (fillPosition_ == 0 && count > capacity_) {
+            if (stream_.Write(source, capacity_) != capacity_)
+                RaiseStreamWriteError();
+            source += capacity_;
+            count -= capacity_;
+        }
         auto chunk = static_cast<std::int32_t>(std::min<std::int64_t>(capacity_ - fillPosition_, count));
         std::memcpy(buffer_.get() + fillPosition_, source, static_cast<std::size_t>(chunk));
         fillPosition_ += chunk;

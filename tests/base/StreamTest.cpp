@@ -72,6 +72,29 @@ TEST(MemoryStreamTest, LoadKeepsExactlyTheFile)
     EXPECT_THROW(buffer.LoadFromFile(dir.File("c")), EFOpenError);
 }
 
+// A file that shrinks while it is read: its size promises more than it gives.
+class TShrinkingStream : public TMemoryViewStream {
+public:
+    using TMemoryViewStream::TMemoryViewStream;
+    std::int64_t Read(void* buffer, std::int64_t count) override
+    {
+        return TMemoryViewStream::Read(buffer, std::min<std::int64_t>(count, 2));
+    }
+};
+
+TEST(MemoryStreamTest, AFileThatCannotBeReadToItsEndIsAReadError)
+{
+    const char data[] = "abcdef";
+    TShrinkingStream source(data, 6);
+    TMemoryStream buffer;
+    try {
+        buffer.LoadFromStream(source);
+        FAIL();
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message(), "Stream read error");
+    }
+}
+
 TEST(MemoryStreamTest, GrowthPastTheSignedLimitIsOutOfMemory)
 {
     TMemoryStream buffer;

@@ -1,0 +1,19 @@
+#pragma once
+// The verbs of the quorin command line. Each returns the process's exit code
+// (0 success, 1 failure) and writes its messages to out and err.
+
+#include <iosfwd>
+#include <string>
+
+namespace quorin {
+
+int RunBuild(const std::string& manifest, const std::string& output, std::ostream& out, std::ostream& err);
+int RunInspect(const std::string& package, bool json, std::ostream& out, std::ostream& err);
+int RunUnpack(const std::string& package, const std::string& folder, bool force, std::ostream& out, std::ostream& err);
+int RunPicture(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err);
+
+// A name made from text that cannot leave its folder: separators, control
+// characters and characters that file systems refuse become "_".
+std::string SafeFileNamePart(std::string_view text);
+
+} // namespace quorin

@@ -1,0 +1,316 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/Commands.h"
+#include "cli/Manifest.h"
+#include "package/Build.h"
+#include "package/Filler.h"
+#include "package/PackageReader.h"
+#include "tests/support/TestSupport.h"
+
+namespace quorin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::TempDir;
+
+struct TRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs the quorin program in a process of its own, as a script would.
+TRun Quorin(const std::vector<std::string>& args, const TempDir& scratch)
+{
+    std::string command = Quote(QUORIN_EXE);
+    for (const auto& arg : args)
+        command += " " + Quote(arg);
+    auto out = scratch.File(".stdout"), err = scratch.File(".stderr");
+    command += " >" + Quote(out) + " 2>" + Quote(err);
+    int status = std::system(command.c_str());
+    TRun run;
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    auto outBytes = test::ReadFile(out), errBytes = test::ReadFile(err);
+    run.out.assign(outBytes.begin(), outBytes.end());
+    run.err.assign(errBytes.begin(), errBytes.end());
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+}
+
+const std::string Example = std::string(QUORIN_EXAMPLES) + "/hastati/unit.toml";
+
+// ---- the manifest ----------------------------------------------------------
+
+class ManifestTest : public ::testing::Test {
+protected:
+    TUnitSheet Load(const std::string& text)
+    {
+        test::WriteFile(dir.File("unit.toml"), text);
+        return LoadManifest(dir.File("unit.toml"));
+    }
+
+    std::string FailureOf(const std::string& text)
+    {
+        try {
+            Load(text);
+        } catch (const EManifestError& e) {
+            return e.Message();
+        }
+        return "(no failure)";
+    }
+
+    TempDir dir;
+};
+
+TEST_F(ManifestTest, AnEmptyManifestIsANewWindow)
+{
+    TUnitSheet sheet = Load("");
+    EXPECT_EQ(sheet.UnitName, "");
+    EXPECT_EQ(sheet.GameVersion, 0);
+    EXPECT_EQ(sheet.ModelFile, "");
+    EXPECT_FALSE(sheet.CustomSkeletons);
+    EXPECT_TRUE(sheet.ModelBattleLines.empty());
+    EXPECT_TRUE(sheet.TextureRows.empty());
+    EXPECT_TRUE(sheet.UiCardRows.empty());
+}
+
+TEST_F(ManifestTest, EveryKeyReachesItsField)
+{
+    TUnitSheet sheet = Load(R"(
+unit_name = "u"
+source_mod = "s"
+unit_author = "a"
+pack_author = "p"
+unit_version = "v"
+comment = "Коммент"
+game_version = 3
+model_name = "m"
+model_file = "model.cas"
+skeletons = "fs_a, fs_b"
+custom_skeletons = true
+model_battle = "a\r\nb\r\n"
+unit_descr = """
+x
+
+"""
+unit_text = "only"
+[[texture]]
+file = "/abs/t.dds"
+[[card]]
+faction = "римляне"
+info = "i.tga"
+[[card]]
+info = "i.tga"
+unit = "sub/u.tga"
+)");
+    EXPECT_EQ(sheet.UnitName, "u");
+    EXPECT_EQ(sheet.SourceMod, "s");
+    EXPECT_EQ(sheet.UnitAuthor, "a");
+    EXPECT_EQ(sheet.PackAuthor, "p");
+    EXPECT_EQ(sheet.UnitVersion, "v");
+    EXPECT_EQ(sheet.Comment, "Коммент");
+    EXPECT_EQ(sheet.GameVersion, 3);
+    EXPECT_EQ(sheet.ModelName, "m");
+    EXPECT_EQ(sheet.ModelFile, dir.File("model.cas"));
+    EXPECT_EQ(sheet.Skeletons, "fs_a, fs_b");
+    EXPECT_TRUE(sheet.CustomSkeletons);
+    EXPECT_EQ(sheet.ModelBattleLines, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(sheet.UnitDescrLines, (std::vector<std::string>{"x", ""}));
+    EXPECT_EQ(sheet.UnitTextLines, (std::vector<std::string>{"only"}));
+    ASSERT_EQ(sheet.TextureRows.size(), 1u);
+    EXPECT_EQ(sheet.TextureRows[0].Faction, "romans_julii");
+    EXPECT_EQ(sheet.TextureRows[0].TextureFile, "/abs/t.dds");
+    ASSERT_EQ(sheet.UiCardRows.size(), 2u);
+    EXPECT_EQ(sheet.UiCardRows[0].Faction, "римляне");
+    EXPECT_EQ(sheet.UiCardRows[0].InfoCardFile, dir.File("i.tga"));
+    EXPECT_FALSE(sheet.UiCardRows[0].UnitCardFile.has_value());
+    EXPECT_EQ(sheet.UiCardRows[1].UnitCardFile, dir.File("sub/u.tga"));
+}
+
+TEST_F(ManifestTest, GameVersionByIndexOrText)
+{
+    EXPECT_EQ(Load("game_version = 5").GameVersion, 5);
+    EXPECT_EQ(Load("game_version = \"Rome Total War 1.5\"").GameVersion, 2);
+    EXPECT_EQ(Load("game_version = \"Rome Total War Barbarian Invasion 1.4-1.5\"").GameVersion, 4);
+}
+
+TEST_F(ManifestTest, MistakesAreNamed)
+{
+    const std::string file = dir.File("unit.toml") + ": ";
+    const std::pair<const char*, std::string> cases[] = {
+        {"unit_nam = \"x\"", "unknown key \"unit_nam\""},
+        {"[[texture]]\nfile = \"a\"\nfactoin = \"x\"", "unknown key \"factoin\" in [[texture]] 1"},
+        {"[[card]]\nfaction = \"x\"", "\"info\" in [[card]] 1 is missing"},
+        {"[[texture]]\nfaction = \"x\"", "\"file\" in [[texture]] 1 is missing"},
+        {"game_version = 6", "\"game_version\" must be 0 to 5, not 6"},
+        {"game_version = \"Rome 2\"", "\"game_version\" \"Rome 2\" is not one of the game versions"},
+        {"game_version = 1.5", "\"game_version\" must be an index 0 to 5 or a game version's text"},
+        {"unit_name = 3", "\"unit_name\" must be a string"},
+        {"custom_skeletons = \"yes\"", "\"custom_skeletons\" must be true or false"},
+        {"texture = \"a.dds\"", "\"texture\" must be written as [[texture]] tables"},
+    };
+    for (const auto& [text, message] : cases)
+        EXPECT_EQ(FailureOf(text), file + message) << text;
+    EXPECT_NE(FailureOf("unit_name = ").find(dir.File("unit.toml") + ":1:"), std::string::npos);
+}
+
+TEST_F(ManifestTest, WrittenTextReadsBackUnchanged)
+{
+    const std::vector<std::string> lines = {"plain", "", "quotes \"\"\" and \\ backslash \\", "tab\there",
+                                            "кириллица", "ends with backslash \\", "bell\x07"};
+    std::string text = "unit_name = " + TomlString("a \"b\" \\ \x01 ё") + "\nunit_text = " + TomlLines(lines) +
+                       "\nmodel_battle = " + TomlLines({}) + "\nunit_descr = " + TomlLines({""}) + "\n";
+    TUnitSheet sheet = Load(text);
+    EXPECT_EQ(sheet.UnitName, "a \"b\" \\ \x01 ё");
+    EXPECT_EQ(sheet.UnitTextLines, lines);
+    EXPECT_TRUE(sheet.ModelBattleLines.empty());
+    EXPECT_EQ(sheet.UnitDescrLines, std::vector<std::string>{""});
+}
+
+TEST(SafeFileNameTest, NamesCannotLeaveTheirFolder)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"romans_julii", "romans_julii"}, {"../../etc", ".._.._etc"}, {"..", "__"},
+        {"a\\b:c", "a_b_c"},              {"", "_"},                   {"римляне", "римляне"},
+        {"x\ny", "x_y"},
+    };
+    for (const auto& [faction, name] : cases)
+        EXPECT_EQ(SafeFileNamePart(faction), name) << faction;
+    EXPECT_EQ(SafeFileNamePart(std::string(300, 'a')).size(), 64u);
+}
+
+// ---- the verbs, end to end ---------------------------------------------------
+
+class CliTest : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+TEST_F(CliTest, BuildInspectAndJson)
+{
+    TRun build = Quorin({"build", Example, "-o", dir.File("h.quorin")}, dir);
+    ASSERT_EQ(build.code, 0) << build.err;
+    EXPECT_EQ(build.out, "Создание пака h.quorin завершено\n");
+
+    TRun inspect = Quorin({"inspect", dir.File("h.quorin")}, dir);
+    ASSERT_EQ(inspect.code, 0) << inspect.err;
+    for (const char* expected : {"Unit name:        Hastati", "Game version:     2 (Rome Total War 1.5)",
+                                 "Model file:       4096 bytes", "1. romans_julii", "2. romans_brutii",
+                                 "Unit text (text\\export_units.txt): 2 lines", "  | {roman_hastati}Hastati"})
+        EXPECT_NE(inspect.out.find(expected), std::string::npos) << expected << "\n" << inspect.out;
+
+    TRun json = Quorin({"inspect", "--json", dir.File("h.quorin")}, dir);
+    ASSERT_EQ(json.code, 0) << json.err;
+    auto summary = nlohmann::json::parse(json.out);
+    EXPECT_EQ(summary["unit_name"], "Hastati");
+    EXPECT_EQ(summary["comment"], "Пример юнита");
+    EXPECT_EQ(summary["game_version"], 2);
+    EXPECT_EQ(summary["model_file_size"], 4096);
+    EXPECT_EQ(summary["card"].size(), 2u);
+    EXPECT_EQ(summary["card"][0]["faction"], "romans_julii");
+    EXPECT_EQ(summary["texture"][1]["faction"], "romans_brutii");
+    EXPECT_EQ(summary["texture"][1]["file_size"], 2176);
+    EXPECT_EQ(summary["unit_text"].size(), 2u);
+    EXPECT_EQ(summary["model_battle"][0], "type                roman_hastati");
+}
+
+TEST_F(CliTest, UnpackThenBuildGivesTheSamePackage)
+{
+    ASSERT_EQ(Quorin({"build", Example, "-o", dir.File("first.quorin")}, dir).code, 0);
+    TRun unpack = Quorin({"unpack", dir.File("first.quorin"), dir.File("out")}, dir);
+    ASSERT_EQ(unpack.code, 0) << unpack.err;
+    EXPECT_TRUE(fs::exists(dir.Path() / "out" / "card_01_romans_julii_info.tga"));
+    EXPECT_TRUE(fs::exists(dir.Path() / "out" / "texture_02_romans_brutii.dds"));
+
+    TRun rebuild = Quorin({"build", dir.File("out/unit.toml"), "-o", dir.File("second.quorin")}, dir);
+    ASSERT_EQ(rebuild.code, 0) << rebuild.err;
+    EXPECT_EQ(test::ReadFile(dir.File("first.quorin")), test::ReadFile(dir.File("second.quorin")));
+}
+
+TEST_F(CliTest, UnpackKeepsExistingFilesUnlessForced)
+{
+    ASSERT_EQ(Quorin({"build", Example, "-o", dir.File("p.quorin")}, dir).code, 0);
+    fs::create_directory(dir.Path() / "out");
+    test::WriteFile(dir.File("out/model.cas"), std::string("mine"));
+    TRun refused = Quorin({"unpack", dir.File("p.quorin"), dir.File("out")}, dir);
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("model.cas exists; use --force to overwrite"), std::string::npos) << refused.err;
+    EXPECT_EQ(test::ReadFile(dir.File("out/model.cas")), test::ToBytes("mine"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "out" / "unit.toml"));
+
+    EXPECT_EQ(Quorin({"unpack", "--force", dir.File("p.quorin"), dir.File("out")}, dir).code, 0);
+    EXPECT_EQ(test::ReadFile(dir.File("out/model.cas")).size(), 4096u);
+}
+
+TEST_F(CliTest, HostileFactionNamesStayInsideTheFolder)
+{
+    FillerSeed = 0;
+    test::WriteFile(dir.File("m.cas"), Bytes{1, 2, 3});
+    TUnitSheet sheet;
+    sheet.ModelFile = dir.File("m.cas");
+    sheet.TextureRows = {{"../../escape", sheet.ModelFile}, {"a/b\\c:d", sheet.ModelFile}};
+    sheet.UiCardRows = {{"..", sheet.ModelFile, sheet.ModelFile}};
+    BuildPackage(sheet, dir.File("p.quorin"));
+    ASSERT_EQ(Quorin({"unpack", dir.File("p.quorin"), dir.File("inner/out")}, dir).code, 0);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.Path() / "inner" / "out"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"card_01____info.tga", "card_01____unit.tga", "model.cas",
+                                               "texture_01_.._.._escape.dds", "texture_02_a_b_c_d.dds", "unit.toml"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "inner"), fs::directory_iterator{}), 1);
+}
+
+TEST_F(CliTest, FailuresAndUsage)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string errorPart;
+    };
+    test::WriteFile(dir.File("junk.quorin"), std::string("not a package"));
+    test::WriteFile(dir.File("nomodel.toml"), std::string("unit_name = \"x\"\n"));
+    test::WriteFile(dir.File("unknown.toml"), std::string("colour = \"red\"\n"));
+    const Case cases[] = {
+        {{}, 2, "A subcommand is required"},
+        {{"frobnicate"}, 2, ""},
+        {{"build", Example}, 2, "--output is required"},
+        {{"inspect"}, 2, "package is required"},
+        {{"build", dir.File("nomodel.toml"), "-o", dir.File("x.quorin")}, 1, "Cannot open file \n"},
+        {{"build", dir.File("unknown.toml"), "-o", dir.File("x.quorin")}, 1, "unknown key \"colour\""},
+        {{"build", Example, "-o", dir.File("no/such/x.quorin")}, 1, "Cannot create file " + dir.File("no/such/x.quorin")},
+        {{"build", dir.File("missing.toml"), "-o", dir.File("x.quorin")}, 1, "missing.toml"},
+        {{"inspect", dir.File("junk.quorin")}, 1, "Not a Quorin package"},
+        {{"inspect", dir.File("none.quorin")}, 1, "Cannot open file " + dir.File("none.quorin")},
+        {{"unpack", dir.File("junk.quorin"), dir.File("u")}, 1, "Not a Quorin package"},
+        {{"picture", dir.File("card.xyz"), dir.File("o.png")}, 1, "Unknown picture file extension (.xyz)"},
+    };
+    for (const auto& c : cases) {
+        TRun run = Quorin(c.args, dir);
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
+        if (c.code == 2)
+            EXPECT_NE(run.err.find("Usage"), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(fs::exists(dir.Path() / "x.quorin"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "u"));
+}
+
+} // namespace
+} // namespace quorin

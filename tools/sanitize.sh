@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The library tests under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# a short run of every fuzz target over its committed corpus.
+# FUZZ_SECONDS sets how long each target runs after replaying its corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup-deps.sh
+seconds=${FUZZ_SECONDS:-20}
+
+CC=clang CXX=clang++ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUORIN_GUI=OFF -DQUORIN_FUZZ=ON -DQUORIN_TESTS=ON
+cmake --build build-sanitize
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build-sanitize --output-on-failure -j2
+
+for target in build-sanitize/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target"); name=${name#fuzz_}
+  corpus=fuzz/corpus/$name
+  work=$(mktemp -d)
+  echo "== fuzz $name: replay, then ${seconds}s"
+  "$target" -runs=0 "$corpus"
+  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=5 -print_final_stats=1 "$work" "$corpus" 2>&1 | tail -n 12
+  rm -rf "$work"
+done
