@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t FileBufferSize = 64 * 1024;
+// Large writes keep the system calls few; the C library would otherwise
+// pick a block-sized buffer of its own.
+constexpr std::size_t FileBufferSize = 1024 * 1024;
 
 bool TargetIsWritable(const fs::path& target)
 {
@@ -48,7 +50,8 @@ TSaveFileStream::TSaveFileStream(std::string_view target) : target_(target)
     }
     if (!file_)
         RaiseCannotCreateFile(target);
-    std::setvbuf(file_, nullptr, _IOFBF, FileBufferSize);
+    fileBuffer_ = std::make_unique<char[]>(FileBufferSize);
+    std::setvbuf(file_, fileBuffer_.get(), _IOFBF, FileBufferSize);
     // Keep the permissions of the file being replaced.
     std::error_code error;
     auto targetPath = PathFromUtf8(target_);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,7 @@ protected:
 private:
     std::string target_;
     std::string temporary_;
+    std::unique_ptr<char[]> fileBuffer_; // the stdio buffer; the destructor closes file_ before it goes
     std::FILE* file_ = nullptr;
     std::int64_t written_ = 0;
     bool failed_ = false;

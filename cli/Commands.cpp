@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Manifest.h"
+#include "Render.h"
 #include "base/FileSystem.h"
 #include "base/SaveFile.h"
 #include "base/Text.h"
@@ -156,8 +157,9 @@ TUnpackedNames NamesFor(const TPackage& package)
     TUnpackedNames names;
     names.Model = "model.cas";
     auto numbered = [](std::string_view kind, std::size_t index, std::string_view faction) {
-        char number[16];
-        std::snprintf(number, sizeof number, "%02zu", index + 1);
+        std::string number = std::to_string(index + 1);
+        if (number.size() < 2)
+            number.insert(0, "0");
         return std::string(kind) + "_" + number + "_" + SafeFileNamePart(faction);
     };
     for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
@@ -292,9 +294,14 @@ int RunPicture(const std::string& input, const std::string& output, std::ostream
         TPicture picture;
         picture.LoadByExtension(input);
         auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());
+        std::unique_ptr<TBitmap> rendered;
         if (!bitmap) {
-            err << "Only bitmap pictures can be written as PNG\n";
-            return 1;
+            rendered = RenderToBitmap(*picture.Graphic());
+            if (!rendered) {
+                err << "This build of quorin cannot draw " << picture.Graphic()->ClassType().Name << " pictures\n";
+                return 1;
+            }
+            bitmap = rendered.get();
         }
         WritePng(*bitmap, output, bitmap->HasAlphaChannel());
         out << input << " (" << bitmap->Width() << "x" << bitmap->Height() << ") written to " << output << '\n';

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <string>
 
 #include "ByteReader.h"
@@ -171,12 +172,13 @@ void DecodeRunLength(const TDibHeader& h, TBytes data, TBitmap& bitmap, const TP
     const bool four = h.Compression == BI_RLE4;
     const std::int64_t width = h.Width;
     const std::int64_t height = h.Height;
-    const std::uint32_t background = PaletteColour(h, 0);
-    for (int row = 0; row < h.Height; ++row) {
-        std::uint8_t* p = bitmap.RowAddress(row);
-        for (std::int64_t x = 0; x < width; ++x)
-            sink.Put(p, x, background);
-    }
+    // Skipped pixels keep colour 0: fill one row, copy it to the others.
+    std::uint8_t* first = bitmap.RowAddress(0);
+    for (std::int64_t x = 0; x < width; ++x)
+        sink.Put(first, x, PaletteColour(h, 0));
+    const std::size_t rowBytes = static_cast<std::size_t>(width * bitmap.BytesPerPixel());
+    for (int row = 1; row < h.Height; ++row)
+        std::memcpy(bitmap.RowAddress(row), first, rowBytes);
 
     const std::int64_t size = static_cast<std::int64_t>(data.size());
     std::int64_t at = 0;

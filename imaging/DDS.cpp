@@ -164,12 +164,12 @@ void TDDSImage::DecodeStream(TStream& stream)
 
     const TBlockFormat format = BlockFormatOf(header.FourCC);
     if (format == TBlockFormat::None) {
-        // The picture is sized and the data consumed before the code is judged.
+        // The data is consumed before the code is judged. The picture is not
+        // sized: nothing could fill it, and a header alone must not make us
+        // take and whiten up to MaxPicturePixels of memory.
         SetPixelDepth(32);
         if (alphaPixels)
             SetTransparent(true);
-        SetWidth(width);
-        SetHeight(height);
         stream.SkipBytes(std::min<std::int64_t>(header.LinearSize, BytesLeft(stream)));
         throw EDDSException(FormatText(UnsupportedCompression, FourCCText(header.FourCC)));
     }
@@ -213,7 +213,7 @@ void TDDSImage::DecodeBlocks(TStream& stream, int width, int height, bool alphaP
             const std::int64_t blockRows = direct ? std::min(rowsPerChunk, down - by) : 1;
             const std::int64_t bytes = blockRows * rowBytes;
             if (stream.ReadBytes(data.get(), bytes) != bytes)
-                Fail(InvalidFile);
+                FailWithoutPixels();
             const int y = static_cast<int>(4 * by);
             const int rows = static_cast<int>(std::min<std::int64_t>(4 * blockRows, height - y));
             std::uint32_t* pixels = direct ? reinterpret_cast<std::uint32_t*>(first) + std::int64_t{y} * width : aside.get();
@@ -238,6 +238,14 @@ void TDDSImage::DecodeBlocks(TStream& stream, int width, int height, bool alphaP
     SetTransparent(alpha);
     SetAlphaChannel(alpha);
     Changed();
+}
+
+// The stream ended before its reported size: the pixels taken without
+// whitening are dropped, so none of them is ever seen unwritten.
+void TDDSImage::FailWithoutPixels()
+{
+    SetSizeForDecoding(0, 0);
+    Fail(InvalidFile);
 }
 
 void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool alphaPixels, std::uint32_t bitCount,
@@ -269,7 +277,7 @@ void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool 
         auto row = Allocate<std::uint8_t>(rowBytes);
         for (int y = 0; y < height; ++y) {
             if (stream.ReadBytes(row.get(), rowBytes) != rowBytes)
-                Fail(InvalidFile);
+                FailWithoutPixels();
             const std::uint8_t* from = row.get();
             std::uint8_t* to = RowAddress(y);
             for (int x = 0; x < width; ++x, from += pixelBytes, to += 4) {

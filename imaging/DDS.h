@@ -21,6 +21,7 @@ private:
     // masks: red, green, blue, alpha.
     void DecodeUncompressed(TStream& stream, int width, int height, bool alphaPixels, std::uint32_t bitCount,
                             const std::array<std::uint32_t, 4>& masks);
+    [[noreturn]] void FailWithoutPixels();
 };
 
 // Position (0-31) of the lowest set bit; 0 for an empty mask.

@@ -183,22 +183,24 @@ void TTGAImage::DecodeStream(TStream& stream)
     if (header.ImageType != NoImageData && header.ImageType != TrueColour && header.ImageType != RunLengthTrueColour)
         throw ETGAException("Unsupported TGA ImageType " + std::to_string(header.ImageType));
 
-    // The old pixels are not wanted: drop them before the new ones are taken.
-    SetSizeForDecoding(0, 0);
+    const bool noImage = header.ImageType == NoImageData;
+    const int width = noImage ? 0 : header.Width;
+    const int height = noImage ? 0 : header.Height;
+    if (!PictureSizeFits(width, height))
+        throw ETGAException("TGA picture too large (" + SizeText(width, height) + ")");
+    // The old pixels are not wanted: converting them to another depth would
+    // be wasted work. A block of the same size and depth is written over.
+    if (PixelDepth() != header.PixelDepth)
+        SetSizeForDecoding(0, 0);
     SetPixelDepth(header.PixelDepth);
     SetAlphaChannel(header.PixelDepth == 32);
-    if (header.ImageType == NoImageData) {
+    SetSizeForDecoding(width, height);
+    if (noImage) {
         if (header.IdLength > 0)
             stream.SkipBytes(header.IdLength);
         Changed();
         return;
     }
-
-    const int width = header.Width;
-    const int height = header.Height;
-    if (!PictureSizeFits(width, height))
-        throw ETGAException("TGA picture too large (" + SizeText(width, height) + ")");
-    SetSizeForDecoding(width, height);
 
     if (header.IdLength > 0)
         stream.SkipBytes(header.IdLength);

@@ -305,11 +305,61 @@ TEST_F(CliTest, FailuresAndUsage)
         TRun run = Quorin(c.args, dir);
         EXPECT_EQ(run.code, c.code) << run.err;
         EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
-        if (c.code == 2)
+        if (c.code == 2) {
             EXPECT_NE(run.err.find("Usage"), std::string::npos) << run.err;
+        }
     }
     EXPECT_FALSE(fs::exists(dir.Path() / "x.quorin"));
     EXPECT_FALSE(fs::exists(dir.Path() / "u"));
+}
+
+struct TPngHeader {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int colourType = -1; // 2 RGB, 6 RGBA
+};
+
+TPngHeader ReadPngHeader(const std::string& path)
+{
+    Bytes png = test::ReadFile(path);
+    TPngHeader header;
+    if (png.size() < 26 || png[12] != 'I' || png[13] != 'H' || png[14] != 'D' || png[15] != 'R')
+        return header;
+    auto be32 = [&](std::size_t at) {
+        return std::uint32_t{png[at]} << 24 | std::uint32_t{png[at + 1]} << 16 | std::uint32_t{png[at + 2]} << 8 | png[at + 3];
+    };
+    header.width = be32(16);
+    header.height = be32(20);
+    header.colourType = png[25];
+    return header;
+}
+
+TEST_F(CliTest, PicturesBecomePngWithAlphaOnlyWhereTheFileHasIt)
+{
+    const std::string folder = std::string(QUORIN_EXAMPLES) + "/hastati/";
+    struct Case {
+        std::string input;
+        std::uint32_t width, height;
+        int colourType;
+    };
+    const Case cases[] = {
+        {folder + "info_julii.tga", 160, 210, 6}, // 32-bit TGA
+        {folder + "hastati_julii.dds", 64, 64, 2}, // DXT1 without three-colour blocks
+    };
+    for (const auto& c : cases) {
+        auto output = dir.File("out.png");
+        TRun run = Quorin({"picture", c.input, output}, dir);
+        ASSERT_EQ(run.code, 0) << run.err;
+        TPngHeader header = ReadPngHeader(output);
+        EXPECT_EQ(header.width, c.width) << c.input;
+        EXPECT_EQ(header.height, c.height) << c.input;
+        EXPECT_EQ(header.colourType, c.colourType) << c.input;
+    }
+    test::WriteFile(dir.File("broken.tga"), Bytes{0, 1, 2});
+    TRun broken = Quorin({"picture", dir.File("broken.tga"), dir.File("b.png")}, dir);
+    EXPECT_EQ(broken.code, 1);
+    EXPECT_EQ(broken.err, "ColorMapped TGA unsupported\n");
+    EXPECT_FALSE(fs::exists(dir.Path() / "b.png"));
 }
 
 } // namespace

@@ -40,12 +40,6 @@ struct TBytes {
         Data.insert(Data.end(), count, 0);
         return *this;
     }
-    TBytes& PadTo4()
-    {
-        while (Data.size() % 4)
-            Data.push_back(0);
-        return *this;
-    }
     std::size_t Size() const { return Data.size(); }
     void PutU32(std::size_t at, std::uint32_t v)
     {
