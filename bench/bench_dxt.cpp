@@ -229,19 +229,29 @@ void RegisterAll()
         }
 }
 
-// Keeps each run's time so the ratios to the copy can be printed at the end.
+// Keeps each benchmark's time so the ratios to the copy can be printed at the
+// end: the median when repetitions are asked for, else the single run. CPU
+// time, so that other processes on a shared machine disturb the ratios less.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.iterations <= 0)
+                continue;
+            const std::string name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                medians_[name] = run.GetAdjustedCPUTime();
+            else if (run.run_type == Run::RT_Iteration)
+                seconds_[name] = run.GetAdjustedCPUTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
 
-    void PrintRatios() const
+    void PrintRatios()
     {
+        for (const auto& [name, time] : medians_)
+            seconds_[name] = time;
         auto copy = seconds_.find("Memcpy/16MiB");
         if (copy == seconds_.end())
             return;
@@ -261,6 +271,7 @@ public:
 
 private:
     std::map<std::string, double> seconds_;
+    std::map<std::string, double> medians_;
 };
 
 } // namespace

@@ -1,0 +1,53 @@
+#pragma once
+// The application object: its title, the windows it owns, and the last line
+// of failure handling, which shows whatever a handler let escape.
+
+#include <QApplication>
+#include <QString>
+#include <exception>
+#include <memory>
+
+#include "base/Exception.h"
+
+namespace quorin {
+
+class TForm1;
+class TForm2;
+
+// The silent failure: it ends a handler and is dropped without a box.
+class EAbort : public Exception { using Exception::Exception; };
+
+// The title for a program file: no folder, cut at the first ".", every
+// character after the first in lower case ("UnitPack.exe" gives "Unitpack").
+QString ApplicationTitleFor(const QString& programPath);
+
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;
+
+    const QString& Title() const { return title_; }
+
+    // Delivers the event; a failure that escapes its handler goes to
+    // HandleEventFailure and the event loop goes on.
+    bool notify(QObject* receiver, QEvent* event) override;
+    void HandleEventFailure(const std::exception& failure);
+    void ShowFailureBox(const std::exception& failure);
+
+    // The main window Form1, then the About window Form2, hidden.
+    void CreateForms();
+    // Shows the main window and runs the event loop until it is closed.
+    int Run();
+
+private:
+    QString title_;
+    std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm2> form2_;
+};
+
+// The whole start-up after the application object: the picture modules, the
+// windows, then the event loop. Returns the loop's exit code.
+int RunUnitPack(TApplication& application);
+
+} // namespace quorin

@@ -1,0 +1,31 @@
+#pragma once
+// The windows' artwork, kept as resources in the form stored with window
+// layouts (class name, byte count, file bytes) and decoded through the
+// picture registry, so the picture modules must have started first.
+
+#include <QPixmap>
+#include <QString>
+
+namespace quorin {
+
+class TPicture;
+
+namespace Artwork {
+inline const QString Background = QStringLiteral(":/artwork/Background.picture");
+inline const QString ForumBanner = QStringLiteral(":/artwork/ForumBanner.picture");
+inline const QString Emblem = QStringLiteral(":/artwork/Emblem.picture");
+inline const QString Illustration = QStringLiteral(":/artwork/Illustration.picture");
+inline const QString IconFolder = QStringLiteral(":/artwork/IconFolder.picture");
+inline const QString IconDoorway = QStringLiteral(":/artwork/IconDoorway.picture");
+inline const QString IconBin = QStringLiteral(":/artwork/IconBin.picture");
+inline const QString IconFloppy = QStringLiteral(":/artwork/IconFloppy.picture");
+inline const QString IconTools = QStringLiteral(":/artwork/IconTools.picture");
+} // namespace Artwork
+
+// Reads the stored picture into picture; a class the registry does not know
+// leaves it empty.
+void LoadArtwork(TPicture& picture, const QString& resource);
+// A button glyph from a stored bitmap, its bottom-left colour transparent.
+QPixmap LoadGlyph(const QString& resource);
+
+} // namespace quorin

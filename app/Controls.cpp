@@ -1,0 +1,38 @@
+#include "Controls.h"
+
+#include <QLabel>
+#include <algorithm>
+
+namespace quorin {
+
+QFont MakeFont(const QStringList& families, int pixels, bool bold, bool italic, bool underline)
+{
+    QFont font;
+    font.setFamilies(families);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setItalic(italic);
+    font.setUnderline(underline);
+    return font;
+}
+
+void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour)
+{
+    QPalette colours = widget->palette();
+    colours.setColor(role, colour);
+    widget->setPalette(colours);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, const QRect& bounds,
+                  const QFont* font)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    if (font)
+        label->setFont(*font);
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(bounds.x(), bounds.y(), std::max(bounds.width(), label->sizeHint().width()), bounds.height());
+    return label;
+}
+
+} // namespace quorin

@@ -1,0 +1,136 @@
+// How long the main window takes to be on screen and responsive (created,
+// shown, exposed, first painted, event loop idle), against an empty window
+// of the same size measured in the same run. The ratio is printed at the end;
+// the goal is at most 1.5.
+
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "app/Application.h"
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+#include "imaging/PictureModules.h"
+
+namespace {
+
+// Notes the top-level window's first paint.
+class TPaintWatch : public QObject {
+public:
+    bool Painted = false;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            Painted = true;
+        return false;
+    }
+};
+
+// Shows the window and runs the loop until it is exposed, has painted, and
+// has no events left.
+void ShowUntilIdle(QWidget& window)
+{
+    TPaintWatch watch;
+    window.installEventFilter(&watch);
+    window.show();
+    while (!(window.windowHandle() && window.windowHandle()->isExposed() && watch.Painted))
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    window.removeEventFilter(&watch);
+}
+
+void BM_EmptyWindow(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto* window = new QWidget;
+        window->setFixedSize(800, 600);
+        ShowUntilIdle(*window);
+        state.PauseTiming();
+        delete window;
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_EmptyWindow)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The start-up's share: Form1 (its artwork decoded), Form2 hidden, then the
+// main window shown. The start timer is stopped: the About window is not
+// part of the main window being ready.
+void BM_MainWindow(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto* form1 = new quorin::TForm1;
+        form1->Timer1->stop();
+        auto* form2 = new quorin::TForm2;
+        ShowUntilIdle(*form1);
+        state.PauseTiming();
+        delete form2;
+        delete form1;
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_MainWindow)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The breakdown: creating the windows alone, not shown.
+void BM_CreateForm1(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto* form1 = new quorin::TForm1;
+        form1->Timer1->stop();
+        state.PauseTiming();
+        delete form1;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CreateForm1)->Unit(benchmark::kMillisecond);
+
+void BM_CreateForm2(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto* form2 = new quorin::TForm2;
+        state.PauseTiming();
+        delete form2;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CreateForm2)->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's mean real time for the ratio.
+class TRatioReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> Mean;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.iterations > 0)
+                Mean[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    quorin::TApplication application(argc, argv);
+    quorin::StartPictureModules();
+    benchmark::Initialize(&argc, argv);
+    TRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double empty = reporter.Mean["BM_EmptyWindow"], main = reporter.Mean["BM_MainWindow"];
+    if (empty > 0 && main > 0)
+        std::printf("main window / empty window: %.2f (goal <= 1.5) on %s\n", main / empty,
+                    qPrintable(QGuiApplication::platformName()));
+    benchmark::Shutdown();
+    return 0;
+}
