@@ -141,8 +141,8 @@ void RunProbe(benchmark::State& state, const char* which)
 
 void BM_ProcessEmptyWindow(benchmark::State& state) { RunProbe(state, "empty"); }
 void BM_ProcessMainWindow(benchmark::State& state) { RunProbe(state, "main"); }
-BENCHMARK(BM_ProcessEmptyWindow)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_ProcessMainWindow)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_ProcessEmptyWindow)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(BM_ProcessMainWindow)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 int Probe(int argc, char** argv, const char* which)
 {
