@@ -80,6 +80,29 @@ public:
     // Up to count bytes; fewer only at the end of the data.
     std::size_t Read(std::uint8_t* to, std::size_t count)
     {
+        if (count <= length_ - position_) {
+            std::memcpy(to, buffer_ + position_, count);
+            position_ += count;
+            return count;
+        }
+        return ReadAcrossBlocks(to, count);
+    }
+
+    // One pixel: a fixed size, so the common case is a single load and store.
+    template <std::size_t N>
+    std::size_t ReadFixed(std::uint8_t* to)
+    {
+        if (N <= length_ - position_) {
+            std::memcpy(to, buffer_ + position_, N);
+            position_ += N;
+            return N;
+        }
+        return ReadAcrossBlocks(to, N);
+    }
+
+private:
+    std::size_t ReadAcrossBlocks(std::uint8_t* to, std::size_t count)
+    {
         std::size_t done = 0;
         while (done < count) {
             if (position_ == length_ && !Refill())
@@ -92,7 +115,6 @@ public:
         return done;
     }
 
-private:
     bool Refill()
     {
         if (ended_)
@@ -125,9 +147,13 @@ void FillRun(std::uint8_t* to, std::size_t bytes, const std::uint8_t* pixel)
             std::memcpy(to + at, pixel, P);
         return;
     }
+    // 1, 2, 4, 8, then 16 pixels, by doubling.
     std::uint8_t pattern[PatternBytes];
-    for (std::size_t at = 0; at < PatternBytes; at += P)
-        std::memcpy(pattern + at, pixel, P);
+    std::memcpy(pattern, pixel, P);
+    std::memcpy(pattern + P, pattern, P);
+    std::memcpy(pattern + 2 * P, pattern, 2 * P);
+    std::memcpy(pattern + 4 * P, pattern, 4 * P);
+    std::memcpy(pattern + 8 * P, pattern, 8 * P);
     std::size_t at = 0;
     for (; at + PatternBytes <= bytes; at += PatternBytes)
         std::memcpy(to + at, pattern, PatternBytes);
@@ -151,7 +177,7 @@ std::size_t ExpandRunLength(TReadAhead& input, std::uint8_t* work, std::size_t s
         if (header & RunPacketBit) {
             std::uint8_t pixel[P];
             std::memset(pixel, White, P);
-            std::size_t got = input.Read(pixel, P);
+            std::size_t got = input.ReadFixed<P>(pixel);
             FillRun<P>(work + at, bytes, pixel);
             at += bytes;
             if (got < P)
@@ -195,13 +221,6 @@ void TTGAImage::DecodeStream(TStream& stream)
     SetPixelDepth(header.PixelDepth);
     SetAlphaChannel(header.PixelDepth == 32);
     SetSizeForDecoding(width, height);
-    if (noImage) {
-        if (header.IdLength > 0)
-            stream.SkipBytes(header.IdLength);
-        Changed();
-        return;
-    }
-
     if (header.IdLength > 0)
         stream.SkipBytes(header.IdLength);
 
@@ -214,7 +233,7 @@ void TTGAImage::DecodeStream(TStream& stream)
             std::memset(row + rowSize, White, stride - rowSize);
     };
 
-    if (rowSize == 0 || height == 0) {
+    if (noImage || rowSize == 0 || height == 0) {
         Changed();
         return;
     }

@@ -239,6 +239,12 @@ TEST(DDSTest, UnsupportedCompressionConsumesItsDataWithoutSizingThePicture)
         EXPECT_EQ(image.Width(), 0);
         EXPECT_EQ(image.Height(), 0);
     }
+    // Found by fuzzing: a bare header of the largest size with an unknown
+    // code made the decoder take and whiten 700 MB.
+    TDDSImage large;
+    EXPECT_EQ(FailureOf(DdsBuilder(13376, 13376).Compressed("ATI2", 0).Bytes(), &large), "Unsupported compression type: ATI2");
+    EXPECT_EQ(large.Width(), 0);
+
     // A linear size past the end consumes what there is.
     Bytes file = DdsBuilder(4, 4).Compressed("BC5U", 1000).Data(Bytes(10)).Bytes();
     std::int64_t position = 0;

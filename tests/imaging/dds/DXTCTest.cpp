@@ -11,6 +11,14 @@
 #include "imaging/DXTCPaths.h"
 
 namespace quorin {
+namespace dxtc {
+// Names the path in GoogleTest's messages.
+void PrintTo(TPath path, std::ostream* out)
+{
+    *out << (path == TPath::Scalar ? "Scalar" : "Ssse3");
+}
+} // namespace dxtc
+
 namespace {
 
 using dxtc::TPath;
