@@ -4,13 +4,11 @@
 // HasAlphaChannel when the data really carry alpha (bit fields with an alpha
 // mask whose values are not all zero; an icon's own alpha or AND mask).
 // Uncompressed pixel data shorter than the picture is refused; run-length
-// data may end early (the rest keeps colour 0 of the palette, as pixels
-// skipped by a run-length delta do).
+// data may end early, and the pixels they never reach stay white.
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstring>
 #include <string>
 
 #include "ByteReader.h"
@@ -166,20 +164,15 @@ void DecodeUncompressed(const TDibHeader& h, TBytes pixels, const TPixelSink& si
 }
 
 // Run-length data: every packet is clamped to the row and the picture, and
-// running out of data ends the picture.
-void DecodeRunLength(const TDibHeader& h, TBytes data, TBitmap& bitmap, const TPixelSink& sink)
+// running out of data ends the picture. Pixels that the data skip (by a
+// delta, an end of line or an end of bitmap) keep the white of a new Bitmap:
+// the format leaves them undefined, and not filling them keeps a tiny file
+// that declares a huge picture cheap.
+void DecodeRunLength(const TDibHeader& h, TBytes data, const TPixelSink& sink)
 {
     const bool four = h.Compression == BI_RLE4;
     const std::int64_t width = h.Width;
     const std::int64_t height = h.Height;
-    // Skipped pixels keep colour 0: fill one row, copy it to the others.
-    std::uint8_t* first = bitmap.RowAddress(0);
-    for (std::int64_t x = 0; x < width; ++x)
-        sink.Put(first, x, PaletteColour(h, 0));
-    const std::size_t rowBytes = static_cast<std::size_t>(width * bitmap.BytesPerPixel());
-    for (int row = 1; row < h.Height; ++row)
-        std::memcpy(bitmap.RowAddress(row), first, rowBytes);
-
     const std::int64_t size = static_cast<std::int64_t>(data.size());
     std::int64_t at = 0;
     std::int64_t x = 0;
@@ -386,7 +379,7 @@ void DecodeDibPixels(const TDibHeader& h, std::span<const std::uint8_t> pixels, 
     bitmap.SetSize(h.Width, h.Height);
     const TPixelSink sink(bitmap, h);
     if (runLength)
-        DecodeRunLength(h, pixels, bitmap, sink);
+        DecodeRunLength(h, pixels, sink);
     else
         DecodeUncompressed(h, pixels, sink, alphaFromData);
 

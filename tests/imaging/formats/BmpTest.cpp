@@ -273,7 +273,8 @@ std::vector<std::uint8_t> RleFile(int bits, int width, int height, std::initiali
     return f.Data;
 }
 
-constexpr std::uint32_t K = Black, R = Red, G = Green, B = Blue;
+// W: a pixel the data skip, which keeps the white of a new Bitmap.
+constexpr std::uint32_t K = Black, W = White, R = Red, G = Green, B = Blue;
 
 struct TRleCase {
     const char* Name;
@@ -299,24 +300,28 @@ INSTANTIATE_TEST_SUITE_P(
     Table, BmpRunLength,
     testing::Values(
         TRleCase{"Rle8", RleFile(8, 6, 4, Rle8Data),
-                 {R, R, R, R, R, R, /**/ K, K, B, B, K, K, /**/ K, K, K, K, K, K, /**/ R, R, R, G, B, G}},
+                 {R, R, R, R, R, R, /**/ W, W, B, B, W, W, /**/ W, W, W, W, W, W, /**/ R, R, R, G, B, G}},
         TRleCase{"Rle8TopDown", RleFile(8, 6, -4, Rle8Data),
-                 {R, R, R, G, B, G, /**/ K, K, K, K, K, K, /**/ K, K, B, B, K, K, /**/ R, R, R, R, R, R}},
+                 {R, R, R, G, B, G, /**/ W, W, W, W, W, W, /**/ W, W, B, B, W, W, /**/ R, R, R, R, R, R}},
         // 5 pixels alternating 1 and 2; absolute 3, 1, 2; two of 3; end.
         TRleCase{"Rle4", RleFile(4, 5, 2, {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 2, 0x33, 0, 1}),
                  {B, R, G, B, B, /**/ R, G, R, G, R}},
+        // Index 0 written explicitly is the palette's black.
+        TRleCase{"Rle8ExplicitIndexZero", RleFile(8, 3, 1, {2, 0, 0, 1}), {K, K, W}},
         // Absolute run of an odd byte count is padded to 16 bits.
         TRleCase{"Rle8AbsolutePadding", RleFile(8, 4, 1, {0, 3, 1, 2, 3, 0xEE, 1, 3, 0, 1}), {R, G, B, B}},
-        // Data that end without an end-of-bitmap keep colour 0 for the rest.
-        TRleCase{"Rle8EndsEarly", RleFile(8, 3, 2, {2, 2}), {K, K, K, /**/ G, G, K}},
+        // Data that end without an end-of-bitmap leave the rest unwritten.
+        TRleCase{"Rle8EndsEarly", RleFile(8, 3, 2, {2, 2}), {W, W, W, /**/ G, G, W}},
         // An absolute run longer than the data left stops decoding.
-        TRleCase{"Rle8AbsoluteRunPastData", RleFile(8, 3, 1, {1, 3, 0, 200, 1, 1}), {B, K, K}},
+        TRleCase{"Rle8AbsoluteRunPastData", RleFile(8, 3, 1, {1, 3, 0, 200, 1, 1}), {B, W, W}},
         // Runs far past the row's end, and an absolute run past it, are clamped.
         TRleCase{"Rle8RunsClampedToRow", RleFile(8, 2, 2, {255, 1, 255, 2, 0, 0, 0, 5, 3, 3, 3, 3, 3, 0, 0, 1}),
                  {B, B, /**/ R, R}},
         // A delta below the last row ends the picture.
-        TRleCase{"Rle8DeltaPastBottom", RleFile(8, 2, 2, {1, 1, 0, 2, 0, 200, 2, 3, 0, 1}), {K, K, /**/ R, K}},
-        TRleCase{"Rle8DeltaPastRightEdge", RleFile(8, 2, 1, {0, 2, 250, 0, 2, 3, 0, 1}), {K, K}},
+        TRleCase{"Rle8DeltaPastBottom", RleFile(8, 2, 2, {1, 1, 0, 2, 0, 200, 2, 3, 0, 1}), {W, W, /**/ R, W}},
+        TRleCase{"Rle8DeltaPastRightEdge", RleFile(8, 2, 1, {0, 2, 250, 0, 2, 3, 0, 1}), {W, W}},
+        // An end of line on the last row ends the picture too.
+        TRleCase{"Rle8EndOfLineOnLastRow", RleFile(8, 1, 1, {0, 0, 1, 1}), {W}},
         TRleCase{"Rle4OddRunAndAbsolute", RleFile(4, 4, 1, {3, 0x23, 0, 3, 0x10, 0}), {G, B, G, R}}),
     [](const testing::TestParamInfo<TRleCase>& info) { return std::string(info.param.Name); });
 
