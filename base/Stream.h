@@ -85,7 +85,10 @@ public:
 private:
     void Reserve(std::int64_t capacity, bool keepContent);
 
-    std::unique_ptr<std::uint8_t[]> data_;
+    struct TFreeBlock {
+        void operator()(std::uint8_t* block) const;
+    };
+    std::unique_ptr<std::uint8_t, TFreeBlock> data_;
     std::int64_t capacity_ = 0;
     std::int64_t size_ = 0;
     std::int64_t position_ = 0;
