@@ -1,6 +1,6 @@
 #pragma once
 // Little-endian reads from bytes in memory and the bounds checks that guard
-// them, shared by the BMP, ICO and metafile readers. Every read is preceded by
+// them, shared by the BMP, ICO, DDS and metafile readers. Every read is preceded by
 // a Fits check against the size of the buffer it reads.
 
 #include <cstdint>

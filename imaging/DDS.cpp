@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "ByteReader.h"
 #include "DXTC.h"
 #include "FileFormats.h"
 #include "base/RuntimeText.h"
@@ -45,11 +46,6 @@ struct TDDSHeader {
     std::uint32_t Caps = 0;
 };
 
-std::uint32_t Load32(const std::uint8_t* p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
 // One read of the whole header; a stream too short to hold it is no DDS file.
 TDDSHeader ReadHeader(TStream& stream)
 {
@@ -58,17 +54,17 @@ TDDSHeader ReadHeader(TStream& stream)
         throw EDDSException(std::string(InvalidFile));
     TDDSHeader header;
     std::memcpy(header.Magic.data(), &raw[0], 4);
-    header.Height = Load32(&raw[12]);
-    header.Width = Load32(&raw[16]);
-    header.LinearSize = Load32(&raw[20]);
-    header.FormatFlags = Load32(&raw[80]);
+    header.Height = bytes::U32(&raw[12]);
+    header.Width = bytes::U32(&raw[16]);
+    header.LinearSize = bytes::U32(&raw[20]);
+    header.FormatFlags = bytes::U32(&raw[80]);
     std::memcpy(header.FourCC.data(), &raw[84], 4);
-    header.RGBBitCount = Load32(&raw[88]);
-    header.RedMask = Load32(&raw[92]);
-    header.GreenMask = Load32(&raw[96]);
-    header.BlueMask = Load32(&raw[100]);
-    header.AlphaMask = Load32(&raw[104]);
-    header.Caps = Load32(&raw[108]);
+    header.RGBBitCount = bytes::U32(&raw[88]);
+    header.RedMask = bytes::U32(&raw[92]);
+    header.GreenMask = bytes::U32(&raw[96]);
+    header.BlueMask = bytes::U32(&raw[100]);
+    header.AlphaMask = bytes::U32(&raw[104]);
+    header.Caps = bytes::U32(&raw[108]);
     return header;
 }
 
