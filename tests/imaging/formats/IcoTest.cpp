@@ -189,7 +189,7 @@ TEST(Icon, CursorsReadLikeIcons)
 
 struct TPngCase {
     const char* Name;
-    TPngSpec Png;
+    TPngFixture Png;
     std::vector<std::uint32_t> Colours;
     std::vector<int> Alphas;
     int Depth;
@@ -210,27 +210,27 @@ TEST_P(IconPng, DecodesThroughLibpng)
     EXPECT_EQ(Alphas(icon), c.Alphas);
 }
 
-TPngSpec Rgba3x2()
+TPngFixture Rgba3x2()
 {
-    TPngSpec s;
+    TPngFixture s;
     s.Width = 3;
     s.Height = 2;
     s.Rows = {{255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0}, {1, 2, 3, 4, 10, 20, 30, 255, 200, 100, 50, 255}};
     return s;
 }
 
-TPngSpec Rgb2x1()
+TPngFixture Rgb2x1()
 {
-    TPngSpec s;
+    TPngFixture s;
     s.Width = 2;
     s.ColourType = PNG_COLOR_TYPE_RGB;
     s.Rows = {{9, 8, 7, 250, 128, 3}};
     return s;
 }
 
-TPngSpec Grey16Bit()
+TPngFixture Grey16Bit()
 {
-    TPngSpec s;
+    TPngFixture s;
     s.Width = 2;
     s.ColourType = PNG_COLOR_TYPE_GRAY;
     s.BitDepth = 16;
@@ -238,9 +238,9 @@ TPngSpec Grey16Bit()
     return s;
 }
 
-TPngSpec PaletteWithTransparency()
+TPngFixture PaletteWithTransparency()
 {
-    TPngSpec s;
+    TPngFixture s;
     s.Width = 4;
     s.ColourType = PNG_COLOR_TYPE_PALETTE;
     s.BitDepth = 2;
@@ -250,9 +250,9 @@ TPngSpec PaletteWithTransparency()
     return s;
 }
 
-TPngSpec Interlaced()
+TPngFixture Interlaced()
 {
-    TPngSpec s = Rgba3x2();
+    TPngFixture s = Rgba3x2();
     s.Interlaced = true;
     return s;
 }

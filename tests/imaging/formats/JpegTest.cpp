@@ -17,7 +17,7 @@
 namespace quorin::test {
 namespace {
 
-struct TJpegSpec {
+struct TJpegFixture {
     int Width = 16;
     int Height = 16;
     int Components = 3;
@@ -28,7 +28,7 @@ struct TJpegSpec {
     std::function<std::uint8_t(int x, int y, int c)> Sample;
 };
 
-std::vector<std::uint8_t> MakeJpeg(const TJpegSpec& spec)
+std::vector<std::uint8_t> MakeJpeg(const TJpegFixture& fixture)
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
@@ -37,23 +37,23 @@ std::vector<std::uint8_t> MakeJpeg(const TJpegSpec& spec)
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(spec.Width);
-    cinfo.image_height = static_cast<JDIMENSION>(spec.Height);
-    cinfo.input_components = spec.Components;
-    cinfo.in_color_space = spec.Space;
+    cinfo.image_width = static_cast<JDIMENSION>(fixture.Width);
+    cinfo.image_height = static_cast<JDIMENSION>(fixture.Height);
+    cinfo.input_components = fixture.Components;
+    cinfo.in_color_space = fixture.Space;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 100, TRUE);
-    if (spec.Space == JCS_CMYK)
-        cinfo.write_Adobe_marker = spec.AdobeMarker ? TRUE : FALSE;
-    if (spec.Progressive)
+    if (fixture.Space == JCS_CMYK)
+        cinfo.write_Adobe_marker = fixture.AdobeMarker ? TRUE : FALSE;
+    if (fixture.Progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(spec.Width * spec.Components));
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(fixture.Width * fixture.Components));
     while (cinfo.next_scanline < cinfo.image_height) {
         const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < spec.Width; ++x)
-            for (int c = 0; c < spec.Components; ++c)
-                row[static_cast<std::size_t>(x * spec.Components + c)] = spec.Sample(x, y, c);
+        for (int x = 0; x < fixture.Width; ++x)
+            for (int c = 0; c < fixture.Components; ++c)
+                row[static_cast<std::size_t>(x * fixture.Components + c)] = fixture.Sample(x, y, c);
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&cinfo, rows, 1);
     }
@@ -65,9 +65,9 @@ std::vector<std::uint8_t> MakeJpeg(const TJpegSpec& spec)
 }
 
 // Left half red, right half blue.
-TJpegSpec Halves()
+TJpegFixture Halves()
 {
-    TJpegSpec s;
+    TJpegFixture s;
     s.Sample = [](int x, int, int c) -> std::uint8_t {
         const bool left = x < 8;
         return c == 0 ? (left ? 255 : 0) : c == 2 ? (left ? 0 : 255) : 0;
@@ -121,14 +121,14 @@ TEST(Jpeg, RegistersJpegThenJpg)
 
 struct TColourCase {
     const char* Name;
-    TJpegSpec Spec;
+    TJpegFixture Fixture;
 };
 
 class JpegColour : public testing::TestWithParam<TColourCase> {};
 
 TEST_P(JpegColour, HalvesComeOutRedAndBlue)
 {
-    const auto image = DecodeJpeg(MakeJpeg(GetParam().Spec));
+    const auto image = DecodeJpeg(MakeJpeg(GetParam().Fixture));
     EXPECT_EQ(image->Width(), 16);
     EXPECT_EQ(image->Height(), 16);
     EXPECT_EQ(image->PixelDepth(), 24);
@@ -142,17 +142,17 @@ TEST_P(JpegColour, HalvesComeOutRedAndBlue)
     }
 }
 
-TJpegSpec Progressive()
+TJpegFixture Progressive()
 {
-    TJpegSpec s = Halves();
+    TJpegFixture s = Halves();
     s.Progressive = true;
     return s;
 }
 
 // Inverted (Adobe) CMYK: the stored sample is the ink left out.
-TJpegSpec AdobeCmyk()
+TJpegFixture AdobeCmyk()
 {
-    TJpegSpec s;
+    TJpegFixture s;
     s.Components = 4;
     s.Space = JCS_CMYK;
     s.Sample = [](int x, int, int c) -> std::uint8_t {
@@ -164,9 +164,9 @@ TJpegSpec AdobeCmyk()
     return s;
 }
 
-TJpegSpec PlainCmyk()
+TJpegFixture PlainCmyk()
 {
-    TJpegSpec s = AdobeCmyk();
+    TJpegFixture s = AdobeCmyk();
     s.AdobeMarker = false;
     s.Sample = [](int x, int, int c) -> std::uint8_t {
         const std::uint8_t red[4] = {0, 255, 255, 0};
@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Table, JpegColour,
 
 TEST(Jpeg, GreyscaleBecomesEqualChannels)
 {
-    TJpegSpec s;
+    TJpegFixture s;
     s.Width = 17; // odd sizes: partial blocks on both axes
     s.Height = 9;
     s.Components = 1;

@@ -10,7 +10,7 @@
 
 namespace quorin::test {
 
-struct TPngSpec {
+struct TPngFixture {
     int Width = 1;
     int Height = 1;
     int ColourType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -27,22 +27,22 @@ inline void AppendPngBytes(png_structp png, png_bytep data, png_size_t count)
     out->insert(out->end(), data, data + count);
 }
 
-inline std::vector<std::uint8_t> MakePng(const TPngSpec& spec)
+inline std::vector<std::uint8_t> MakePng(const TPngFixture& fixture)
 {
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, &AppendPngBytes, nullptr);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.Width), static_cast<png_uint_32>(spec.Height), spec.BitDepth,
-                 spec.ColourType, spec.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(fixture.Width), static_cast<png_uint_32>(fixture.Height), fixture.BitDepth,
+                 fixture.ColourType, fixture.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.Palette.empty())
-        png_set_PLTE(png, info, spec.Palette.data(), static_cast<int>(spec.Palette.size()));
-    if (!spec.PaletteAlpha.empty())
-        png_set_tRNS(png, info, spec.PaletteAlpha.data(), static_cast<int>(spec.PaletteAlpha.size()), nullptr);
+    if (!fixture.Palette.empty())
+        png_set_PLTE(png, info, fixture.Palette.data(), static_cast<int>(fixture.Palette.size()));
+    if (!fixture.PaletteAlpha.empty())
+        png_set_tRNS(png, info, fixture.PaletteAlpha.data(), static_cast<int>(fixture.PaletteAlpha.size()), nullptr);
     png_write_info(png, info);
     std::vector<png_bytep> rows;
-    for (const auto& row : spec.Rows)
+    for (const auto& row : fixture.Rows)
         rows.push_back(const_cast<png_bytep>(row.data()));
     png_write_image(png, rows.data());
     png_write_end(png, info);
