@@ -162,17 +162,28 @@ int Probe(int argc, char** argv, const char* which)
     return 0;
 }
 
-// Keeps each benchmark's mean real time for the ratio.
+// Keeps each benchmark's mean real time over its repetitions for the ratio.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> Mean;
     void ReportRuns(const std::vector<Run>& runs) override
     {
-        for (const Run& run : runs)
-            if (run.iterations > 0)
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean") {
                 Mean[run.run_name.function_name] = run.GetAdjustedRealTime();
+                continue;
+            }
+            if (run.iterations == 0 || run.run_type != Run::RT_Iteration)
+                continue;
+            auto& [sum, count] = totals_[run.run_name.function_name];
+            sum += run.GetAdjustedRealTime();
+            Mean[run.run_name.function_name] = sum / ++count;
+        }
         ConsoleReporter::ReportRuns(runs);
     }
+
+private:
+    std::map<std::string, std::pair<double, int>> totals_;
 };
 
 } // namespace
