@@ -1,6 +1,8 @@
 #include "Controls.h"
 
+#include <QAbstractItemView>
 #include <QLabel>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace quorin {
@@ -21,6 +23,27 @@ void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour)
     QPalette colours = widget->palette();
     colours.setColor(role, colour);
     widget->setPalette(colours);
+}
+
+namespace {
+
+class TFixedRowDelegate : public QStyledItemDelegate {
+public:
+    TFixedRowDelegate(int pixels, QObject* parent) : QStyledItemDelegate(parent), pixels_(pixels) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), pixels_};
+    }
+
+private:
+    int pixels_;
+};
+
+} // namespace
+
+void SetRowHeight(QAbstractItemView* view, int pixels)
+{
+    view->setItemDelegate(new TFixedRowDelegate(pixels, view));
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, const QRect& bounds,

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QStringList>
 
+class QAbstractItemView;
 class QLabel;
 class QWidget;
 
@@ -23,6 +24,9 @@ QFont MakeFont(const QStringList& families, int pixels, bool bold, bool italic =
 void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour);
 // A label at its position and at least its stated size, wider when the font
 // that stands in for the named one needs it.
+// List rows of a fixed height in pixels, as the layout gives them.
+void SetRowHeight(QAbstractItemView* view, int pixels);
+
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, const QRect& bounds,
                   const QFont* font = nullptr);
 

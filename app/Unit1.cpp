@@ -163,6 +163,7 @@ void TForm1::CreateBasicPage()
     ComboBox1->setGeometry(168, 176, 385, 24);
     ComboBox1->setEditable(false);
     ComboBox1->setMaxVisibleItems(9);
+    SetRowHeight(ComboBox1->view(), 16);
     for (std::string_view item : GameVersionItems)
         ComboBox1->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
     ComboBox1->setCurrentIndex(0);
@@ -192,6 +193,7 @@ void TForm1::CreatePackPage()
     List1->setObjectName(QStringLiteral("List1"));
     List1->setGeometry(16, 152, 529, 353);
     List1->setUniformItemSizes(true);
+    SetRowHeight(List1, 16);
 }
 
 QFileDialog* TForm1::SaveDialog()

@@ -1,6 +1,7 @@
 // The main window: its frame, the page stack, the basic parameters, unit
 // text and pack pages, and the build started from the window.
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -361,6 +362,7 @@ void MainWindowTest::versionIsTheSelectedIndex()
     QComboBox* versions = form_->ComboBox1;
     QVERIFY(!versions->isEditable());
     QCOMPARE(versions->maxVisibleItems(), 9);
+    QCOMPARE(versions->view()->sizeHintForRow(0), 16);
     QCOMPARE(versions->count(), int(GameVersionItems.size()));
     for (int i = 0; i < versions->count(); ++i)
         QCOMPARE(Utf8(versions->itemText(i)), std::string(GameVersionItems[std::size_t(i)]));
@@ -557,6 +559,9 @@ void MainWindowTest::gaugeShowsZeroPercentAndLogIsEmpty()
     QVERIFY(log);
     QCOMPARE(log->geometry(), QRect(16, 152, 529, 353));
     QCOMPARE(log->count(), 0);
+    log->addItem(QStringLiteral("row"));
+    QCOMPARE(log->sizeHintForRow(0), 16);
+    delete log->takeItem(0);
     QCOMPARE(form_->Label19->text(), QStringLiteral("Лог"));
     QCOMPARE(form_->SpeedButton13->text(), QStringLiteral("Начать создание"));
     QCOMPARE(form_->SpeedButton13->Glyph().size(), QSize(16, 16));
