@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <queue>
 #include <string>
 #include <vector>
@@ -96,6 +97,21 @@ struct TMetafile::TData {
 };
 
 namespace {
+
+// The state a restore record asks for, taken off the saved stack: a negative
+// level counts back from the newest, a positive one names a saved level.
+// Nothing when the record names no saved level.
+template <typename TState>
+std::optional<TState> PopSavedState(std::vector<TState>& saved, std::int64_t which)
+{
+    const std::int64_t depth = static_cast<std::int64_t>(saved.size());
+    const std::int64_t level = which < 0 ? depth + which + 1 : which;
+    if (level < 1 || level > depth)
+        return std::nullopt;
+    TState state = saved[static_cast<std::size_t>(level - 1)];
+    saved.resize(static_cast<std::size_t>(level - 1));
+    return state;
+}
 
 using TData = TMetafile::TData;
 using TKind = TData::TKind;
@@ -584,17 +600,13 @@ private:
 
     void Restore(std::int64_t which)
     {
-        // Negative: that many levels back; positive: that saved level.
-        const std::int64_t depth = static_cast<std::int64_t>(saved_.size());
-        const std::int64_t level = which < 0 ? depth + which + 1 : which;
-        if (level < 1 || level > depth)
+        const std::optional<TState> state = PopSavedState(saved_, which);
+        if (!state)
             return;
-        const TState state = saved_[static_cast<std::size_t>(level - 1)];
-        saved_.resize(static_cast<std::size_t>(level - 1));
-        builder_.Pen = state.Pen;
-        builder_.Brush = state.Brush;
-        builder_.Position = state.Position;
-        SetWindow(state.Org.X, state.Org.Y, state.Ext.X, state.Ext.Y);
+        builder_.Pen = state->Pen;
+        builder_.Brush = state->Brush;
+        builder_.Position = state->Position;
+        SetWindow(state->Org.X, state->Org.Y, state->Ext.X, state->Ext.Y);
     }
 
     TBytes file_;
@@ -844,16 +856,13 @@ private:
 
     void Restore(std::int64_t which)
     {
-        const std::int64_t depth = static_cast<std::int64_t>(saved_.size());
-        const std::int64_t level = which < 0 ? depth + which + 1 : which;
-        if (level < 1 || level > depth)
+        const std::optional<TState> state = PopSavedState(saved_, which);
+        if (!state)
             return;
-        const TState state = saved_[static_cast<std::size_t>(level - 1)];
-        saved_.resize(static_cast<std::size_t>(level - 1));
-        mapping_ = state.Mapping;
-        builder_.Pen = state.Pen;
-        builder_.Brush = state.Brush;
-        builder_.Position = state.Position;
+        mapping_ = state->Mapping;
+        builder_.Pen = state->Pen;
+        builder_.Brush = state->Brush;
+        builder_.Position = state->Position;
         UpdateMapping();
     }
 
