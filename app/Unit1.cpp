@@ -14,11 +14,11 @@
 #include "Controls.h"
 #include "FlatGroupBox.h"
 #include "Gauge.h"
-#include "SpeedButton.h"
 #include "Unit2.h"
 #include "dialogs/Image.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/Placement.h"
+#include "dialogs/SpeedButton.h"
 #include "package/Build.h"
 
 namespace quorin {

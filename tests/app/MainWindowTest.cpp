@@ -17,7 +17,7 @@
 #include "AppTestMain.h"
 #include "app/FlatGroupBox.h"
 #include "app/Gauge.h"
-#include "app/SpeedButton.h"
+#include "dialogs/SpeedButton.h"
 #include "app/Unit1.h"
 #include "dialogs/Image.h"
 #include "dialogs/MessageBox.h"
