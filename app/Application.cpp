@@ -71,6 +71,23 @@ int TApplication::Run()
     return exec();
 }
 
+void RunHandler(const std::function<void()>& handler)
+{
+    auto report = [](const std::exception& failure) {
+        if (auto* application = qobject_cast<TApplication*>(QCoreApplication::instance()))
+            application->HandleEventFailure(failure);
+        else if (!dynamic_cast<const EAbort*>(&failure))
+            ShowErrorBox(QString::fromUtf8(failure.what()), QCoreApplication::applicationName());
+    };
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        report(failure);
+    } catch (...) {
+        report(Exception(std::string()));
+    }
+}
+
 int RunUnitPack(TApplication& application)
 {
     StartPictureModules();

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QString>
 #include <exception>
+#include <functional>
 #include <memory>
 
 #include "base/Exception.h"
@@ -45,6 +46,18 @@ private:
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
 };
+
+// Runs one event handler to its end or its failure. A failure goes to the
+// application's HandleEventFailure here, so it never unwinds through Qt's
+// signal and event code, which is not built for it.
+void RunHandler(const std::function<void()>& handler);
+
+// Connects a window's handler through RunHandler.
+template <typename Sender, typename Signal, typename Receiver>
+void ConnectHandler(Sender* sender, Signal signal, Receiver* receiver, void (Receiver::*handler)())
+{
+    QObject::connect(sender, signal, receiver, [receiver, handler] { RunHandler([&] { (receiver->*handler)(); }); });
+}
 
 // The whole start-up after the application object: the picture modules, the
 // windows, then the event loop. Returns the loop's exit code.

@@ -108,7 +108,27 @@ void TImage::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
 }
 
+void TImage::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QWidget::mouseDoubleClickEvent(event);
+    emit DoubleClicked();
+}
+
 void TImage::paintEvent(QPaintEvent*)
+{
+    if (!OnPaintFailure) {
+        Paint();
+        return;
+    }
+    try {
+        Paint();
+    } catch (...) {
+        cacheValid_ = false;
+        OnPaintFailure();
+    }
+}
+
+void TImage::Paint()
 {
     const TGraphic* graphic = picture_.Graphic();
     const TRect dest = DestRect();

@@ -4,6 +4,7 @@
 
 #include <QPixmap>
 #include <QWidget>
+#include <functional>
 
 #include "imaging/Picture.h"
 
@@ -34,11 +35,20 @@ public:
     // The rectangle the picture is drawn into, in the control's coordinates.
     TRect DestRect() const;
 
+    // When set, a failure while the picture paints ends here and this runs;
+    // otherwise the failure goes on to the application.
+    std::function<void()> OnPaintFailure;
+
+signals:
+    void DoubleClicked();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void Paint();
     void PictureChanged();
     void ApplyTransparent();
     void Invalidate();

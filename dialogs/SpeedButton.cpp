@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOption>
 
 namespace quorin {
 
@@ -56,7 +57,13 @@ void TSpeedButton::paintEvent(QPaintEvent*)
     int x = (width() - glyphWidth - spacing - textWidth) / 2 + offset;
 
     if (glyphWidth > 0) {
-        const QPixmap shown = isEnabled() ? glyph_ : style()->generatedIconPixmap(QIcon::Disabled, glyph_, nullptr);
+        QPixmap shown = glyph_;
+        if (!isEnabled()) {
+            // Some styles read the palette from the option: never pass none.
+            QStyleOption option;
+            option.initFrom(this);
+            shown = style()->generatedIconPixmap(QIcon::Disabled, glyph_, &option);
+        }
         painter.drawPixmap(x, (height() - glyph_.height()) / 2 + offset, shown);
         x += glyphWidth + spacing;
     }

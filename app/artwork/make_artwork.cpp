@@ -2,7 +2,10 @@
 // layouts: one byte n, n bytes of class name ("TJPEGImage" or "TBitmap"), a
 // 32-bit little-endian byte count, then the picture file.
 //
-//   make_artwork <output folder>
+//   make_artwork <output folder> [<dialogs' artwork folder>]
+//
+// The second folder receives the picture dialog's preview glyph, a plain
+// 16-colour bitmap file.
 //
 // The pictures are ours, drawn here from shapes: the Roman world in deep red
 // and gold. Re-run it after changing a drawing and commit the outputs.
@@ -18,6 +21,7 @@
 #include <QRadialGradient>
 #include <QRandomGenerator>
 #include <QtMath>
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -433,6 +437,87 @@ QImage IconTools()
     return image;
 }
 
+// The preview button's glyph: a magnifying glass over a small landscape.
+QImage IconPreview()
+{
+    QImage image = IconCanvas();
+    QPainter p(&image);
+    p.fillRect(1, 1, 11, 9, QColor(0x00, 0xff, 0xff));
+    p.fillRect(1, 7, 11, 3, QColor(0x00, 0x80, 0x00));
+    p.setPen(QColor(0x00, 0x00, 0x80));
+    p.drawRect(0, 0, 12, 10);
+    p.fillRect(8, 2, 2, 2, QColor(0xff, 0xff, 0x00));
+    p.setPen(QColor(0x00, 0x00, 0x00));
+    p.setBrush(QColor(0xff, 0xff, 0xff));
+    p.drawEllipse(6, 5, 6, 6);
+    p.setPen(QPen(QColor(0x80, 0x00, 0x00), 2));
+    p.drawLine(12, 11, 14, 13);
+    return image;
+}
+
+// The sixteen colours of the classic 4-bit palette; the key colour is one.
+const QRgb SixteenColours[16] = {
+    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xc0c0c0,
+    0x808080, 0xff0000, 0x00ff00, 0xffff00, 0x0000ff, 0xff00ff, 0x00ffff, 0xffffff,
+};
+
+int NearestOfSixteen(QRgb colour)
+{
+    int best = 0, bestDistance = INT_MAX;
+    for (int i = 0; i < 16; ++i) {
+        const int dr = qRed(colour) - qRed(SixteenColours[i]);
+        const int dg = qGreen(colour) - qGreen(SixteenColours[i]);
+        const int db = qBlue(colour) - qBlue(SixteenColours[i]);
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+void PutLE(QByteArray& bytes, quint32 value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes.append(char((value >> (8 * i)) & 0xFF));
+}
+
+// A 4-bit bitmap file, bottom-up rows; Qt writes 4-bit files as 8-bit.
+QByteArray Encode16Colours(const QImage& image)
+{
+    const int stride = ((image.width() * 4 + 31) / 32) * 4;
+    const quint32 offset = 14 + 40 + 16 * 4;
+    const quint32 size = offset + quint32(stride * image.height());
+    QByteArray bytes;
+    bytes.append("BM");
+    PutLE(bytes, size, 4);
+    PutLE(bytes, 0, 4);
+    PutLE(bytes, offset, 4);
+    PutLE(bytes, 40, 4);
+    PutLE(bytes, quint32(image.width()), 4);
+    PutLE(bytes, quint32(image.height()), 4);
+    PutLE(bytes, 1, 2);
+    PutLE(bytes, 4, 2);
+    PutLE(bytes, 0, 4); // uncompressed
+    PutLE(bytes, quint32(stride * image.height()), 4);
+    PutLE(bytes, 0, 4);
+    PutLE(bytes, 0, 4);
+    PutLE(bytes, 16, 4);
+    PutLE(bytes, 0, 4);
+    for (QRgb colour : SixteenColours)
+        PutLE(bytes, colour & 0xFFFFFF, 4); // blue, green, red, 0
+    for (int y = image.height() - 1; y >= 0; --y) {
+        QByteArray row(stride, '\0');
+        for (int x = 0; x < image.width(); ++x) {
+            const int index = NearestOfSixteen(image.pixel(x, y));
+            row[x / 2] = char(row[x / 2] | (x % 2 ? index : index << 4));
+        }
+        bytes.append(row);
+    }
+    return bytes;
+}
+
 QByteArray Encode(const QImage& image, const char* format, int quality)
 {
     QByteArray bytes;
@@ -476,8 +561,8 @@ bool WriteBitmap(const QString& folder, const char* name, const QImage& image)
 int main(int argc, char** argv)
 {
     QGuiApplication application(argc, argv); // fonts need it
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_artwork <output folder>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_artwork <output folder> [<dialogs' artwork folder>]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -490,5 +575,10 @@ int main(int argc, char** argv)
     ok = WriteBitmap(folder, "IconBin", IconBin()) && ok;
     ok = WriteBitmap(folder, "IconFloppy", IconFloppy()) && ok;
     ok = WriteBitmap(folder, "IconTools", IconTools()) && ok;
+    if (argc == 3) {
+        QFile glyph(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/PreviewGlyph.bmp"));
+        const QByteArray bytes = Encode16Colours(IconPreview());
+        ok = glyph.open(QIODevice::WriteOnly) && glyph.write(bytes) == bytes.size() && ok;
+    }
     return ok ? 0 : 1;
 }

@@ -60,6 +60,11 @@ void ImageTest::placesThePicture_data()
     QTest::newRow("tall, width bound") << QSize(90, 100) << QSize(50, 80) << true << true << false << QRect(0, 0, 50, 55);
     QTest::newRow("square") << QSize(10, 10) << pane << true << true << true << QRect(10, 0, 80, 80);
     QTest::newRow("empty picture stretched") << QSize(0, 0) << pane << true << true << false << QRect(0, 0, 100, 80);
+    // The picture dialog's preview: stretched, proportional and centred.
+    const QSize preview(150, 140);
+    QTest::newRow("preview, tall card") << QSize(160, 210) << preview << true << true << true << QRect(22, 0, 106, 140);
+    QTest::newRow("preview, small texture enlarged") << QSize(64, 64) << preview << true << true << true << QRect(5, 0, 140, 140);
+    QTest::newRow("preview, wide picture reduced") << QSize(300, 100) << preview << true << true << true << QRect(0, 45, 150, 50);
     QTest::newRow("centring truncates toward zero") << QSize(105, 85) << pane << false << false << true << QRect(-2, -2, 105, 85);
 }
 
