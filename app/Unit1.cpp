@@ -1,22 +1,30 @@
 #include "Unit1.h"
 
+#include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTimer>
+#include <QScopedValueRollback>
+#include <algorithm>
 #include <limits>
 
+#include "Application.h"
 #include "Artwork.h"
 #include "Controls.h"
+#include "FactionList.h"
 #include "FlatGroupBox.h"
 #include "Gauge.h"
 #include "Unit2.h"
+#include "base/RuntimeText.h"
+#include "dialogs/AskText.h"
+#include "dialogs/FileDialog.h"
 #include "dialogs/Image.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/OpenPictureDialog.h"
 #include "dialogs/Placement.h"
 #include "dialogs/SpeedButton.h"
 #include "package/Build.h"
@@ -51,6 +59,56 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const QString& name, const QRect& boun
 std::vector<std::string> MemoLines(const QPlainTextEdit* memo)
 {
     return SplitTextLines(memo->toPlainText().toStdString());
+}
+
+TSpeedButton* MakeSmallButton(QWidget* parent, const QString& name, const QString& caption, const QRect& bounds,
+                              const QString& icon)
+{
+    auto* button = new TSpeedButton(name, caption, bounds, parent);
+    button->SetGlyph(LoadGlyph(icon));
+    return button;
+}
+
+// A lowered one-pixel frame.
+QFrame* MakeBevel(QWidget* parent, const QString& name, const QRect& bounds)
+{
+    auto* bevel = new QFrame(parent);
+    bevel->setObjectName(name);
+    bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bevel->setLineWidth(1);
+    bevel->setGeometry(bounds);
+    return bevel;
+}
+
+// A card preview: the picture at its own size from the top-left corner, cut
+// off at the bounds, its bottom-left colour transparent.
+TImage* MakeCardPreview(QWidget* parent, const QString& name, const QRect& bounds)
+{
+    auto* image = new TImage(parent);
+    image->setObjectName(name);
+    image->setGeometry(bounds);
+    image->SetTransparent(true);
+    return image;
+}
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+// Whether a card row has its #unit card: the column's text cannot tell an
+// empty name from a cancelled dialog.
+constexpr int HasUnitCardRole = Qt::UserRole;
+
+TUiCardRow CardRowOf(const QTreeWidgetItem& row)
+{
+    TUiCardRow card{row.text(0).toStdString(), row.text(1).toStdString(), std::nullopt};
+    if (row.data(2, HasUnitCardRole).toBool())
+        card.UnitCardFile = row.text(2).toStdString();
+    return card;
+}
+
+void SetUnitCard(QTreeWidgetItem& row, const QString& file)
+{
+    row.setText(2, file);
+    row.setData(2, HasUnitCardRole, true);
 }
 
 } // namespace
@@ -127,9 +185,11 @@ void TForm1::CreatePages()
     };
     // A page created later lies in front, so the basic parameters come last.
     GroupBox2 = make("GroupBox2", QStringLiteral(" Параметры модели"));
+    CreateModelPage();
     GroupBox3 = make("GroupBox3", QStringLiteral(" Параметры юнита "));
     CreateUnitTextPage();
     GroupBox4 = make("GroupBox4", QStringLiteral(" Карточки UI "));
+    CreateCardsPage();
     GroupBox6 = make("GroupBox6", QStringLiteral(" Создание пака "));
     CreatePackPage();
     GroupBox1 = make("GroupBox1", QStringLiteral(" Основные параметры "));
@@ -169,6 +229,48 @@ void TForm1::CreateBasicPage()
     ComboBox1->setCurrentIndex(0);
 }
 
+void TForm1::CreateModelPage()
+{
+    QWidget* page = GroupBox2;
+    Label7 = MakeLabel(page, QStringLiteral("Label7"), QStringLiteral("Имя модели"), QRect(21, 36, 81, 16));
+    Edit7 = MakeEdit(page, QStringLiteral("Edit7"), QRect(128, 32, 425, 22));
+    Label8 = MakeLabel(page, QStringLiteral("Label8"), QStringLiteral("Файл модели (CAS, макс. полигонов):"), QRect(21, 84, 256, 16));
+    Edit8 = MakeEdit(page, QStringLiteral("Edit8"), QRect(24, 104, 425, 22));
+    SpeedButton7 = MakeSmallButton(page, QStringLiteral("SpeedButton7"), QStringLiteral("Обзор..."), QRect(456, 104, 97, 22), Artwork::IconFolder);
+    Label9 = MakeLabel(page, QStringLiteral("Label9"), QStringLiteral("Текстуры для фракций:"), QRect(21, 156, 161, 16));
+    SpeedButton8 = MakeSmallButton(page, QStringLiteral("SpeedButton8"), QStringLiteral("Добавить..."), QRect(328, 152, 113, 22), Artwork::IconDoorway);
+    SpeedButton9 = MakeSmallButton(page, QStringLiteral("SpeedButton9"), QStringLiteral("Удалить..."), QRect(440, 152, 113, 22), Artwork::IconBin);
+    LV1 = new TFactionList(QStringLiteral("LV1"), QRect(24, 176, 529, 150),
+                           {{QStringLiteral("Фракция"), 150}, {QStringLiteral("Имя файла текстуры"), 340}}, page);
+    Label10 = MakeLabel(page, QStringLiteral("Label10"), QStringLiteral("Скелеты:"), QRect(21, 340, 64, 16));
+    Edit9 = MakeEdit(page, QStringLiteral("Edit9"), QRect(24, 360, 529, 22));
+    CheckBox1 = new QCheckBox(QStringLiteral("нестандартные скелеты"), page);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(359, 341, std::max(194, CheckBox1->sizeHint().width()), 17);
+    CheckBox1->move(553 - CheckBox1->width(), 341); // its right edge stays with the fields'
+    Label12 = MakeLabel(page, QStringLiteral("Label12"), QStringLiteral("Описание модели из descr_model_battle.txt:"), QRect(21, 388, 296, 16));
+    Memo1 = MakeMemo(page, QStringLiteral("Memo1"), QRect(24, 408, 529, 105));
+}
+
+void TForm1::CreateCardsPage()
+{
+    QWidget* page = GroupBox4;
+    Label17 = MakeLabel(page, QStringLiteral("Label17"), QStringLiteral("Иконки для фракций:"), QRect(13, 324, 144, 16));
+    SpeedButton10 = MakeSmallButton(page, QStringLiteral("SpeedButton10"), QStringLiteral("Добавить..."), QRect(320, 320, 113, 22), Artwork::IconDoorway);
+    SpeedButton11 = MakeSmallButton(page, QStringLiteral("SpeedButton11"), QStringLiteral("Удалить..."), QRect(432, 320, 113, 22), Artwork::IconBin);
+    GroupBox5 = new TFlatGroupBox(QStringLiteral("GroupBox5"), QStringLiteral(" Предпросмотр "), QRect(16, 24, 529, 273), page);
+    GroupBox5->setFont(MakeFont(Tahoma, 13, true));
+    Bevel2 = MakeBevel(GroupBox5, QStringLiteral("Bevel2"), QRect(336, 88, 65, 81));
+    Bevel1 = MakeBevel(GroupBox5, QStringLiteral("Bevel1"), QRect(88, 32, 177, 225));
+    Label15 = MakeLabel(GroupBox5, QStringLiteral("Label15"), QStringLiteral("UNIT_INFO:"), QRect(96, 16, 69, 16));
+    Label16 = MakeLabel(GroupBox5, QStringLiteral("Label16"), QStringLiteral("#UNIT:"), QRect(336, 72, 42, 16));
+    ImgP1 = MakeCardPreview(GroupBox5, QStringLiteral("ImgP1"), QRect(96, 40, 160, 210));
+    ImgP2 = MakeCardPreview(GroupBox5, QStringLiteral("ImgP2"), QRect(344, 96, 48, 64));
+    LV2 = new TFactionList(QStringLiteral("LV2"), QRect(16, 344, 529, 150),
+                           {{QStringLiteral("Фракция"), 120}, {QStringLiteral("Файл карты INFO"), 200}, {QStringLiteral("Файл карты #unit"), 200}},
+                           page);
+}
+
 void TForm1::CreateUnitTextPage()
 {
     Label13 = MakeLabel(GroupBox3, QStringLiteral("Label13"), QStringLiteral("Описание юнита из export_descr_model_unit.txt:"), QRect(13, 20, 324, 16));
@@ -196,23 +298,41 @@ void TForm1::CreatePackPage()
     SetRowHeight(List1, 16);
 }
 
-QFileDialog* TForm1::SaveDialog()
+TFileDialog* TForm1::CasDialog()
+{
+    if (!OpnCas)
+        OpnCas = new TFileDialog(QStringLiteral("OpnCas"), QFileDialog::AcceptOpen, QStringLiteral("Модели CAS (*.cas)|*.cas"), this);
+    return OpnCas;
+}
+
+TOpenPictureDialog* TForm1::TextureDialog()
+{
+    if (!OpnDDS)
+        OpnDDS = new TOpenPictureDialog(QStringLiteral("OpnDDS"), QStringLiteral("Текстура DDS (*.dds)|*.dds"), this);
+    return OpnDDS;
+}
+
+TOpenPictureDialog* TForm1::CardDialog()
+{
+    if (!OpnTGA)
+        OpnTGA = new TOpenPictureDialog(QStringLiteral("OpnTGA"), QStringLiteral("Графика TGA (*.tga)|*.tga"), this);
+    return OpnTGA;
+}
+
+TFileDialog* TForm1::SaveDialog()
 {
     if (SavDlg)
         return SavDlg;
-    SavDlg = new QFileDialog(this);
-    SavDlg->setObjectName(QStringLiteral("SavDlg"));
-    SavDlg->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails);
-    SavDlg->setAcceptMode(QFileDialog::AcceptSave);
-    SavDlg->setFileMode(QFileDialog::AnyFile);
-    SavDlg->setNameFilter(QStringLiteral("Quorin Package (*.quorin)"));
+    SavDlg = new TFileDialog(QStringLiteral("SavDlg"), QFileDialog::AcceptSave, QStringLiteral("Quorin Package|*.quorin"), this);
     SavDlg->setDefaultSuffix(QStringLiteral("quorin"));
     return SavDlg;
 }
 
 void TForm1::ChainTabOrder()
 {
-    QWidget* chain[] = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, ComboBox1, Memo2, Memo3, Edit10, List1};
+    // Page by page in their tab order, each page's controls in theirs.
+    QWidget* chain[] = {Edit1, Edit2, Edit3,     Edit4, Edit5, Edit6, ComboBox1, Edit7,  Edit8, LV1,
+                        Edit9, CheckBox1, Memo1, Memo2, Memo3, LV2,   Edit10,    List1};
     for (std::size_t i = 1; i < std::size(chain); ++i)
         setTabOrder(chain[i - 1], chain[i]);
     Edit1->setFocus();
@@ -220,13 +340,17 @@ void TForm1::ChainTabOrder()
 
 void TForm1::ConnectHandlers()
 {
-    connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
-    connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
-    connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
-    connect(SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
-    connect(SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
-    connect(SpeedButton12, &QToolButton::clicked, this, &TForm1::SpeedButton12Click);
-    connect(SpeedButton13, &QToolButton::clicked, this, &TForm1::SpeedButton13Click);
+    const std::pair<TSpeedButton*, void (TForm1::*)()> clicks[] = {
+        {SpeedButton1, &TForm1::SpeedButton1Click},   {SpeedButton2, &TForm1::SpeedButton2Click},
+        {SpeedButton3, &TForm1::SpeedButton3Click},   {SpeedButton4, &TForm1::SpeedButton4Click},
+        {SpeedButton5, &TForm1::SpeedButton5Click},   {SpeedButton7, &TForm1::SpeedButton7Click},
+        {SpeedButton8, &TForm1::SpeedButton8Click},   {SpeedButton9, &TForm1::SpeedButton9Click},
+        {SpeedButton10, &TForm1::SpeedButton10Click}, {SpeedButton11, &TForm1::SpeedButton11Click},
+        {SpeedButton12, &TForm1::SpeedButton12Click}, {SpeedButton13, &TForm1::SpeedButton13Click},
+    };
+    for (const auto& [button, handler] : clicks)
+        ConnectHandler(button, &QToolButton::clicked, this, handler);
+    ConnectHandler(LV2->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TForm1::LV2SelectItem);
 }
 
 void TForm1::SpeedButton1Click() { GroupBox6->raise(); }
@@ -235,16 +359,67 @@ void TForm1::SpeedButton3Click() { GroupBox2->raise(); }
 void TForm1::SpeedButton4Click() { GroupBox3->raise(); }
 void TForm1::SpeedButton5Click() { GroupBox4->raise(); }
 
+void TForm1::SpeedButton7Click()
+{
+    if (CasDialog()->Execute())
+        Edit8->setText(OpnCas->FileName());
+}
+
+void TForm1::SpeedButton8Click()
+{
+    // A cancelled prompt gives the default name: it does not cancel.
+    const QString faction = AskText(QStringLiteral("Имя фракции"), QStringLiteral("Впишите имя фракции, для которой предпологается текстура"),
+                                    QStringLiteral("romans_julii"));
+    if (TextureDialog()->Execute())
+        LV1->AppendRow({faction, OpnDDS->FileName()});
+}
+
+void TForm1::SpeedButton9Click() { LV1->RemoveSelectedRow(); }
+
+void TForm1::SpeedButton10Click()
+{
+    const QString faction = AskText(QStringLiteral("Имя фракции"), QStringLiteral("Впишите имя фракции, для которой предпологается иконка"),
+                                    QStringLiteral("romans_julii"));
+    TOpenPictureDialog* dialog = CardDialog();
+    if (dialog->Execute()) {
+        QTreeWidgetItem* row = LV2->AppendRow({faction, dialog->FileName(), QString()});
+        // Opens on the INFO card just chosen.
+        if (dialog->Execute())
+            SetUnitCard(*row, dialog->FileName());
+    }
+    if (LV2->topLevelItemCount() == 0)
+        return;
+    {
+        const QScopedValueRollback adding(addingCardRow_, true);
+        LV2->SelectRow(LV2->topLevelItem(LV2->topLevelItemCount() - 1));
+    }
+    ShowCardPreviews();
+}
+
+void TForm1::SpeedButton11Click() { LV2->RemoveSelectedRow(); }
+
+void TForm1::LV2SelectItem()
+{
+    if (!addingCardRow_)
+        ShowCardPreviews();
+}
+
+void TForm1::ShowCardPreviews()
+{
+    const QTreeWidgetItem* selected = LV2->SelectedRow();
+    if (!selected)
+        return;
+    const TUiCardRow row = CardRowOf(*selected);
+    ImgP1->Picture().LoadByExtension(row.InfoCardFile);
+    if (!row.UnitCardFile)
+        RaiseListIndexOutOfBounds(1);
+    ImgP2->Picture().LoadByExtension(*row.UnitCardFile);
+}
+
 void TForm1::SpeedButton12Click()
 {
-    QFileDialog* dialog = SaveDialog();
-    if (!savFileName_.isEmpty())
-        dialog->selectFile(savFileName_);
-    PlaceFileDialog(*dialog);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
-        return;
-    savFileName_ = dialog->selectedFiles().constFirst();
-    Edit10->setText(QDir::toNativeSeparators(savFileName_));
+    if (SaveDialog()->Execute())
+        Edit10->setText(SavDlg->FileName());
 }
 
 void TForm1::SpeedButton13Click() { Compile(); }
@@ -267,9 +442,29 @@ TUnitSheet TForm1::ReadSheet() const
     sheet.UnitVersion = Edit5->text().toStdString();
     sheet.Comment = Edit6->text().toStdString();
     sheet.GameVersion = ComboBox1->currentIndex();
+    sheet.ModelName = Edit7->text().toStdString();
+    sheet.ModelFile = Edit8->text().toStdString();
+    for (int i = 0; i < LV1->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = LV1->topLevelItem(i);
+        sheet.TextureRows.push_back({row->text(0).toStdString(), row->text(1).toStdString()});
+    }
+    sheet.Skeletons = Edit9->text().toStdString();
+    sheet.CustomSkeletons = CheckBox1->isChecked();
+    sheet.ModelBattleLines = MemoLines(Memo1);
     sheet.UnitDescrLines = MemoLines(Memo2);
     sheet.UnitTextLines = MemoLines(Memo3);
+    for (int i = 0; i < LV2->topLevelItemCount(); ++i)
+        sheet.UiCardRows.push_back(CardRowOf(*LV2->topLevelItem(i)));
     return sheet;
+}
+
+void TForm1::AppendTextureRow(const TTextureRow& row) { LV1->AppendRow({FromUtf8(row.Faction), FromUtf8(row.TextureFile)}); }
+
+void TForm1::AppendCardRow(const TUiCardRow& row)
+{
+    QTreeWidgetItem* item = LV2->AppendRow({FromUtf8(row.Faction), FromUtf8(row.InfoCardFile), QString()});
+    if (row.UnitCardFile)
+        SetUnitCard(*item, FromUtf8(*row.UnitCardFile));
 }
 
 std::string TForm1::OutputPath() const { return Edit10->text().toStdString(); }

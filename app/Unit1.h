@@ -7,8 +7,9 @@
 
 #include "package/UnitSheet.h"
 
+class QCheckBox;
 class QComboBox;
-class QFileDialog;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -17,9 +18,12 @@ class QTimer;
 
 namespace quorin {
 
+class TFactionList;
+class TFileDialog;
 class TFlatGroupBox;
 class TGauge;
 class TImage;
+class TOpenPictureDialog;
 class TSpeedButton;
 
 class TForm1 : public QWidget {
@@ -28,26 +32,43 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The unit sheet as the controls hold it now. Virtual so that tests can
-    // stand in for pages that are not part of the window yet.
-    virtual TUnitSheet ReadSheet() const;
+    // The unit sheet as the controls hold it now.
+    TUnitSheet ReadSheet() const;
     // The output path exactly as Edit10 holds it.
     std::string OutputPath() const;
     // Builds the package and shows the completion text; failures propagate
     // to the event loop's error box.
     void Compile();
-    // SavDlg, made on first use and kept for the window's life, so it
-    // remembers the last name. A file dialog costs more to build than the
-    // rest of the window, so start-up does not pay for it.
-    QFileDialog* SaveDialog();
+
+    // Rows as the additions make them; the new row is not selected.
+    void AppendTextureRow(const TTextureRow& row);
+    void AppendCardRow(const TUiCardRow& row);
+    // Loads the selected card row's INFO card into ImgP1, then its #unit card
+    // into ImgP2; does nothing when no row is selected. A row without its
+    // #unit card fails with "List index out of bounds (1)" after the first.
+    void ShowCardPreviews();
+
+    // The file dialogs, each made on first use and kept for the window's
+    // life, so it remembers the last file. A file dialog costs more to build
+    // than the rest of the window, so start-up does not pay for them.
+    TFileDialog* CasDialog();
+    TOpenPictureDialog* TextureDialog();
+    TOpenPictureDialog* CardDialog();
+    TFileDialog* SaveDialog();
 
     void SpeedButton1Click();
     void SpeedButton2Click();
     void SpeedButton3Click();
     void SpeedButton4Click();
     void SpeedButton5Click();
+    void SpeedButton7Click();
+    void SpeedButton8Click();
+    void SpeedButton9Click();
+    void SpeedButton10Click();
+    void SpeedButton11Click();
     void SpeedButton12Click();
     void SpeedButton13Click();
+    void LV2SelectItem();
     void Timer1Timer();
 
     // The frame.
@@ -83,11 +104,43 @@ public:
     QLineEdit* Edit6 = nullptr;
     QComboBox* ComboBox1 = nullptr;
 
+    // " Параметры модели".
+    QLabel* Label7 = nullptr;
+    QLineEdit* Edit7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLineEdit* Edit8 = nullptr;
+    TSpeedButton* SpeedButton7 = nullptr;
+    QLabel* Label9 = nullptr;
+    TSpeedButton* SpeedButton8 = nullptr;
+    TSpeedButton* SpeedButton9 = nullptr;
+    TFactionList* LV1 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLineEdit* Edit9 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QLabel* Label12 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    TFileDialog* OpnCas = nullptr;        // see CasDialog()
+    TOpenPictureDialog* OpnDDS = nullptr; // see TextureDialog()
+
     // " Параметры юнита ".
     QLabel* Label13 = nullptr;
     QLabel* Label14 = nullptr;
     QPlainTextEdit* Memo2 = nullptr;
     QPlainTextEdit* Memo3 = nullptr;
+
+    // " Карточки UI ".
+    QLabel* Label17 = nullptr;
+    TSpeedButton* SpeedButton10 = nullptr;
+    TSpeedButton* SpeedButton11 = nullptr;
+    TFlatGroupBox* GroupBox5 = nullptr;
+    QFrame* Bevel2 = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLabel* Label16 = nullptr;
+    TImage* ImgP1 = nullptr;
+    TImage* ImgP2 = nullptr;
+    TFactionList* LV2 = nullptr;
+    TOpenPictureDialog* OpnTGA = nullptr; // see CardDialog()
 
     // " Создание пака ".
     QLabel* Label18 = nullptr;
@@ -97,19 +150,23 @@ public:
     TGauge* Gauge1 = nullptr;
     QLineEdit* Edit10 = nullptr;
     QListWidget* List1 = nullptr;
-    QFileDialog* SavDlg = nullptr; // see SaveDialog()
+    TFileDialog* SavDlg = nullptr; // see SaveDialog()
 
 private:
     void CreateFrame();
     void CreatePageButtons();
     void CreatePages();
     void CreateBasicPage();
+    void CreateModelPage();
     void CreateUnitTextPage();
+    void CreateCardsPage();
     void CreatePackPage();
     void ChainTabOrder();
     void ConnectHandlers();
 
-    QString savFileName_; // the name last chosen in SavDlg
+    // Set while an addition selects its row: the addition shows the
+    // previews itself, once.
+    bool addingCardRow_ = false;
 };
 
 // The main window, created first at start-up.

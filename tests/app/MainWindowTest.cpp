@@ -2,6 +2,7 @@
 // text and pack pages, and the build started from the window.
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -15,10 +16,12 @@
 
 #include "../dialogs/ModalDriver.h"
 #include "AppTestMain.h"
+#include "app/FactionList.h"
 #include "app/FlatGroupBox.h"
 #include "app/Gauge.h"
 #include "dialogs/SpeedButton.h"
 #include "app/Unit1.h"
+#include "dialogs/FileDialog.h"
 #include "dialogs/Image.h"
 #include "dialogs/MessageBox.h"
 #include "imaging/PictureModules.h"
@@ -29,20 +32,6 @@ namespace quorin {
 using test::OnNextModal;
 
 namespace {
-
-// Stands in for the pages not built yet (model, UI cards): whatever Extra
-// adds to the sheet the controls give.
-class TFormWithMorePages : public TForm1 {
-public:
-    std::function<void(TUnitSheet&)> Extra;
-    TUnitSheet ReadSheet() const override
-    {
-        TUnitSheet sheet = TForm1::ReadSheet();
-        if (Extra)
-            Extra(sheet);
-        return sheet;
-    }
-};
 
 // What a box opened by a click showed.
 struct TBoxSeen {
@@ -134,7 +123,7 @@ private slots:
     void saveDialogChoosesRemembersAndCancels();
 
 private:
-    std::unique_ptr<TFormWithMorePages> form_;
+    std::unique_ptr<TForm1> form_;
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
@@ -143,7 +132,7 @@ void MainWindowTest::initTestCase() { StartPictureModules(); }
 void MainWindowTest::init()
 {
     dir_ = std::make_unique<QTemporaryDir>();
-    form_ = std::make_unique<TFormWithMorePages>();
+    form_ = std::make_unique<TForm1>();
     form_->Timer1->stop(); // the About window is the start-up test's business
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -316,8 +305,10 @@ void MainWindowTest::basicPageControlsAndTabOrder()
     QCOMPARE(form_->Memo3->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(form_->Memo3->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 
-    QWidget* chain[] = {form_->Edit1, form_->Edit2, form_->Edit3, form_->Edit4,  form_->Edit5, form_->Edit6,
-                        form_->ComboBox1, form_->Memo2, form_->Memo3, form_->Edit10, form_->List1};
+    // Page by page (basic, model, unit text, cards, pack), each in its own order.
+    QWidget* chain[] = {form_->Edit1, form_->Edit2,     form_->Edit3, form_->Edit4, form_->Edit5, form_->Edit6,
+                        form_->ComboBox1, form_->Edit7, form_->Edit8, form_->LV1,   form_->Edit9, form_->CheckBox1,
+                        form_->Memo1, form_->Memo2,     form_->Memo3, form_->LV2,   form_->Edit10, form_->List1};
     QCOMPARE(QApplication::focusWidget(), form_->Edit1);
     for (std::size_t i = 1; i < std::size(chain); ++i) {
         QWidget* next = chain[i - 1]->nextInFocusChain();
@@ -438,11 +429,9 @@ void MainWindowTest::failuresReachTheErrorBox()
     model.replace(QLatin1Char('@'), dir);
     shown.replace(QLatin1Char('@'), dir);
     const QString card = WriteFile(dir + QStringLiteral("/info.tga"), "card");
-    form_->Extra = [&](TUnitSheet& sheet) {
-        sheet.ModelFile = Utf8(model);
-        if (halfCardRow)
-            sheet.UiCardRows.push_back({"romans_julii", Utf8(card), std::nullopt});
-    };
+    form_->Edit8->setText(model);
+    if (halfCardRow)
+        form_->AppendCardRow({"romans_julii", Utf8(card), std::nullopt});
     form_->Edit10->setText(output);
     form_->Edit1->setText(QStringLiteral("kept"));
 
@@ -463,10 +452,8 @@ void MainWindowTest::buildFromTheWindowReadsBack()
     const QByteArray modelBytes(5000, 'm');
     const QString model = WriteFile(dir + QStringLiteral("/hastati.cas"), modelBytes);
     const QString texture = WriteFile(dir + QStringLiteral("/hastati.dds"), "DDS texture");
-    form_->Extra = [&](TUnitSheet& sheet) {
-        sheet.ModelFile = Utf8(model);
-        sheet.TextureRows.push_back({"romans_julii", Utf8(texture)});
-    };
+    form_->Edit8->setText(model);
+    form_->AppendTextureRow({"romans_julii", Utf8(texture)});
     form_->Edit1->setText(QStringLiteral("Гастаты"));
     form_->Edit2->setText(QStringLiteral("RTR"));
     form_->Edit6->setText(QStringLiteral(" comment "));
@@ -517,7 +504,7 @@ void MainWindowTest::completionNamesTheFileWithoutFolder()
     const QString dir = dir_->path();
     QDir().mkpath(dir + QStringLiteral("/sub/dir"));
     const QString model = WriteFile(dir + QStringLiteral("/m.cas"), "model");
-    form_->Extra = [&](TUnitSheet& sheet) { sheet.ModelFile = Utf8(model); };
+    form_->Edit8->setText(model);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(dir); // a relative path is taken from the current folder
     form_->Edit10->setText(typed);
