@@ -84,8 +84,13 @@ void TFactionList::SelectRow(QTreeWidgetItem* row)
 
 void TFactionList::RemoveSelectedRow()
 {
-    if (QTreeWidgetItem* row = SelectedRow())
-        delete row;
+    QTreeWidgetItem* row = SelectedRow();
+    if (!row)
+        return;
+    // Without a current row Qt does not select a neighbour in its place: the
+    // list is left with no selection, and the card previews stay as they are.
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    delete row;
 }
 
 void TFactionList::mousePressEvent(QMouseEvent* event)
