@@ -1,6 +1,9 @@
 #include "FileDialog.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
+#include <QLineEdit>
 
 #include "Placement.h"
 
@@ -27,9 +30,11 @@ TFileDialog::TFileDialog(const QString& name, AcceptMode mode, const QString& fi
 
 bool TFileDialog::Execute()
 {
-    if (!fileName_.isEmpty())
-        selectFile(fileName_);
     Showing();
+    if (!fileName_.isEmpty()) {
+        selectFile(fileName_);
+        OpeningOn(fileName_);
+    }
     PlaceFileDialog(*this);
     if (exec() != Accepted)
         return false;
@@ -38,6 +43,16 @@ bool TFileDialog::Execute()
         return false;
     fileName_ = chosen.constFirst();
     return true;
+}
+
+void TFileDialog::done(int result)
+{
+    // A name typed and confirmed with Enter leaves the name field's
+    // completion list open on some desktops after the dialog has gone.
+    for (const QLineEdit* edit : findChildren<QLineEdit*>())
+        if (edit->completer() && edit->completer()->popup())
+            edit->completer()->popup()->hide();
+    QFileDialog::done(result);
 }
 
 QString TFileDialog::FileName() const { return QDir::toNativeSeparators(fileName_); }

@@ -25,9 +25,14 @@ public:
     // The file chosen last, with the platform's separators; empty before.
     QString FileName() const;
 
+public slots:
+    void done(int result) override;
+
 protected:
     // Runs each time the dialog has been set up, before it is placed and shown.
     virtual void Showing() {}
+    // Runs after Showing when the dialog opens on the file chosen last.
+    virtual void OpeningOn(const QString& /*path*/) {}
 
 private:
     QString fileName_;

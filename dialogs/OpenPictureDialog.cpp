@@ -180,6 +180,13 @@ void TOpenPictureDialog::Showing()
     PaintPanel->SetCaption(QStringLiteral("(None)"));
 }
 
+void TOpenPictureDialog::OpeningOn(const QString& path)
+{
+    // The name the dialog opens on is the file under the cursor: shown at
+    // once, whether or not Qt also selects it in its list later.
+    SelectionChanged(path);
+}
+
 void TOpenPictureDialog::done(int result)
 {
     QToolTip::hideText();

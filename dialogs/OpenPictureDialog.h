@@ -59,6 +59,7 @@ public slots:
 
 protected:
     void Showing() override;
+    void OpeningOn(const QString& path) override;
 
 private:
     void CreatePane();
