@@ -132,10 +132,7 @@ void MainWindowTest::initTestCase() { StartPictureModules(); }
 void MainWindowTest::init()
 {
     dir_ = std::make_unique<QTemporaryDir>();
-    form_ = std::make_unique<TForm1>();
-    form_->Timer1->stop(); // the About window is the start-up test's business
-    form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    form_ = test::ShowMainWindow();
 }
 
 void MainWindowTest::cleanup()
