@@ -338,8 +338,21 @@ void PagesTest::removingATextureRow()
     QTreeWidgetItem* second = form_->LV1->topLevelItem(1);
     QTest::mouseClick(form_->LV1->viewport(), Qt::LeftButton, {}, form_->LV1->visualItemRect(second).center());
     QCOMPARE(form_->LV1->SelectedRow(), second);
+    const QRgb highlight = form_->LV1->palette().color(QPalette::Active, QPalette::Highlight).rgb();
+    auto drawnSelected = [&] {
+        const QImage shot = form_->LV1->viewport()->grab().toImage();
+        const QRect row = form_->LV1->visualItemRect(second);
+        const QRgb seen = shot.pixel(row.right() - 2, row.center().y());
+        // The style may shade the highlight slightly.
+        return std::abs(qRed(seen) - qRed(highlight)) + std::abs(qGreen(seen) - qGreen(highlight)) +
+                   std::abs(qBlue(seen) - qBlue(highlight)) < 24;
+    };
+    form_->SpeedButton3->click();
+    form_->LV1->setFocus();
+    QVERIFY(drawnSelected());
     form_->Edit7->setFocus();
     QVERIFY(!form_->LV1->hasFocus());
+    QVERIFY(!drawnSelected()); // hidden while the list has no focus
     Click(form_->SpeedButton9);
     QCOMPARE(RowTexts(*form_->LV1), (QStringList{"a|a.dds", "c|c.dds", "b|b.dds"}));
     // Repeated factions are recorded as often as they appear.
