@@ -24,7 +24,7 @@ const QString Description = QStringLiteral(
     "\n"
     "Автор: команда Quorin Unit Packer, 2024 год.\n"
     "Все права защищены.\n"
-    "Форум поддержки: www.example.org/forum\n"
+    "Форум поддержки: www.example.org\n"
     "E-mail: support@example.org");
 
 const QString Warning = QStringLiteral(

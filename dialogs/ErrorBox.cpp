@@ -1,6 +1,10 @@
 #include "ErrorBox.h"
 
+#include "MessageBox.h"
+
 #include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -16,11 +20,32 @@ QString FailureBoxText(const QString& message)
     return message.back().unicode() > u'.' ? message + QLatin1Char('.') : message;
 }
 
+namespace {
+
+// Copies itself with Ctrl+C and a beep, as the information box does.
+class TErrorBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!IsCopyKey(*event)) {
+            QMessageBox::keyPressEvent(event);
+            return;
+        }
+        QApplication::beep();
+        QGuiApplication::clipboard()->setText(BoxClipboardText(windowTitle(), text(), {QStringLiteral("OK")}));
+    }
+};
+
+} // namespace
+
 void ShowErrorBox(const QString& message, const QString& caption)
 {
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
-    QMessageBox box(QMessageBox::Critical, caption, FailureBoxText(message), QMessageBox::Ok, QApplication::activeWindow());
+    TErrorBox box(QMessageBox::Critical, caption, FailureBoxText(message), QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);

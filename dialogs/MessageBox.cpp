@@ -160,19 +160,37 @@ void TMessageForm::LayOut()
     }
 }
 
-QString TMessageForm::ClipboardText() const
+bool IsCopyKey(const QKeyEvent& event)
+{
+    // Qt's own copy shortcut; where its key mapping still gives the layout's
+    // letter, the key that carries C in the Cyrillic layouts.
+    constexpr int CyrillicEs = 0x0421;
+    if (event.matches(QKeySequence::Copy))
+        return true;
+    return event.modifiers() == Qt::ControlModifier && (event.key() == Qt::Key_C || event.key() == CyrillicEs);
+}
+
+QString BoxClipboardText(const QString& caption, const QString& message, const QStringList& buttonCaptions)
 {
     QString captions;
-    for (const QPushButton* button : Buttons)
-        captions += button->text() + QStringLiteral("   ");
+    for (const QString& button : buttonCaptions)
+        captions += button + QStringLiteral("   ");
     captions.remove(QLatin1Char('&'));
     const QString eol = QStringLiteral("\r\n");
-    return Divider + windowTitle() + eol + Divider + Message->text() + eol + Divider + captions + eol + Divider;
+    return Divider + caption + eol + Divider + message + eol + Divider + captions + eol + Divider;
+}
+
+QString TMessageForm::ClipboardText() const
+{
+    QStringList captions;
+    for (const QPushButton* button : Buttons)
+        captions << button->text();
+    return BoxClipboardText(windowTitle(), Message->text(), captions);
 }
 
 void TMessageForm::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_C && event->modifiers() == Qt::ControlModifier) {
+    if (IsCopyKey(*event)) {
         QApplication::beep();
         QGuiApplication::clipboard()->setText(ClipboardText());
         return;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <vector>
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -44,6 +45,16 @@ private:
     QPushButton* cancelButton_ = nullptr;
     TModalResult result_ = TModalResult::None;
 };
+
+// Whether a key press asks a box to copy itself: the platform's copy
+// shortcut, also where a non-Latin layout is active (a Russian layout puts
+// "С" on the C key), with no other modifier than Ctrl.
+bool IsCopyKey(const QKeyEvent& event);
+
+// A box as its copy puts it on the clipboard: divider, caption, divider,
+// message, divider, each button's caption (without "&") followed by three
+// spaces, divider; every line ends with CR LF.
+QString BoxClipboardText(const QString& caption, const QString& message, const QStringList& buttonCaptions);
 
 // Shows the box modally and returns the button pressed (Esc and the close
 // button press the box's cancel button: Cancel, else No, else OK).

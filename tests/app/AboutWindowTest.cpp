@@ -110,6 +110,10 @@ void AboutWindowTest::textsAndLook()
         QCOMPARE(memo->frameShape(), QFrame::NoFrame);
     }
     QVERIFY(about.Edit1->text().endsWith(QStringLiteral("example.org")));
+    // One forum address: every address the text names is the one in Edit1.
+    static const QRegularExpression address(QStringLiteral("www\\.[^\\s]+"));
+    for (const QRegularExpressionMatch& match : address.globalMatch(about.Memo1->toPlainText()))
+        QCOMPARE(match.captured(), about.Edit1->text());
     QVERIFY(!about.Edit1->isReadOnly());
     QVERIFY(about.Edit1->font().underline());
     QCOMPARE(about.Edit1->palette().color(QPalette::Text), QColor(0, 0, 255));

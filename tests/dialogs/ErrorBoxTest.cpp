@@ -1,5 +1,6 @@
 // The error box: the full-stop rule and the box itself.
 
+#include <QClipboard>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
@@ -18,6 +19,8 @@ private slots:
     void fullStopRule();
     void showsErrorIconCaptionAndSingleOk();
     void releasesTheMouseCapture();
+    void ctrlCCopiesTheBox_data();
+    void ctrlCCopiesTheBox();
 };
 
 void ErrorBoxTest::fullStopRule_data()
@@ -83,6 +86,34 @@ void ErrorBoxTest::releasesTheMouseCapture()
     });
     ShowErrorBox(QStringLiteral("x"), QStringLiteral("t"));
     QVERIFY(grabberWhileOpen != &window);
+}
+
+void ErrorBoxTest::ctrlCCopiesTheBox_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("copies");
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << true;
+    QTest::newRow("Ctrl+С, Russian layout") << 0x0421 << int(Qt::ControlModifier) << true;
+    QTest::newRow("Ctrl+Shift+C") << int(Qt::Key_C) << int(Qt::ControlModifier | Qt::ShiftModifier) << false;
+    QTest::newRow("C alone") << int(Qt::Key_C) << int(Qt::NoModifier) << false;
+}
+
+void ErrorBoxTest::ctrlCCopiesTheBox()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, copies);
+    QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+    OnNextModal<QMessageBox>([&](QMessageBox* box) {
+        test::SendKey(box, key, Qt::KeyboardModifiers(modifiers));
+        box->button(QMessageBox::Ok)->click();
+    });
+    ShowErrorBox(QStringLiteral("Cannot open file /mods/x.cas"), QStringLiteral("Unitpack"));
+    const QString divider = QString(27, QLatin1Char('-')) + QStringLiteral("\r\n");
+    const QString copied = divider + QStringLiteral("Unitpack\r\n") + divider + QStringLiteral("Cannot open file /mods/x.cas.\r\n") +
+                           divider + QStringLiteral("OK   \r\n") + divider;
+    QCOMPARE(QGuiApplication::clipboard()->text(), copies ? copied : QStringLiteral("untouched"));
 }
 
 } // namespace quorin

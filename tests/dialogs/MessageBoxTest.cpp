@@ -34,6 +34,7 @@ private slots:
     void informationBoxShowsCaptionMessageIconAndOk();
     void escAndEnterBothPressOk_data();
     void escAndEnterBothPressOk();
+    void ctrlCCopiesTheBoxAsPlainText_data();
     void ctrlCCopiesTheBoxAsPlainText();
     void onlyPlainCtrlCCopies();
     void copyDropsAmpersandsFromEveryButton();
@@ -79,12 +80,20 @@ void MessageBoxTest::escAndEnterBothPressOk()
     QCOMPARE(ShowInformation(Completion), TModalResult::OK);
 }
 
+void MessageBoxTest::ctrlCCopiesTheBoxAsPlainText_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Latin layout") << int(Qt::Key_C);
+    QTest::newRow("Russian layout: С on the same key") << 0x0421;
+}
+
 void MessageBoxTest::ctrlCCopiesTheBoxAsPlainText()
 {
+    QFETCH(int, key);
     QGuiApplication::clipboard()->clear();
     bool stillOpen = false;
     OnNextModal<TMessageForm>([&](TMessageForm* box) {
-        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        test::SendKey(box, key, Qt::ControlModifier);
         stillOpen = box->isVisible();
         box->accept();
     });

@@ -4,6 +4,7 @@
 // modal loop, and the code that opened it goes on when the action closes it.
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -24,6 +25,16 @@ void OnNextModal(std::function<void(T*)> action)
         action(window);
     });
     timer->start();
+}
+
+// Presses and releases a key on widget; unlike QTest::keyClick it takes
+// keys beyond ASCII, such as a Cyrillic layout's letters.
+inline void SendKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers, const QString& text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(widget, &release);
 }
 
 } // namespace quorin::test
