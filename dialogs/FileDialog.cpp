@@ -1,6 +1,7 @@
 #include "FileDialog.h"
 
 #include <QAbstractItemView>
+#include <QFileSystemModel>
 #include <QCompleter>
 #include <QDir>
 #include <QLineEdit>
@@ -43,6 +44,24 @@ bool TFileDialog::Execute()
         return false;
     fileName_ = chosen.constFirst();
     return true;
+}
+
+void TFileDialog::accept()
+{
+    // Qt prefers the list's selection to the name field, and selects the file
+    // a dialog opens on only once its folder has been read: a name typed
+    // before that would lose to it. What the name field shows is what opens.
+    auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    const QString typed = name ? name->text() : QString();
+    if (view && view->selectionModel() && !typed.isEmpty() && !typed.startsWith(QLatin1Char('"'))) {
+        const QModelIndexList rows = view->selectionModel()->selectedRows();
+        const bool same = rows.size() == 1 && (rows.constFirst().data().toString() == typed ||
+                                               rows.constFirst().data(QFileSystemModel::FilePathRole).toString() == typed);
+        if (!rows.isEmpty() && !same)
+            view->selectionModel()->clearSelection();
+    }
+    QFileDialog::accept();
 }
 
 void TFileDialog::done(int result)

@@ -26,6 +26,7 @@ public:
     QString FileName() const;
 
 public slots:
+    void accept() override;
     void done(int result) override;
 
 protected:

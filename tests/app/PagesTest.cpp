@@ -52,6 +52,11 @@ void AnswerFileDialogs(std::vector<Answer> answers, QStringList* opened = nullpt
             opened->append(dialog->selectedFiles().value(0));
         if (answers.front()) {
             auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            // Typed where a user types: into the focused field of the active
+            // dialog (Qt's dialog keeps other selected files otherwise).
+            dialog->activateWindow();
+            QTest::qWaitForWindowActive(dialog);
+            name->setFocus();
             if (!answers.front()->isEmpty())
                 name->setText(*answers.front());
             QTest::keyClick(name, Qt::Key_Return);
@@ -661,6 +666,20 @@ void PagesTest::completePackageEqualsTheLibraryBuild()
     expected.UnitTextLines = {QStringLiteral("{hoplite}Гоплиты").toStdString()};
     expected.UiCardRows = {{"romans_julii", info1.toStdString(), unit1.toStdString()},
                            {"greek_cities", info2.toStdString(), unit2.toStdString()}};
+    // What the window holds is the sheet above, row by row.
+    const TUnitSheet held = form_->ReadSheet();
+    QCOMPARE(held.TextureRows.size(), expected.TextureRows.size());
+    for (std::size_t i = 0; i < held.TextureRows.size(); ++i) {
+        QCOMPARE(held.TextureRows[i].Faction, expected.TextureRows[i].Faction);
+        QCOMPARE(held.TextureRows[i].TextureFile, expected.TextureRows[i].TextureFile);
+    }
+    QCOMPARE(held.UiCardRows.size(), expected.UiCardRows.size());
+    for (std::size_t i = 0; i < held.UiCardRows.size(); ++i) {
+        QCOMPARE(held.UiCardRows[i].Faction, expected.UiCardRows[i].Faction);
+        QCOMPARE(held.UiCardRows[i].InfoCardFile, expected.UiCardRows[i].InfoCardFile);
+        QCOMPARE(held.UiCardRows[i].UnitCardFile, expected.UiCardRows[i].UnitCardFile);
+    }
+    QCOMPARE(held.ModelFile, expected.ModelFile);
     const QString fromLibrary = Path("library.quorin");
     FillerSeed = seed; // as the first build of a process would start
     BuildPackage(expected, fromLibrary.toStdString());
