@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QScreen>
+#include <algorithm>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -25,7 +27,15 @@ namespace {
 // Copies itself with Ctrl+C and a beep, as the information box does.
 class TErrorBox : public QMessageBox {
 public:
-    using QMessageBox::QMessageBox;
+    TErrorBox(const QString& caption, const QString& text, QWidget* parent)
+        : QMessageBox(QMessageBox::Critical, caption, QString(), QMessageBox::Ok, parent), text_(text)
+    {
+        // Qt wraps a box's text at about 500 pixels at most; a longer word
+        // (a deep path) would be cut off, its end and full stop unseen.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const int column = std::min(400, screen ? screen->availableGeometry().width() / 2 : 400);
+        setText(BreakableText(text, QFontMetrics(font()), column));
+    }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override
@@ -35,8 +45,11 @@ protected:
             return;
         }
         QApplication::beep();
-        QGuiApplication::clipboard()->setText(BoxClipboardText(windowTitle(), text(), {QStringLiteral("OK")}));
+        QGuiApplication::clipboard()->setText(BoxClipboardText(windowTitle(), text_, {QStringLiteral("OK")}));
     }
+
+private:
+    QString text_;
 };
 
 } // namespace
@@ -45,7 +58,7 @@ void ShowErrorBox(const QString& message, const QString& caption)
 {
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
-    TErrorBox box(QMessageBox::Critical, caption, FailureBoxText(message), QMessageBox::Ok, QApplication::activeWindow());
+    TErrorBox box(caption, FailureBoxText(message), QApplication::activeWindow());
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);

@@ -85,8 +85,34 @@ const QString Divider = QString(27, QLatin1Char('-')) + QStringLiteral("\r\n");
 
 } // namespace
 
+QString BreakableText(const QString& text, const QFontMetrics& metrics, int width)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && !text.at(end).isSpace())
+            ++end;
+        const QStringView word = QStringView(text).mid(start, end - start);
+        if (metrics.horizontalAdvance(word.toString()) > width) {
+            for (const QChar c : word) {
+                out += c;
+                out += ZeroWidthSpace;
+            }
+        } else {
+            out += word;
+        }
+        for (; end < text.size() && text.at(end).isSpace(); ++end)
+            out += text.at(end);
+        start = end;
+    }
+    return out;
+}
+
 TMessageForm::TMessageForm(const QString& message, TMsgDlgType kind, std::vector<TMsgDlgBtn> buttons, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      message_(message)
 {
     setWindowTitle(KindCaption(kind));
     setFont(QApplication::font("QMessageBox"));
@@ -138,6 +164,7 @@ void TMessageForm::LayOut()
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const int column = screen ? screen->geometry().width() / 2 : 640;
+    Message->setText(BreakableText(message_, metrics, column));
     const QRect textRect = metrics.boundingRect(QRect(0, 0, column, 0), Qt::TextWordWrap | Qt::TextExpandTabs, Message->text());
     int iconTextWidth = textRect.width(), iconTextHeight = textRect.height();
     int textLeft = horzMargin;
@@ -185,7 +212,7 @@ QString TMessageForm::ClipboardText() const
     QStringList captions;
     for (const QPushButton* button : Buttons)
         captions << button->text();
-    return BoxClipboardText(windowTitle(), Message->text(), captions);
+    return BoxClipboardText(windowTitle(), message_, captions);
 }
 
 void TMessageForm::keyPressEvent(QKeyEvent* event)

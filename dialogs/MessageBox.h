@@ -7,6 +7,7 @@
 #include <QString>
 #include <vector>
 
+class QFontMetrics;
 class QKeyEvent;
 class QLabel;
 class QPushButton;
@@ -42,6 +43,7 @@ private:
     void LayOut();
     void Finish(TModalResult result);
 
+    QString message_; // as given; the label may hold it with breaks added
     QPushButton* cancelButton_ = nullptr;
     TModalResult result_ = TModalResult::None;
 };
@@ -55,6 +57,13 @@ bool IsCopyKey(const QKeyEvent& event);
 // message, divider, each button's caption (without "&") followed by three
 // spaces, divider; every line ends with CR LF.
 QString BoxClipboardText(const QString& caption, const QString& message, const QStringList& buttonCaptions);
+
+// The text with a break allowed between the characters of every word wider
+// than width pixels (a zero-width space after each), so that word wrapping
+// keeps a long file name inside a box instead of widening it off screen.
+QString BreakableText(const QString& text, const QFontMetrics& metrics, int width);
+// A zero-width space, the breaks BreakableText inserts.
+inline constexpr QChar ZeroWidthSpace = QChar(0x200B);
 
 // Shows the box modally and returns the button pressed (Esc and the close
 // button press the box's cancel button: Cancel, else No, else OK).

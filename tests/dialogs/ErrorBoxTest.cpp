@@ -1,6 +1,7 @@
 // The error box: the full-stop rule and the box itself.
 
 #include <QClipboard>
+#include <QScreen>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
@@ -19,6 +20,7 @@ private slots:
     void fullStopRule();
     void showsErrorIconCaptionAndSingleOk();
     void releasesTheMouseCapture();
+    void aLongPathStaysInsideTheScreen();
     void ctrlCCopiesTheBox_data();
     void ctrlCCopiesTheBox();
 };
@@ -86,6 +88,26 @@ void ErrorBoxTest::releasesTheMouseCapture()
     });
     ShowErrorBox(QStringLiteral("x"), QStringLiteral("t"));
     QVERIFY(grabberWhileOpen != &window);
+}
+
+void ErrorBoxTest::aLongPathStaysInsideTheScreen()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (int length : {1000, 5000}) {
+        const QString message = QStringLiteral("Cannot open file /") + QString(length, QLatin1Char('d')) + QStringLiteral("/x.cas");
+        QRect shown;
+        QString text;
+        OnNextModal<QMessageBox>([&](QMessageBox* box) {
+            shown = box->frameGeometry();
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        ShowErrorBox(message, QStringLiteral("Unitpack"));
+        QVERIFY2(shown.width() <= screen.width(), qPrintable(QString::number(length)));
+        if (length == 1000) // the 5000-character one is taller than a small screen
+            QVERIFY(shown.height() <= screen.height());
+        QCOMPARE(text.remove(QChar(0x200B)), message + QLatin1Char('.')); // the end and the full stop are there
+    }
 }
 
 void ErrorBoxTest::ctrlCCopiesTheBox_data()

@@ -41,6 +41,7 @@ private slots:
     void cancelButtonFallsBackToNoThenOk();
     void laysItselfOutInDialogUnits();
     void longMessageWrapsAtHalfTheScreen();
+    void aLongWordBreaksInsideTheColumn();
 };
 
 void MessageBoxTest::informationBoxShowsCaptionMessageIconAndOk()
@@ -163,6 +164,22 @@ void MessageBoxTest::longMessageWrapsAtHalfTheScreen()
     QVERIFY(box.Message->height() >= 2 * QFontMetrics(box.font()).height());
     TMessageForm shortBox(QStringLiteral("OK"), TMsgDlgType::Information, {TMsgDlgBtn::OK});
     QVERIFY(box.width() > shortBox.width());
+}
+
+void MessageBoxTest::aLongWordBreaksInsideTheColumn()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QString name = QString(130, QLatin1Char('w')) + QStringLiteral(".quorin");
+    const QString message = QStringLiteral("Создание пака ") + name + QStringLiteral(" завершено");
+    TMessageForm box(message, TMsgDlgType::Information, {TMsgDlgBtn::OK});
+    QVERIFY(box.Message->width() <= screen.width() / 2);
+    QVERIFY(box.width() <= screen.width());
+    QVERIFY(box.Image->x() >= 0);
+    // Every character is shown, and the copy holds the message as given.
+    QCOMPARE(QString(box.Message->text()).remove(ZeroWidthSpace), message);
+    QVERIFY(box.ClipboardText().contains(message));
+    // Words that fit are left whole.
+    QCOMPARE(BreakableText(QStringLiteral("a few short words"), QFontMetrics(box.font()), 200), QStringLiteral("a few short words"));
 }
 
 } // namespace quorin
