@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "Controls.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "dialogs/ErrorBox.h"
@@ -22,6 +23,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     title_ = ApplicationTitleFor(applicationFilePath());
     setApplicationName(title_);
+    RegisterWindowFonts();
 }
 
 TApplication::~TApplication()

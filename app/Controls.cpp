@@ -1,6 +1,9 @@
 #include "Controls.h"
 
 #include <QAbstractItemView>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -15,6 +18,34 @@ QFont MakeFont(const QStringList& families, int pixels, bool bold, bool italic, 
     font.setBold(bold);
     font.setItalic(italic);
     font.setUnderline(underline);
+    return font;
+}
+
+void RegisterWindowFonts()
+{
+    static const bool registered = [] {
+        const QString folder = QStringLiteral("/usr/share/wine/fonts/");
+        for (const char* file : {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"})
+            if (QFileInfo::exists(folder + QLatin1String(file)))
+                QFontDatabase::addApplicationFont(folder + QLatin1String(file));
+        return true;
+    }();
+    (void)registered;
+}
+
+QFont FitCaptions(QFont font, const QStringList& captions, int width)
+{
+    auto widest = [&](const QFont& f) {
+        const QFontMetrics metrics(f);
+        int most = 0;
+        for (const QString& caption : captions)
+            most = std::max(most, metrics.horizontalAdvance(caption));
+        return most;
+    };
+    for (int stretch = 99; widest(font) > width && stretch >= 80; --stretch)
+        font.setStretch(stretch);
+    while (widest(font) > width && font.pixelSize() > 8)
+        font.setPixelSize(font.pixelSize() - 1);
     return font;
 }
 

@@ -19,9 +19,18 @@ inline const QStringList Tahoma = {QStringLiteral("Tahoma"), QStringLiteral("Dej
 inline const QStringList MSSansSerif = {QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans Condensed")};
 inline const QStringList Impact = {QStringLiteral("Impact"), QStringLiteral("DejaVu Sans Condensed")};
 
+// Makes the free faces of the families the windows ask for (Tahoma, MS Sans
+// Serif; Debian's fonts-wine) known to Qt where they are installed but not
+// registered with the system's font configuration.
+void RegisterWindowFonts();
+
 // The first family the system has, at a size in pixels.
 QFont MakeFont(const QStringList& families, int pixels, bool bold, bool italic = false, bool underline = false);
 void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour);
+// The font narrowed (by stretching, else by a smaller size) until each
+// caption fits in width pixels: a stand-in face may be wider than the one
+// the layout was drawn with, and a caption is never cut.
+QFont FitCaptions(QFont font, const QStringList& captions, int width);
 // A label at its position and at least its stated size, wider when the font
 // that stands in for the named one needs it.
 // List rows of a fixed height in pixels, as the layout gives them.

@@ -160,18 +160,21 @@ void TForm1::CreateFrame()
 
 void TForm1::CreatePageButtons()
 {
-    const QFont font = MakeFont(Impact, 15, false, false, true);
+    // Each caption whole inside its button's frame, whichever face is found.
+    const QStringList captions = {QStringLiteral("Создать пак..."), QStringLiteral("Основные параметры"), QStringLiteral("Параметры модели"),
+                                  QStringLiteral("Параметры юнита"), QStringLiteral("Карточки UI")};
+    const QFont font = FitCaptions(MakeFont(Impact, 15, false, false, true), captions, 153 - 4);
     auto make = [&](const char* name, const QString& caption, const QRect& bounds) {
         auto* button = new TSpeedButton(QString::fromLatin1(name), caption, bounds, this);
         button->setFont(font);
         SetColour(button, QPalette::ButtonText, QColor(255, 255, 0));
         return button;
     };
-    SpeedButton1 = make("SpeedButton1", QStringLiteral("Создать пак..."), QRect(8, 320, 137, 41));
-    SpeedButton2 = make("SpeedButton2", QStringLiteral("Основные параметры"), QRect(8, 120, 153, 41));
-    SpeedButton3 = make("SpeedButton3", QStringLiteral("Параметры модели"), QRect(8, 160, 153, 41));
-    SpeedButton4 = make("SpeedButton4", QStringLiteral("Параметры юнита"), QRect(8, 200, 153, 41));
-    SpeedButton5 = make("SpeedButton5", QStringLiteral("Карточки UI"), QRect(8, 240, 153, 41));
+    SpeedButton1 = make("SpeedButton1", captions[0], QRect(8, 320, 137, 41));
+    SpeedButton2 = make("SpeedButton2", captions[1], QRect(8, 120, 153, 41));
+    SpeedButton3 = make("SpeedButton3", captions[2], QRect(8, 160, 153, 41));
+    SpeedButton4 = make("SpeedButton4", captions[3], QRect(8, 200, 153, 41));
+    SpeedButton5 = make("SpeedButton5", captions[4], QRect(8, 240, 153, 41));
 }
 
 void TForm1::CreatePages()

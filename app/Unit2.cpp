@@ -118,9 +118,9 @@ void TForm2::CreateBody()
     Image2 = MakeImage(this, QStringLiteral("Image2"), QRect(176, 360, 233, 38), Artwork::ForumBanner);
     Image2->SetStretch(true);
 
-    const QFont noticeFont = MakeFont(Tahoma, 13, true);
-    Label4 = MakeLabel(this, QStringLiteral("Label4"), QStringLiteral("Данная версия не поддерживает сертифицирование юнит-паков"),
-                       QRect(88, 56, 439, 16), &noticeFont);
+    const QString notice = QStringLiteral("Данная версия не поддерживает сертифицирование юнит-паков");
+    const QFont noticeFont = FitCaptions(MakeFont(Tahoma, 13, true), {notice}, 439);
+    Label4 = MakeLabel(this, QStringLiteral("Label4"), notice, QRect(88, 56, 439, 16), &noticeFont);
     SetColour(Label4, QPalette::WindowText, QColor(128, 0, 0));
 }
 

@@ -78,6 +78,13 @@ void AboutWindowTest::controlsStandWhereTheLayoutPutsThem()
     QCOMPARE(about.Label1->pos(), QPoint(208, 8));
     QCOMPARE(about.Label2->pos(), QPoint(232, 40));
     QCOMPARE(about.Label4->pos(), QPoint(88, 56));
+    // No text leaves the window, whichever face stands in for the named ones.
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+        const QRect shown = label->geometry().translated(label->parentWidget()->mapTo(&about, QPoint()));
+        QVERIFY2(about.rect().contains(shown), qPrintable(label->objectName()));
+        if (!label->wordWrap() && label->pixmap().isNull())
+            QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width(), qPrintable(label->objectName()));
+    }
     QCOMPARE(about.Image3->parentWidget(), about.Panel1);
     // Tab order: Memo2, Memo1, Button1, Edit1.
     QCOMPARE(NextTabStop(about.Memo2), about.Memo1);

@@ -211,6 +211,8 @@ void MainWindowTest::pageButtonsLook()
         QVERIFY(button->shortcut().isEmpty());
         QCOMPARE(button->font().families().value(0), QStringLiteral("Impact"));
         QCOMPARE(button->font().pixelSize(), 15);
+        // The caption whole inside the button's frame, whichever face stands in.
+        QVERIFY2(QFontMetrics(button->font()).horizontalAdvance(button->text()) <= button->width() - 4, b.Name);
         QVERIFY(button->font().underline());
         QCOMPARE(button->palette().color(QPalette::ButtonText), QColor(255, 255, 0));
     }

@@ -141,6 +141,7 @@ private slots:
     void cleanup();
 
     void modelPageControls();
+    void noTextLeavesItsPage();
     void factionListsLook();
     void modelFileChosenOrKept();
     void textureRows_data();
@@ -245,6 +246,17 @@ void PagesTest::modelPageControls()
     QCOMPARE(sheet.Skeletons, std::string(" fs_hoplite, fs_swordsman "));
     QVERIFY(sheet.CustomSkeletons);
     QCOMPARE(sheet.ModelBattleLines, (std::vector<std::string>{"type hoplite", "", "skeleton fs_hoplite"}));
+}
+
+void PagesTest::noTextLeavesItsPage()
+{
+    for (QWidget* page : {static_cast<QWidget*>(form_->GroupBox2), static_cast<QWidget*>(form_->GroupBox4)})
+        for (const QLabel* label : page->findChildren<QLabel*>()) {
+            const QRect shown = label->geometry().translated(label->parentWidget()->mapTo(page, QPoint()));
+            QVERIFY2(page->rect().contains(shown), qPrintable(label->objectName()));
+            QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width(), qPrintable(label->objectName()));
+        }
+    QVERIFY(form_->CheckBox1->geometry().right() < form_->GroupBox2->width());
 }
 
 void PagesTest::factionListsLook()
