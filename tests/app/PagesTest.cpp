@@ -55,7 +55,8 @@ void AnswerFileDialogs(std::vector<Answer> answers, QStringList* opened = nullpt
             // Typed where a user types: into the focused field of the active
             // dialog (Qt's dialog keeps other selected files otherwise).
             dialog->activateWindow();
-            QTest::qWaitForWindowActive(dialog);
+            if (!QTest::qWaitForWindowActive(dialog))
+                qWarning("the file dialog did not become active");
             name->setFocus();
             if (!answers.front()->isEmpty())
                 name->setText(*answers.front());
