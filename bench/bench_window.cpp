@@ -1,9 +1,11 @@
 // How long the main window takes to be on screen and responsive (created,
-// shown, exposed, first painted, event loop idle), against an empty window
-// of the same size measured in the same run. The ratio is printed at the end;
-// the goal is at most 1.5.
+// shown, exposed, first painted, event loop idle), against the floor of any
+// window of ours measured in the same run: a window of the same size showing
+// one label in the page font (a font must be found and loaded for it). The
+// ratio is printed at the end; the goal is at most 1.3.
 
 #include <QApplication>
+#include <QLabel>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
@@ -13,12 +15,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/Application.h"
+#include "app/Controls.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "imaging/PictureModules.h"
@@ -50,11 +54,22 @@ void ShowUntilIdle(QWidget& window)
     window.removeEventFilter(&watch);
 }
 
+// The floor: 800 x 600 with one label in the pages' font.
+QWidget* MakeFloorWindow()
+{
+    quorin::RegisterWindowFonts();
+    auto* window = new QWidget;
+    window->setFixedSize(800, 600);
+    auto* label = new QLabel(QStringLiteral("Основные параметры"), window);
+    label->setFont(quorin::MakeFont(quorin::Tahoma, 13, true));
+    label->move(245, 100);
+    return window;
+}
+
 void BM_EmptyWindow(benchmark::State& state)
 {
     for (auto _ : state) {
-        auto* window = new QWidget;
-        window->setFixedSize(800, 600);
+        QWidget* window = MakeFloorWindow();
         ShowUntilIdle(*window);
         state.PauseTiming();
         delete window;
@@ -148,9 +163,8 @@ int Probe(int argc, char** argv, const char* which)
 {
     if (std::strcmp(which, "empty") == 0) {
         QApplication application(argc, argv);
-        QWidget window;
-        window.setFixedSize(800, 600);
-        ShowUntilIdle(window);
+        std::unique_ptr<QWidget> window(MakeFloorWindow());
+        ShowUntilIdle(*window);
         return 0;
     }
     quorin::TApplication application(argc, argv);
@@ -201,11 +215,11 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const double empty = reporter.Mean["BM_EmptyWindow"], main = reporter.Mean["BM_MainWindow"];
     if (empty > 0 && main > 0)
-        std::printf("main window / empty window, in process: %.2f on %s\n", main / empty,
+        std::printf("main window / one-label window, in process: %.2f on %s\n", main / empty,
                     qPrintable(QGuiApplication::platformName()));
     const double emptyStart = reporter.Mean["BM_ProcessEmptyWindow"], mainStart = reporter.Mean["BM_ProcessMainWindow"];
     if (emptyStart > 0 && mainStart > 0)
-        std::printf("program start to window on screen, tool / empty window: %.2f (goal <= 1.5) on %s\n",
+        std::printf("program start to window on screen, tool / one-label window: %.2f (goal <= 1.3) on %s\n",
                     mainStart / emptyStart, qPrintable(QGuiApplication::platformName()));
     benchmark::Shutdown();
     return 0;
