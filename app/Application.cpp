@@ -1,6 +1,8 @@
 #include "Application.h"
 
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 
 #include "Controls.h"
 #include "Unit1.h"
@@ -24,6 +26,10 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     title_ = ApplicationTitleFor(applicationFilePath());
     setApplicationName(title_);
     RegisterWindowFonts();
+    // The window speaks Russian; Qt's file dialogs and boxes should too.
+    if (qtTexts_.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(&qtTexts_);
 }
 
 TApplication::~TApplication()

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <QTranslator>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -43,6 +44,7 @@ public:
 
 private:
     QString title_;
+    QTranslator qtTexts_; // Qt's own dialogs and boxes in the window's language
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
 };

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ ninja-build pkg-config
-  qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra fonts-wine
+  qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-dejavu-extra fonts-wine
   libjpeg-dev libpng-dev
   libcli11-dev libtomlplusplus-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsquish-dev libstb-dev

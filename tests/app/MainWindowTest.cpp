@@ -4,6 +4,8 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -567,6 +569,10 @@ void MainWindowTest::saveDialogSetUp()
     QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
     QVERIFY(dialog->testOption(QFileDialog::DontConfirmOverwrite));
     QVERIFY(dialog->testOption(QFileDialog::HideNameFilterDetails));
+    // Qt's own texts in the window's language.
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Save)->text().remove(QLatin1Char('&')), QStringLiteral("Сохранить"));
 }
 
 void MainWindowTest::saveDialogChoosesRemembersAndCancels()
