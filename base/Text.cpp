@@ -39,6 +39,44 @@ bool IsSevenBitAscii(std::string_view text)
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+bool IsValidUtf8(std::string_view text)
+{
+    const auto* at = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = at + text.size();
+    while (at < end) {
+        unsigned char c = *at;
+        if (c < 0x80) {
+            ++at;
+            continue;
+        }
+        // The lead byte fixes the length and the range of the second byte;
+        // the narrowed ranges are what exclude overlong forms, surrogates
+        // and values above U+10FFFF.
+        std::size_t extra = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (static_cast<std::size_t>(end - at) <= extra || at[1] < low || at[1] > high)
+            return false;
+        for (std::size_t k = 2; k <= extra; ++k)
+            if (!IsContinuationByte(at[k]))
+                return false;
+        at += extra + 1;
+    }
+    return true;
+}
+
 std::size_t Utf8Length(std::string_view text)
 {
     return static_cast<std::size_t>(std::count_if(

@@ -8,6 +8,9 @@
 namespace quorin {
 
 bool IsSevenBitAscii(std::string_view text);
+// Well-formed UTF-8 as Unicode defines it: no overlong forms, no surrogates,
+// nothing above U+10FFFF, no cut-off sequence.
+bool IsValidUtf8(std::string_view text);
 // Number of characters (code points) of UTF-8 text.
 std::size_t Utf8Length(std::string_view text);
 // The first maxChars characters of UTF-8 text.

@@ -43,5 +43,37 @@ TEST(TextTest, Utf8Counting)
     EXPECT_EQ(Utf8Prefix("ab", 5), "ab");
 }
 
+TEST(TextTest, Utf8IsJudgedStrictly)
+{
+    const std::pair<std::string_view, bool> cases[] = {
+        {"", true},
+        {"plain", true},
+        {"\xD0\xBA\xD0\xB8", true},         // "ки"
+        {"\xEF\xBF\xBF", true},              // U+FFFF
+        {"\xEE\x80\x80", true},              // U+E000, just above the surrogates
+        {"\xED\x9F\xBF", true},              // U+D7FF, just below them
+        {"\xF0\x90\x80\x80", true},          // U+10000
+        {"\xF4\x8F\xBF\xBF", true},          // U+10FFFF
+        {"\xED\xA0\x80", false},             // U+D800, a surrogate
+        {"\xED\xBF\xBF", false},             // U+DFFF
+        {"\xE0\x80\xAF", false},             // "/" in an overlong three-byte form
+        {"\xC0\xAF", false},                  // overlong two-byte form
+        {"\xC1\xBF", false},
+        {"\xF0\x8F\xBF\xBF", false},         // overlong four-byte form
+        {"\xF4\x90\x80\x80", false},         // U+110000
+        {"\xF5\x80\x80\x80", false},
+        {"\xF7\xBF\xBF\xBF", false},
+        {"\xF8\x88\x80\x80\x80", false},
+        {"\xFF", false},
+        {"\x80", false},                       // a continuation byte alone
+        {"\xD0", false},                       // cut off at the end
+        {"\xE2\x82", false},
+        {"\xE2\x28\xA1", false},             // a second byte that continues nothing
+        {"a\xD0\xBA" "b\xF0\x9F\x98\x80", true},
+    };
+    for (const auto& [text, valid] : cases)
+        EXPECT_EQ(IsValidUtf8(text), valid) << ::testing::PrintToString(std::string(text));
+}
+
 } // namespace
 } // namespace quorin

@@ -277,6 +277,53 @@ TEST_F(CliTest, HostileFactionNamesStayInsideTheFolder)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "inner"), fs::directory_iterator{}), 1);
 }
 
+TEST_F(CliTest, TextMustBeStrictUtf8ToBeReadAndUnpacked)
+{
+    struct Case {
+        std::string text;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"\xED\xA0\x80", false},      // an encoded surrogate
+        {"\xE0\x80\xAF", false},      // an overlong form
+        {"\xF5\x80\x80\x80", false},  // above U+10FFFF
+        {"\xF4\x8F\xBF\xBF", true},   // U+10FFFF
+        {"\xEF\xBF\xBF", true},       // U+FFFF
+        {"\xED\x9F\xBF", true},       // U+D7FF
+    };
+    test::WriteFile(dir.File("m.cas"), Bytes{1, 2, 3});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.text));
+        FillerSeed = 0;
+        TUnitSheet sheet;
+        sheet.ModelFile = dir.File("m.cas");
+        sheet.UnitName = "x" + c.text;
+        sheet.TextureRows = {{c.text, sheet.ModelFile}};
+        sheet.UnitTextLines = {c.text};
+        BuildPackage(sheet, dir.File("p.quorin"));
+        fs::remove_all(dir.Path() / "out");
+
+        TRun json = Quorin({"inspect", "--json", dir.File("p.quorin")}, dir);
+        TRun unpack = Quorin({"unpack", dir.File("p.quorin"), dir.File("out")}, dir);
+        if (!c.valid) {
+            const std::string refusal = "Damaged package: the unit name at byte 588 is not valid UTF-8 text\n";
+            EXPECT_EQ(json.code, 1);
+            EXPECT_EQ(json.err, refusal);
+            EXPECT_EQ(json.out, "");
+            EXPECT_EQ(unpack.code, 1);
+            EXPECT_EQ(unpack.err, refusal);
+            EXPECT_FALSE(fs::exists(dir.Path() / "out"));
+            continue;
+        }
+        ASSERT_EQ(json.code, 0) << json.err;
+        EXPECT_EQ(nlohmann::json::parse(json.out)["unit_name"], sheet.UnitName);
+        ASSERT_EQ(unpack.code, 0) << unpack.err;
+        TRun rebuild = Quorin({"build", dir.File("out/unit.toml"), "-o", dir.File("again.quorin")}, dir);
+        ASSERT_EQ(rebuild.code, 0) << rebuild.err;
+        EXPECT_EQ(test::ReadFile(dir.File("again.quorin")), test::ReadFile(dir.File("p.quorin")));
+    }
+}
+
 TEST_F(CliTest, FailuresAndUsage)
 {
     struct Case {
