@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <ostream>
 
@@ -194,6 +195,21 @@ std::vector<std::string> RoundTripWarnings(const TPackage& package)
     return warnings;
 }
 
+// The one boundary of a command: whatever it throws becomes exit code 1 and a
+// message, so no input can end the program with an abort.
+template <typename TBody>
+int Guarded(std::ostream& err, TBody&& body)
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        err << "Out of memory\n";
+    } catch (const std::exception& e) {
+        err << e.what() << '\n';
+    }
+    return 1;
+}
+
 } // namespace
 
 std::string SafeFileNamePart(std::string_view text)
@@ -213,33 +229,27 @@ std::string SafeFileNamePart(std::string_view text)
 
 int RunBuild(const std::string& manifest, const std::string& output, std::ostream& out, std::ostream& err)
 {
-    try {
+    return Guarded(err, [&] {
         out << BuildPackage(LoadManifest(manifest), output) << '\n';
         return 0;
-    } catch (const Exception& e) {
-        err << e.Message() << '\n';
-        return 1;
-    }
+    });
 }
 
 int RunInspect(const std::string& package, bool json, std::ostream& out, std::ostream& err)
 {
-    try {
+    return Guarded(err, [&] {
         TPackage contents = ReadPackage(package);
         if (json)
             out << SummaryJson(contents).dump(2) << '\n';
         else
             PrintSummary(contents, out);
         return 0;
-    } catch (const Exception& e) {
-        err << e.Message() << '\n';
-        return 1;
-    }
+    });
 }
 
 int RunUnpack(const std::string& package, const std::string& folder, bool force, std::ostream& out, std::ostream& err)
 {
-    try {
+    return Guarded(err, [&] {
         TPackage contents = ReadPackage(package);
         TUnpackedNames names = NamesFor(contents);
         fs::path dir = PathFromUtf8(folder);
@@ -282,15 +292,12 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
             err << "warning: " << warning << "; unit.toml will not rebuild it unchanged\n";
         out << "Unpacked " << files.size() << " files and unit.toml into " << folder << '\n';
         return 0;
-    } catch (const Exception& e) {
-        err << e.Message() << '\n';
-        return 1;
-    }
+    });
 }
 
 int RunPicture(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err)
 {
-    try {
+    return Guarded(err, [&] {
         TPicture picture;
         picture.LoadByExtension(input);
         auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());
@@ -306,10 +313,7 @@ int RunPicture(const std::string& input, const std::string& output, std::ostream
         WritePng(*bitmap, output, bitmap->HasAlphaChannel());
         out << input << " (" << bitmap->Width() << "x" << bitmap->Height() << ") written to " << output << '\n';
         return 0;
-    } catch (const Exception& e) {
-        err << e.Message() << '\n';
-        return 1;
-    }
+    });
 }
 
 } // namespace quorin

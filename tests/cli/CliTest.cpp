@@ -2,7 +2,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -51,6 +55,85 @@ TRun Quorin(const std::vector<std::string>& args, const TempDir& scratch)
     fs::remove(out);
     fs::remove(err);
     return run;
+}
+
+// Runs quorin in a child whose address space is limited to addressLimit
+// bytes (none when 0); maxRssKiB receives the child's peak resident memory.
+TRun QuorinChild(const std::vector<std::string>& args, const TempDir& scratch, rlim_t addressLimit,
+                 long* maxRssKiB = nullptr)
+{
+    auto out = scratch.File(".stdout"), err = scratch.File(".stderr");
+    std::vector<std::string> argv{QUORIN_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    pid_t child = fork();
+    if (child == 0) {
+        int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(outFd, 1);
+        dup2(errFd, 2);
+        if (addressLimit != 0) {
+            rlimit limit{addressLimit, addressLimit};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        std::vector<char*> pointers;
+        for (auto& arg : argv)
+            pointers.push_back(arg.data());
+        pointers.push_back(nullptr);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    if (maxRssKiB)
+        *maxRssKiB = usage.ru_maxrss;
+    TRun run;
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    auto outBytes = test::ReadFile(out), errBytes = test::ReadFile(err);
+    run.out.assign(outBytes.begin(), outBytes.end());
+    run.err.assign(errBytes.begin(), errBytes.end());
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+}
+
+// Address-space limits and peak memory mean nothing under AddressSanitizer,
+// which reserves terabytes of shadow memory up front.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool UnderSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool UnderSanitizer = true;
+#else
+constexpr bool UnderSanitizer = false;
+#endif
+#else
+constexpr bool UnderSanitizer = false;
+#endif
+
+// A package whose model holds modelSize zero bytes, written sparse so that a
+// large one costs neither time nor disk.
+void WritePackageWithLargeModel(const std::string& path, const TempDir& scratch, std::int32_t modelSize)
+{
+    FillerSeed = 0;
+    test::WriteFile(scratch.File("empty.cas"), Bytes{});
+    TUnitSheet sheet;
+    sheet.ModelFile = scratch.File("empty.cas");
+    BuildPackage(sheet, path);
+    Bytes bytes = test::ReadFile(path);
+    // The model's size 02 00 and the 13 bytes after it: the texture count,
+    // two empty texts, the flag and three line counts.
+    const std::size_t tail = 13, modelAt = bytes.size() - tail - 2;
+    Bytes head(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(modelAt));
+    auto size = static_cast<std::uint32_t>(modelSize);
+    for (std::uint8_t b : {std::uint8_t{4}, std::uint8_t(size), std::uint8_t(size >> 8), std::uint8_t(size >> 16),
+                           std::uint8_t(size >> 24)})
+        head.push_back(b);
+    Bytes end(bytes.end() - static_cast<std::ptrdiff_t>(tail), bytes.end());
+    test::WriteFile(path, head);
+    fs::resize_file(path, head.size() + static_cast<std::uintmax_t>(modelSize));
+    std::ofstream(path, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(end.data()),
+                                                                 static_cast<std::streamsize>(end.size()));
 }
 
 const std::string Example = std::string(QUORIN_EXAMPLES) + "/hastati/unit.toml";
@@ -358,6 +441,21 @@ TEST_F(CliTest, FailuresAndUsage)
     }
     EXPECT_FALSE(fs::exists(dir.Path() / "x.quorin"));
     EXPECT_FALSE(fs::exists(dir.Path() / "u"));
+}
+
+TEST_F(CliTest, RunningOutOfMemoryIsAFailureNotAnAbort)
+{
+    if (UnderSanitizer)
+        GTEST_SKIP() << "the sanitizer needs more address space than the limit";
+    WritePackageWithLargeModel(dir.File("big.quorin"), dir, 1 << 30);
+    constexpr rlim_t Limit = 512u << 20;
+    for (const auto& args : {std::vector<std::string>{"inspect", dir.File("big.quorin")},
+                             std::vector<std::string>{"unpack", dir.File("big.quorin"), dir.File("out")}}) {
+        TRun run = QuorinChild(args, dir, Limit);
+        EXPECT_EQ(run.code, 1) << args[0] << ": " << run.err;
+        EXPECT_EQ(run.err, "Out of memory\n") << args[0];
+    }
+    EXPECT_FALSE(fs::exists(dir.Path() / "out"));
 }
 
 struct TPngHeader {
