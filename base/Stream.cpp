@@ -197,13 +197,41 @@ void TMemoryStream::LoadFromFile(std::string_view path)
 void TMemoryStream::LoadFromStream(TStream& source)
 {
     source.Seek(0, TSeekOrigin::Beginning);
-    std::int64_t count = source.Size();
+    // A pipe, a device or a file of /proc tells no size, or 0, and still has
+    // content: the size is only what is read in one piece, and whatever
+    // follows it is read to the end as well.
+    std::int64_t count = std::max<std::int64_t>(0, source.Size());
     if (count > MaxMemoryStreamSize)
         RaiseOutOfMemoryExpandingStream();
     size_ = position_ = 0;
     Reserve(count, false);
-    size_ = count;
     source.ReadBuffer(data_.get(), count);
+    size_ = count;
+    AppendToEnd(source);
+}
+
+void TMemoryStream::AppendToEnd(TStream& source)
+{
+    // A small probe first, so a file that ended where its size said costs
+    // one empty read and no growth.
+    std::uint8_t probe[4096];
+    std::int64_t got = source.Read(probe, sizeof probe);
+    if (got <= 0)
+        return;
+    position_ = size_;
+    WriteBuffer(probe, got);
+    for (;;) {
+        if (size_ == capacity_) {
+            if (capacity_ == MaxMemoryStreamSize)
+                RaiseOutOfMemoryExpandingStream();
+            Reserve(std::min<std::int64_t>(MaxMemoryStreamSize, std::max<std::int64_t>(capacity_ * 2, 64 * 1024)), true);
+        }
+        got = source.Read(data_.get() + size_, capacity_ - size_);
+        if (got <= 0)
+            break;
+        size_ += got;
+    }
+    position_ = 0;
 }
 
 std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count)

@@ -74,7 +74,8 @@ public:
     void Clear();
     // Replaces the content with the whole file, read in one piece. The old
     // content is dropped before the new block is taken, so peak memory is the
-    // larger of the two, not their sum.
+    // larger of the two, not their sum. A file that tells no size (a pipe, a
+    // device, a file of /proc) is read to its end.
     void LoadFromFile(std::string_view path);
     void LoadFromStream(TStream& source);
 
@@ -84,6 +85,7 @@ public:
 
 private:
     void Reserve(std::int64_t capacity, bool keepContent);
+    void AppendToEnd(TStream& source);
 
     struct TFreeBlock {
         void operator()(std::uint8_t* block) const;

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "base/Exception.h"
 #include "base/RuntimeText.h"
@@ -70,6 +75,44 @@ TEST(MemoryStreamTest, LoadKeepsExactlyTheFile)
     EXPECT_EQ(buffer.Capacity(), 1000); // reused, not grown
     EXPECT_EQ(test::Bytes(buffer.Memory(), buffer.Memory() + 10), test::PatternBytes(10, 4));
     EXPECT_THROW(buffer.LoadFromFile(dir.File("c")), EFOpenError);
+}
+
+// Files that tell no size, or 0, by stat and seek and give their content on
+// reading: a pipe and a file of /proc.
+TEST(MemoryStreamTest, FilesThatTellNoSizeAreReadToTheirEnd)
+{
+    std::signal(SIGPIPE, SIG_IGN); // a failed load must fail the test, not end it
+    test::TempDir dir;
+    const auto fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const test::Bytes sent = test::PatternBytes(300000); // more than a pipe holds at once
+    std::thread writer([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        for (std::size_t at = 0; fd >= 0 && at < sent.size();) {
+            auto n = write(fd, sent.data() + at, sent.size() - at);
+            if (n <= 0)
+                break;
+            at += static_cast<std::size_t>(n);
+        }
+        close(fd);
+    });
+    TMemoryStream buffer;
+    try {
+        buffer.LoadFromFile(fifo);
+    } catch (...) {
+        close(open(fifo.c_str(), O_RDONLY | O_NONBLOCK)); // lets the writer go
+        writer.join();
+        throw;
+    }
+    writer.join();
+    EXPECT_EQ(test::Bytes(buffer.Memory(), buffer.Memory() + buffer.Size()), sent);
+    EXPECT_EQ(buffer.Position(), 0);
+
+    if (!std::filesystem::exists("/proc/self/status"))
+        return;
+    buffer.LoadFromFile("/proc/self/status");
+    ASSERT_GT(buffer.Size(), 5);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.Memory()), 5), "Name:");
 }
 
 // A file that shrinks while it is read: its size promises more than it gives.

@@ -38,10 +38,12 @@ std::string Quote(const std::string& text)
     return quoted + "'";
 }
 
-// Runs the quorin program in a process of its own, as a script would.
-TRun Quorin(const std::vector<std::string>& args, const TempDir& scratch)
+// Runs the quorin program in a process of its own, as a script would; with
+// pipeFrom, the file's content reaches its standard input through a pipe.
+TRun Quorin(const std::vector<std::string>& args, const TempDir& scratch, const std::string& pipeFrom = {})
 {
-    std::string command = Quote(QUORIN_EXE);
+    std::string command = pipeFrom.empty() ? "" : "cat " + Quote(pipeFrom) + " | ";
+    command += Quote(QUORIN_EXE);
     for (const auto& arg : args)
         command += " " + Quote(arg);
     auto out = scratch.File(".stdout"), err = scratch.File(".stderr");
@@ -405,6 +407,21 @@ TEST_F(CliTest, TextMustBeStrictUtf8ToBeReadAndUnpacked)
         ASSERT_EQ(rebuild.code, 0) << rebuild.err;
         EXPECT_EQ(test::ReadFile(dir.File("again.quorin")), test::ReadFile(dir.File("p.quorin")));
     }
+}
+
+TEST_F(CliTest, AModelFromAPipeIsEmbeddedWhole)
+{
+    const Bytes model = test::PatternBytes(200000);
+    test::WriteFile(dir.File("m.cas"), model);
+    test::WriteFile(dir.File("file.toml"), std::string("model_file = \"m.cas\"\n"));
+    test::WriteFile(dir.File("pipe.toml"), std::string("model_file = \"/dev/stdin\"\n"));
+    ASSERT_EQ(Quorin({"build", dir.File("file.toml"), "-o", dir.File("file.quorin")}, dir).code, 0);
+    test::WriteFile(dir.File("piped.quorin"), std::string("old"));
+
+    TRun piped = Quorin({"build", dir.File("pipe.toml"), "-o", dir.File("piped.quorin")}, dir, dir.File("m.cas"));
+    ASSERT_EQ(piped.code, 0) << piped.err;
+    EXPECT_EQ(test::ReadFile(dir.File("piped.quorin")), test::ReadFile(dir.File("file.quorin")));
+    EXPECT_EQ(ReadPackage(dir.File("piped.quorin")).Model, model);
 }
 
 TEST_F(CliTest, FailuresAndUsage)
