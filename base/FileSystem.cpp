@@ -7,6 +7,10 @@
 #else
 #include <unistd.h>
 #endif
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace quorin {
 
@@ -41,6 +45,43 @@ bool SyncFileToDevice(std::FILE* file)
     return _commit(_fileno(file)) == 0;
 #else
     return fsync(fileno(file)) == 0;
+#endif
+}
+
+std::FILE* CreateUnnamedFile(std::string_view folder, const std::optional<unsigned>& permissions)
+{
+#ifdef __linux__
+    if (folder.find('\0') != std::string_view::npos)
+        return nullptr;
+    int fd = open(std::string(folder).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    if (permissions && fchmod(fd, static_cast<mode_t>(*permissions & 07777)) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file)
+        close(fd);
+    return file;
+#else
+    (void)folder;
+    (void)permissions;
+    return nullptr;
+#endif
+}
+
+bool NameUnnamedFile(std::FILE* file, std::string_view path)
+{
+#ifdef __linux__
+    // Linking by the descriptor itself (AT_EMPTY_PATH) needs a privilege;
+    // its /proc link does not.
+    std::string self = "/proc/self/fd/" + std::to_string(fileno(file));
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, std::string(path).c_str(), AT_SYMLINK_FOLLOW) == 0;
+#else
+    (void)file;
+    (void)path;
+    return false;
 #endif
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // A file that is written beside its target and replaces it only when complete.
 // Until Commit succeeds the target is untouched; a stream that is destroyed
-// without a successful Commit removes its temporary file.
+// without a successful Commit leaves nothing behind.
 
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +18,11 @@ public:
     // Raises "Cannot create file %s" (with target) when the target cannot be
     // written: an empty path, a missing folder, a folder, a read-only file, or
     // a folder in which no new file can be made.
+    //
+    // A symbolic link is followed: the file it names is replaced, the link
+    // stays. A device or a FIFO is written directly, as it cannot be replaced.
+    // Where the system allows, the file being written has no name until
+    // Commit, so a killed process leaves nothing beside the target.
     explicit TSaveFileStream(std::string_view target);
     ~TSaveFileStream() override;
 
@@ -34,15 +39,22 @@ public:
     void Discard() noexcept;
 
     const std::string& Target() const { return target_; }
-    const std::string& TemporaryPath() const { return temporary_; }
 
 protected:
     // The one place bytes go to the device; tests override it to inject faults.
     virtual std::int64_t WriteToFile(const void* buffer, std::int64_t count);
 
 private:
+    void OpenTemporary();
+    void CommitInPlace();
+    // Gives the written file a short name of its own in the target's folder.
+    std::string NameTemporary();
+
     std::string target_;
-    std::string temporary_;
+    std::string destination_; // the target with its symbolic links followed
+    std::string temporary_;   // the named temporary, while there is one
+    bool inPlace_ = false;    // a device or FIFO, written directly
+    bool unnamed_ = false;    // the file has no name yet
     std::unique_ptr<char[]> fileBuffer_; // the stdio buffer; the destructor closes file_ before it goes
     std::FILE* file_ = nullptr;
     std::int64_t written_ = 0;

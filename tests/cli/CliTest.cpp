@@ -4,6 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <fcntl.h>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -422,6 +426,129 @@ TEST_F(CliTest, AModelFromAPipeIsEmbeddedWhole)
     ASSERT_EQ(piped.code, 0) << piped.err;
     EXPECT_EQ(test::ReadFile(dir.File("piped.quorin")), test::ReadFile(dir.File("file.quorin")));
     EXPECT_EQ(ReadPackage(dir.File("piped.quorin")).Model, model);
+}
+
+// Reads a FIFO to its end on a thread of its own while quorin writes it.
+class TFifoReader {
+public:
+    explicit TFifoReader(std::string path) : path_(std::move(path)), thread_([this] {
+        int fd = open(path_.c_str(), O_RDONLY);
+        std::uint8_t buffer[65536];
+        for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;)
+            got_.insert(got_.end(), buffer, buffer + n);
+        close(fd);
+    })
+    {
+    }
+    // What was read; a writer that never came is stood in for, so this returns.
+    Bytes Finish()
+    {
+        close(open(path_.c_str(), O_WRONLY | O_NONBLOCK));
+        thread_.join();
+        return got_;
+    }
+
+private:
+    std::string path_;
+    Bytes got_;
+    std::thread thread_;
+};
+
+TEST_F(CliTest, TheOutputGoesThroughLinksAndIntoDevicesWithoutReplacingThem)
+{
+    ASSERT_EQ(Quorin({"build", Example, "-o", dir.File("expected.quorin")}, dir).code, 0);
+    const Bytes expected = test::ReadFile(dir.File("expected.quorin"));
+    fs::create_directory(dir.Path() / "real");
+    fs::create_directory(dir.Path() / "links");
+
+    // A link, relative and absolute, to an existing file or to none yet.
+    test::WriteFile(dir.File("real/old.quorin"), std::string("old"));
+    fs::create_symlink("../real/old.quorin", dir.Path() / "links" / "to-old");
+    fs::create_symlink(dir.Path() / "real" / "new.quorin", dir.Path() / "links" / "to-new");
+    for (const char* link : {"links/to-old", "links/to-new"}) {
+        TRun run = Quorin({"build", Example, "-o", dir.File(link)}, dir);
+        ASSERT_EQ(run.code, 0) << link << ": " << run.err;
+        EXPECT_TRUE(fs::is_symlink(dir.Path() / link)) << link;
+        EXPECT_EQ(test::ReadFile(dir.File(link)), expected) << link;
+    }
+    EXPECT_EQ(test::EntriesOf(dir.Path() / "links"), (std::vector<std::string>{"to-new", "to-old"}));
+    EXPECT_EQ(test::EntriesOf(dir.Path() / "real"), (std::vector<std::string>{"new.quorin", "old.quorin"}));
+
+    // A FIFO is written, not replaced.
+    fs::create_directory(dir.Path() / "fifo");
+    const auto fifo = dir.File("fifo/out");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    TFifoReader reader(fifo);
+    TRun toFifo = Quorin({"build", Example, "-o", fifo}, dir);
+    EXPECT_EQ(reader.Finish(), expected);
+    EXPECT_EQ(toFifo.code, 0) << toFifo.err;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(test::EntriesOf(dir.Path() / "fifo"), std::vector<std::string>{"out"});
+
+    // A device node of our own, a second null device.
+    fs::create_directory(dir.Path() / "dev");
+    const auto device = dir.File("dev/null");
+    if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "cannot make a device node here";
+    if (int fd = open(device.c_str(), O_WRONLY); fd < 0)
+        GTEST_SKIP() << "cannot write the device node made here";
+    else
+        close(fd);
+    TRun toDevice = Quorin({"build", Example, "-o", device}, dir);
+    EXPECT_EQ(toDevice.code, 0) << toDevice.err;
+    EXPECT_TRUE(fs::is_character_file(device));
+    EXPECT_EQ(test::EntriesOf(dir.Path() / "dev"), std::vector<std::string>{"null"});
+}
+
+TEST_F(CliTest, AnOutputNameOfAnyValidLengthFits)
+{
+    for (std::size_t length : {247u, 255u}) {
+        auto name = std::string(length - 7, 'a') + ".quorin";
+        TRun run = Quorin({"build", Example, "-o", dir.File(name)}, dir);
+        EXPECT_EQ(run.code, 0) << length << ": " << run.err;
+        EXPECT_TRUE(fs::exists(dir.Path() / name)) << length;
+        fs::remove(dir.Path() / name);
+    }
+    EXPECT_TRUE(dir.Entries().empty());
+}
+
+TEST_F(CliTest, ABuildKilledMidwayLeavesNothingBesideTheTarget)
+{
+    // The model comes from a FIFO that we hold open, so the build is surely
+    // between creating its output and finishing it when it is killed.
+    const auto fifo = dir.File("model.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    test::WriteFile(dir.File("unit.toml"), std::string("model_file = \"model.fifo\"\n"));
+    test::WriteFile(dir.File("target.quorin"), std::string("old"));
+    const auto before = dir.Entries();
+
+    std::vector<std::string> argv{QUORIN_EXE, "build", dir.File("unit.toml"), "-o", dir.File("target.quorin")};
+    pid_t child = fork();
+    if (child == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::vector<char*> pointers;
+        for (auto& arg : argv)
+            pointers.push_back(arg.data());
+        pointers.push_back(nullptr);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    // Wait for the build to open the model; stop if it ended instead.
+    int fd = -1, status = 0;
+    while ((fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0 && waitpid(child, &status, WNOHANG) == 0)
+        usleep(1000);
+    ASSERT_GE(fd, 0) << "the build ended before it read its model";
+    const Bytes some = test::PatternBytes(100000);
+    fcntl(fd, F_SETFL, 0);
+    ASSERT_EQ(write(fd, some.data(), some.size()), static_cast<ssize_t>(some.size()));
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    close(fd);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(dir.Entries(), before);
+    EXPECT_EQ(test::ReadFile(dir.File("target.quorin")), test::ToBytes("old"));
 }
 
 TEST_F(CliTest, FailuresAndUsage)

@@ -38,14 +38,7 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     // Names of everything in the folder, sorted.
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Entries() const;
 
 private:
     static int& counter()
@@ -55,6 +48,18 @@ private:
     }
     std::filesystem::path path_;
 };
+
+// Names of everything in a folder, sorted.
+inline std::vector<std::string> EntriesOf(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline std::vector<std::string> TempDir::Entries() const { return EntriesOf(path_); }
 
 inline void WriteFile(const std::string& path, const Bytes& bytes)
 {
