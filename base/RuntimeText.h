@@ -14,6 +14,8 @@ inline constexpr std::string_view StreamReadError = "Stream read error";
 inline constexpr std::string_view StreamWriteError = "Stream write error";
 inline constexpr std::string_view ListIndexOutOfBounds = "List index out of bounds (%d)";
 inline constexpr std::string_view OutOfMemoryExpandingStream = "Out of memory while expanding memory stream";
+// The tool's own texts.
+inline constexpr std::string_view OutputIsAnInput = "The output file is also an input: %s";
 } // namespace RuntimeText
 
 // Replaces the first "%s" of pattern with text.

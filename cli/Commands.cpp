@@ -230,7 +230,9 @@ std::string SafeFileNamePart(std::string_view text)
 int RunBuild(const std::string& manifest, const std::string& output, std::ostream& out, std::ostream& err)
 {
     return Guarded(err, [&] {
-        out << BuildPackage(LoadManifest(manifest), output) << '\n';
+        TUnitSheet sheet = LoadManifest(manifest);
+        CheckOutputIsNoInput(sheet, output, {manifest});
+        out << BuildPackage(sheet, output) << '\n';
         return 0;
     });
 }

@@ -2,6 +2,11 @@
 
 #include "PackageLayout.h"
 #include "Writer.h"
+#include <filesystem>
+
+#include "base/Exception.h"
+#include "base/FileSystem.h"
+#include "base/RuntimeText.h"
 #include "base/Text.h"
 
 namespace quorin {
@@ -17,6 +22,7 @@ std::string BuildPackage(const TUnitSheet& sheet, std::string_view outputPath, c
     // Declared in creation order, so unwinding releases them as the build
     // must: writer (its flush), then the output (the temporary goes), then
     // the load buffer.
+    CheckOutputIsNoInput(sheet, outputPath);
     TMemoryStream loadBuffer;
     std::unique_ptr<TSaveFileStream> output = factory(outputPath);
     TWriter writer(*output, WriterBufferSize);
@@ -27,6 +33,30 @@ std::string BuildPackage(const TUnitSheet& sheet, std::string_view outputPath, c
     writer.Release();
     output->Commit();
     return CompletionText(outputPath);
+}
+
+void CheckOutputIsNoInput(const TUnitSheet& sheet, std::string_view outputPath,
+                          const std::vector<std::string>& otherInputs)
+{
+    std::error_code error;
+    const auto output = PathFromUtf8(outputPath);
+    // A missing output is no input; nothing more to compare.
+    if (outputPath.empty() || !std::filesystem::exists(output, error))
+        return;
+    auto check = [&](const std::string& input) {
+        if (!input.empty() && std::filesystem::equivalent(output, PathFromUtf8(input), error))
+            throw EFCreateError(FormatText(RuntimeText::OutputIsAnInput, outputPath));
+    };
+    check(sheet.ModelFile);
+    for (const auto& row : sheet.TextureRows)
+        check(row.TextureFile);
+    for (const auto& row : sheet.UiCardRows) {
+        check(row.InfoCardFile);
+        if (row.UnitCardFile)
+            check(*row.UnitCardFile);
+    }
+    for (const auto& input : otherInputs)
+        check(input);
 }
 
 std::string CompletionText(std::string_view outputPath)

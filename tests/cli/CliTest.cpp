@@ -561,6 +561,10 @@ TEST_F(CliTest, FailuresAndUsage)
     test::WriteFile(dir.File("junk.quorin"), std::string("not a package"));
     test::WriteFile(dir.File("nomodel.toml"), std::string("unit_name = \"x\"\n"));
     test::WriteFile(dir.File("unknown.toml"), std::string("colour = \"red\"\n"));
+    test::WriteFile(dir.File("self.toml"), std::string("model_file = \"m.cas\"\n"));
+    test::WriteFile(dir.File("m.cas"), std::string("model"));
+    const auto kept = [&] { return std::make_pair(test::ReadFile(dir.File("self.toml")), test::ReadFile(dir.File("m.cas"))); };
+    const auto before = kept();
     const Case cases[] = {
         {{}, 2, "A subcommand is required"},
         {{"frobnicate"}, 2, ""},
@@ -570,6 +574,10 @@ TEST_F(CliTest, FailuresAndUsage)
         {{"build", dir.File("unknown.toml"), "-o", dir.File("x.quorin")}, 1, "unknown key \"colour\""},
         {{"build", Example, "-o", dir.File("no/such/x.quorin")}, 1, "Cannot create file " + dir.File("no/such/x.quorin")},
         {{"build", dir.File("missing.toml"), "-o", dir.File("x.quorin")}, 1, "missing.toml"},
+        {{"build", dir.File("self.toml"), "-o", dir.File("self.toml")}, 1,
+         "The output file is also an input: " + dir.File("self.toml") + "\n"},
+        {{"build", dir.File("self.toml"), "-o", dir.File("m.cas")}, 1,
+         "The output file is also an input: " + dir.File("m.cas") + "\n"},
         {{"inspect", dir.File("junk.quorin")}, 1, "Not a Quorin package"},
         {{"inspect", dir.File("none.quorin")}, 1, "Cannot open file " + dir.File("none.quorin")},
         {{"unpack", dir.File("junk.quorin"), dir.File("u")}, 1, "Not a Quorin package"},
@@ -585,6 +593,7 @@ TEST_F(CliTest, FailuresAndUsage)
     }
     EXPECT_FALSE(fs::exists(dir.Path() / "x.quorin"));
     EXPECT_FALSE(fs::exists(dir.Path() / "u"));
+    EXPECT_EQ(kept(), before);
 }
 
 TEST_F(CliTest, RunningOutOfMemoryIsAFailureNotAnAbort)

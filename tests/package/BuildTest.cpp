@@ -226,6 +226,35 @@ TEST_F(BuildTest, AnUnwritableTargetFailsBeforeAnythingIsDrawn)
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "folder"));
 }
 
+TEST_F(BuildTest, AnOutputThatIsAlsoAnInputIsRefusedBeforeAnythingIsWritten)
+{
+    TUnitSheet sheet = FullSheet();
+    std::filesystem::create_symlink(sheet.TextureRows[1].TextureFile, dir.Path() / "link.quorin");
+    std::filesystem::create_hard_link(sheet.ModelFile, dir.Path() / "hard.quorin");
+    const std::string outputs[] = {sheet.ModelFile,
+                                   sheet.TextureRows[0].TextureFile,
+                                   sheet.UiCardRows[0].InfoCardFile,
+                                   *sheet.UiCardRows[0].UnitCardFile,
+                                   dir.File("link.quorin"),
+                                   dir.File("hard.quorin"),
+                                   (dir.Path() / "." / "model.cas").string()};
+    const auto entries = dir.Entries();
+    for (const auto& output : outputs) {
+        SCOPED_TRACE(output);
+        const Bytes before = ReadFile(output);
+        FillerSeed = 0;
+        try {
+            BuildPackage(sheet, output);
+            ADD_FAILURE() << "the build succeeded";
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(e.Message(), "The output file is also an input: " + output);
+        }
+        EXPECT_EQ(FillerSeed, 0u);
+        EXPECT_EQ(ReadFile(output), before);
+    }
+    EXPECT_EQ(dir.Entries(), entries);
+}
+
 TEST_F(BuildTest, BuildingTwiceReplacesTheFirstPackageWithNewFillers)
 {
     auto target = dir.File("p.quorin");
