@@ -93,6 +93,16 @@ std::string_view Utf8Prefix(std::string_view text, std::size_t maxChars)
     return text;
 }
 
+std::string_view Utf8PrefixBytes(std::string_view text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text;
+    std::size_t end = maxBytes;
+    while (end > 0 && IsContinuationByte(static_cast<unsigned char>(text[end])))
+        --end;
+    return text.substr(0, end);
+}
+
 std::string LowerCaseText(std::string_view text)
 {
     std::string out;

@@ -15,6 +15,9 @@ bool IsValidUtf8(std::string_view text);
 std::size_t Utf8Length(std::string_view text);
 // The first maxChars characters of UTF-8 text.
 std::string_view Utf8Prefix(std::string_view text, std::size_t maxChars);
+// The longest start of UTF-8 text that takes at most maxBytes bytes and ends
+// at a character boundary.
+std::string_view Utf8PrefixBytes(std::string_view text, std::size_t maxBytes);
 // Lower-cases Latin and Cyrillic letters (the letters of the Russian users'
 // code page); everything else is left as it is.
 std::string LowerCaseText(std::string_view text);

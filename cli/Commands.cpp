@@ -26,7 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t MaxFactionInFileName = 64;
+// Bytes, not characters: file systems limit names in bytes, and the
+// numbered names around a faction must fit with room to spare.
+constexpr std::size_t MaxFactionBytesInFileName = 64;
 
 // The picture size of embedded bytes, or why they do not decode.
 struct TPictureInfo {
@@ -179,6 +181,52 @@ void SaveBytes(const fs::path& path, const void* data, std::size_t size)
     file.Commit();
 }
 
+// What an unpack made, removed again unless the unpack completes: a failed
+// unpack leaves no files of its own and no folders it created. Files that an
+// unpack with --force replaced cannot come back and stay replaced.
+class TUnpackUndo {
+public:
+    TUnpackUndo() = default;
+    TUnpackUndo(const TUnpackUndo&) = delete;
+    TUnpackUndo& operator=(const TUnpackUndo&) = delete;
+    ~TUnpackUndo()
+    {
+        if (kept_)
+            return;
+        std::error_code error;
+        for (auto file = files_.rbegin(); file != files_.rend(); ++file)
+            fs::remove(*file, error);
+        for (const auto& folder : folders_) // deepest first; only while empty
+            fs::remove(folder, error);
+    }
+
+    void NoteFoldersToCreate(fs::path dir)
+    {
+        std::error_code error;
+        for (; !dir.empty() && !fs::exists(dir, error); dir = dir.parent_path()) {
+            folders_.push_back(dir);
+            if (dir == dir.parent_path())
+                break;
+        }
+    }
+
+    void Save(const fs::path& path, const void* data, std::size_t size)
+    {
+        std::error_code error;
+        bool existed = fs::exists(fs::symlink_status(path, error));
+        SaveBytes(path, data, size);
+        if (!existed)
+            files_.push_back(path);
+    }
+
+    void Keep() { kept_ = true; }
+
+private:
+    std::vector<fs::path> files_;
+    std::vector<fs::path> folders_;
+    bool kept_ = false;
+};
+
 // Lines the manifest cannot carry back unchanged.
 std::vector<std::string> RoundTripWarnings(const TPackage& package)
 {
@@ -220,7 +268,7 @@ std::string SafeFileNamePart(std::string_view text)
         bool refused = byte < 0x20 || byte == 0x7F || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
         name += refused ? '_' : c;
     }
-    name = std::string(Utf8Prefix(name, MaxFactionInFileName));
+    name = std::string(Utf8PrefixBytes(name, MaxFactionBytesInFileName));
     // A name of dots alone would mean this folder or the one above.
     if (name.find_first_not_of('.') == std::string::npos)
         name = std::string(name.size(), '_');
@@ -279,6 +327,8 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
                 }
             }
         }
+        TUnpackUndo undo;
+        undo.NoteFoldersToCreate(dir);
         std::error_code error;
         fs::create_directories(dir, error);
         if (error) {
@@ -286,9 +336,10 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
             return 1;
         }
         for (const auto& [path, bytes] : files)
-            SaveBytes(path, bytes->data(), bytes->size());
+            undo.Save(path, bytes->data(), bytes->size());
         std::string text = ManifestText(contents, names);
-        SaveBytes(manifest, text.data(), text.size());
+        undo.Save(manifest, text.data(), text.size());
+        undo.Keep();
 
         for (const auto& warning : RoundTripWarnings(contents))
             err << "warning: " << warning << "; unit.toml will not rebuild it unchanged\n";

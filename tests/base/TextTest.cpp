@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "base/Text.h"
 
 namespace quorin {
@@ -41,6 +43,21 @@ TEST(TextTest, Utf8Counting)
     EXPECT_EQ(Utf8Length("römer"), 5u);
     EXPECT_EQ(Utf8Prefix("яблоко", 3), "ябл");
     EXPECT_EQ(Utf8Prefix("ab", 5), "ab");
+}
+
+TEST(TextTest, Utf8PrefixBytesEndsAtACharacterBoundary)
+{
+    const std::tuple<std::string_view, std::size_t, std::string_view> cases[] = {
+        {"abc", 2, "ab"},
+        {"abc", 5, "abc"},
+        {"\xD1\x8F\xD0\xB1", 3, "\xD1\x8F"},               // "яб": the second letter does not fit
+        {"\xD1\x8F\xD0\xB1", 4, "\xD1\x8F\xD0\xB1"},
+        {"a\xF0\x9F\x98\x80", 4, "a"},                     // a four-byte character
+        {"a\xF0\x9F\x98\x80", 5, "a\xF0\x9F\x98\x80"},
+        {"\xE2\x82\xAC", 0, ""},
+    };
+    for (const auto& [text, bytes, prefix] : cases)
+        EXPECT_EQ(Utf8PrefixBytes(text, bytes), prefix) << bytes;
 }
 
 TEST(TextTest, Utf8IsJudgedStrictly)

@@ -284,6 +284,17 @@ TEST(SafeFileNameTest, NamesCannotLeaveTheirFolder)
     EXPECT_EQ(SafeFileNamePart(std::string(300, 'a')).size(), 64u);
 }
 
+TEST(SafeFileNameTest, LongNamesAreCutByBytesAtACharacterBoundary)
+{
+    std::string emoji, euro;
+    for (int i = 0; i < 58; ++i)
+        emoji += "\xF0\x9F\x98\x80"; // four bytes each
+    for (int i = 0; i < 30; ++i)
+        euro += "\xE2\x82\xAC"; // three bytes each
+    EXPECT_EQ(SafeFileNamePart(emoji), emoji.substr(0, 64));
+    EXPECT_EQ(SafeFileNamePart(euro), euro.substr(0, 63));
+}
+
 // ---- the verbs, end to end ---------------------------------------------------
 
 class CliTest : public ::testing::Test {
@@ -345,6 +356,49 @@ TEST_F(CliTest, UnpackKeepsExistingFilesUnlessForced)
 
     EXPECT_EQ(Quorin({"unpack", "--force", dir.File("p.quorin"), dir.File("out")}, dir).code, 0);
     EXPECT_EQ(test::ReadFile(dir.File("out/model.cas")).size(), 4096u);
+}
+
+TEST_F(CliTest, LongFactionsOfWideCharactersUnpackAndBuildAgain)
+{
+    test::WriteFile(dir.File("m.cas"), Bytes{1, 2, 3});
+    for (int count : {58, 64}) {
+        SCOPED_TRACE(count);
+        std::string faction;
+        for (int i = 0; i < count; ++i)
+            faction += "\xF0\x9F\x98\x80";
+        FillerSeed = 0;
+        TUnitSheet sheet;
+        sheet.ModelFile = dir.File("m.cas");
+        sheet.TextureRows = {{faction, sheet.ModelFile}};
+        sheet.UiCardRows = {{faction, sheet.ModelFile, sheet.ModelFile}};
+        BuildPackage(sheet, dir.File("p.quorin"));
+        fs::remove_all(dir.Path() / "out");
+
+        TRun unpack = Quorin({"unpack", dir.File("p.quorin"), dir.File("out")}, dir);
+        ASSERT_EQ(unpack.code, 0) << unpack.err;
+        TRun rebuild = Quorin({"build", dir.File("out/unit.toml"), "-o", dir.File("again.quorin")}, dir);
+        ASSERT_EQ(rebuild.code, 0) << rebuild.err;
+        EXPECT_EQ(test::ReadFile(dir.File("again.quorin")), test::ReadFile(dir.File("p.quorin")));
+    }
+}
+
+TEST_F(CliTest, AFailedUnpackRemovesWhatItWrote)
+{
+    FillerSeed = 0;
+    test::WriteFile(dir.File("m.cas"), Bytes{1, 2, 3});
+    TUnitSheet sheet;
+    sheet.ModelFile = dir.File("m.cas");
+    sheet.UiCardRows = {{"a", sheet.ModelFile, sheet.ModelFile}};
+    sheet.TextureRows = {{"b", sheet.ModelFile}};
+    BuildPackage(sheet, dir.File("p.quorin"));
+
+    // The texture cannot be written where a folder of its name stands,
+    // after the model and the cards were.
+    fs::create_directories(dir.Path() / "out" / "texture_01_b.dds");
+    TRun run = Quorin({"unpack", "--force", dir.File("p.quorin"), dir.File("out")}, dir);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "Cannot create file " + dir.File("out/texture_01_b.dds") + "\n");
+    EXPECT_EQ(test::EntriesOf(dir.Path() / "out"), std::vector<std::string>{"texture_01_b.dds"});
 }
 
 TEST_F(CliTest, HostileFactionNamesStayInsideTheFolder)
