@@ -103,6 +103,41 @@ std::string_view Utf8PrefixBytes(std::string_view text, std::size_t maxBytes)
     return text.substr(0, end);
 }
 
+std::string EscapeControlCharacters(std::string_view text)
+{
+    constexpr char Hex[] = "0123456789ABCDEF";
+    auto byteEscape = [&](unsigned char c) { return std::string{'\\', 'x', Hex[c >> 4], Hex[c & 15]}; };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            bool control = (c < 0x20 && c != '\t') || c == 0x7F;
+            out += control ? byteEscape(c) : std::string(1, static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        // One character at a time, judged by the strict rule.
+        std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        auto character = text.substr(i, length);
+        if (length == 1 || character.size() < length || !IsValidUtf8(character)) {
+            out += byteEscape(c);
+            ++i;
+            continue;
+        }
+        if (auto next = static_cast<unsigned char>(text[i + 1]); c == 0xC2 && next < 0xA0) {
+            // C2 80 to C2 9F are U+0080 to U+009F, the C1 controls.
+            out += "\\u00";
+            out += Hex[next >> 4];
+            out += Hex[next & 15];
+        } else {
+            out += character;
+        }
+        i += length;
+    }
+    return out;
+}
+
 std::string LowerCaseText(std::string_view text)
 {
     std::string out;

@@ -18,6 +18,10 @@ std::string_view Utf8Prefix(std::string_view text, std::size_t maxChars);
 // The longest start of UTF-8 text that takes at most maxBytes bytes and ends
 // at a character boundary.
 std::string_view Utf8PrefixBytes(std::string_view text, std::size_t maxBytes);
+// Text fit for a terminal: control characters (C0 but the tab, DEL, C1) and
+// bytes that are not UTF-8 are written as escapes (\x1B, \u009B, \xFF), so
+// text from a file can neither move the cursor nor change the colours.
+std::string EscapeControlCharacters(std::string_view text);
 // Lower-cases Latin and Cyrillic letters (the letters of the Russian users'
 // code page); everything else is left as it is.
 std::string LowerCaseText(std::string_view text);

@@ -53,7 +53,7 @@ TPictureInfo DescribePicture(const TBytes& bytes)
 std::string PictureText(const TPictureInfo& info)
 {
     if (!info.Error.empty())
-        return "(does not decode: " + info.Error + ")";
+        return "(does not decode: " + EscapeControlCharacters(info.Error) + ")";
     return "(" + std::to_string(info.Width) + "x" + std::to_string(info.Height) + ")";
 }
 
@@ -85,7 +85,8 @@ std::vector<TTextBlock> TextBlocks(const TPackage& package)
 void PrintSummary(const TPackage& package, std::ostream& out)
 {
     auto field = [&out](std::string_view name, const std::string& value) {
-        out << name << std::string(18 - std::min<std::size_t>(17, name.size()), ' ') << value << '\n';
+        out << name << std::string(18 - std::min<std::size_t>(17, name.size()), ' ') << EscapeControlCharacters(value)
+            << '\n';
     };
     field("Unit name:", package.UnitName);
     field("Source mod:", package.SourceMod);
@@ -103,7 +104,7 @@ void PrintSummary(const TPackage& package, std::ostream& out)
     field("UI card rows:", std::to_string(package.UiCardRows.size()));
     for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
         const auto& row = package.UiCardRows[i];
-        out << "  " << i + 1 << ". " << row.Faction << "\n"
+        out << "  " << i + 1 << ". " << EscapeControlCharacters(row.Faction) << "\n"
             << "     INFO card:  " << Plural(row.InfoCard.size(), "byte") << ' '
             << PictureText(DescribePicture<TTGAImage>(row.InfoCard)) << "\n"
             << "     #unit card: " << Plural(row.UnitCard.size(), "byte") << ' '
@@ -112,13 +113,13 @@ void PrintSummary(const TPackage& package, std::ostream& out)
     field("Texture rows:", std::to_string(package.TextureRows.size()));
     for (std::size_t i = 0; i < package.TextureRows.size(); ++i) {
         const auto& row = package.TextureRows[i];
-        out << "  " << i + 1 << ". " << row.Faction << "\n     texture:    " << Plural(row.Texture.size(), "byte")
+        out << "  " << i + 1 << ". " << EscapeControlCharacters(row.Faction) << "\n     texture:    " << Plural(row.Texture.size(), "byte")
             << ' ' << PictureText(DescribePicture<TDDSImage>(row.Texture)) << '\n';
     }
     for (const auto& block : TextBlocks(package)) {
         out << block.Title << ": " << Plural(block.Lines->size(), "line") << '\n';
         for (const auto& line : *block.Lines)
-            out << "  | " << line << '\n';
+            out << "  | " << EscapeControlCharacters(line) << '\n';
     }
 }
 
@@ -253,7 +254,7 @@ int Guarded(std::ostream& err, TBody&& body)
     } catch (const std::bad_alloc&) {
         err << "Out of memory\n";
     } catch (const std::exception& e) {
-        err << e.what() << '\n';
+        err << EscapeControlCharacters(e.what()) << '\n';
     }
     return 1;
 }
@@ -280,7 +281,7 @@ int RunBuild(const std::string& manifest, const std::string& output, std::ostrea
     return Guarded(err, [&] {
         TUnitSheet sheet = LoadManifest(manifest);
         CheckOutputIsNoInput(sheet, output, {manifest});
-        out << BuildPackage(sheet, output) << '\n';
+        out << EscapeControlCharacters(BuildPackage(sheet, output)) << '\n';
         return 0;
     });
 }
@@ -322,7 +323,7 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
                      return all;
                  }()) {
                 if (fs::exists(path)) {
-                    err << PathToUtf8(path) << " exists; use --force to overwrite\n";
+                    err << EscapeControlCharacters(PathToUtf8(path)) << " exists; use --force to overwrite\n";
                     return 1;
                 }
             }
@@ -332,7 +333,7 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
         std::error_code error;
         fs::create_directories(dir, error);
         if (error) {
-            err << "Cannot create folder " << folder << ": " << error.message() << '\n';
+            err << "Cannot create folder " << EscapeControlCharacters(folder) << ": " << error.message() << '\n';
             return 1;
         }
         for (const auto& [path, bytes] : files)
@@ -343,7 +344,7 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
 
         for (const auto& warning : RoundTripWarnings(contents))
             err << "warning: " << warning << "; unit.toml will not rebuild it unchanged\n";
-        out << "Unpacked " << files.size() << " files and unit.toml into " << folder << '\n';
+        out << "Unpacked " << files.size() << " files and unit.toml into " << EscapeControlCharacters(folder) << '\n';
         return 0;
     });
 }
@@ -364,7 +365,8 @@ int RunPicture(const std::string& input, const std::string& output, std::ostream
             bitmap = rendered.get();
         }
         WritePng(*bitmap, output, bitmap->HasAlphaChannel());
-        out << input << " (" << bitmap->Width() << "x" << bitmap->Height() << ") written to " << output << '\n';
+        out << EscapeControlCharacters(input) << " (" << bitmap->Width() << "x" << bitmap->Height() << ") written to "
+            << EscapeControlCharacters(output) << '\n';
         return 0;
     });
 }

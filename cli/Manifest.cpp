@@ -7,6 +7,7 @@
 #include <toml++/toml.h>
 
 #include "base/FileSystem.h"
+#include "base/Stream.h"
 
 namespace quorin {
 
@@ -116,9 +117,16 @@ void AppendEscaped(std::string& out, char c, bool multiline)
 
 TUnitSheet LoadManifest(const std::string& path)
 {
+    // Read through the streams, not by the TOML library: a folder or an
+    // unreadable file then fails as every input does, naming the manifest,
+    // and a manifest from a pipe is read whole.
+    TMemoryStream text;
+    text.LoadFromFile(path);
     toml::table root;
     try {
-        root = toml::parse_file(path);
+        root = toml::parse(std::string_view(reinterpret_cast<const char*>(text.Memory()),
+                                            static_cast<std::size_t>(text.Size())),
+                           path);
     } catch (const toml::parse_error& e) {
         const auto& where = e.source().begin;
         throw EManifestError(path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) + ": " +

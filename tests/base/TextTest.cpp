@@ -45,6 +45,23 @@ TEST(TextTest, Utf8Counting)
     EXPECT_EQ(Utf8Prefix("ab", 5), "ab");
 }
 
+TEST(TextTest, ControlCharactersAreEscapedForTheTerminal)
+{
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"plain text, tab\there", "plain text, tab\there"},
+        {"\x1B[2J", "\\x1B[2J"},
+        {"a\rb\nc\x07\x7F", "a\\x0Db\\x0Ac\\x07\\x7F"},
+        {std::string_view("nul\0", 4), "nul\\x00"},
+        {"\xC2\x9B" "31m", "\\u009B31m"},                 // the one-byte CSI of C1
+        {"\xC2\x85", "\\u0085"},
+        {"\xC2\xA0\xD1\x8F\xF0\x9F\x98\x80", "\xC2\xA0\xD1\x8F\xF0\x9F\x98\x80"},
+        {"\xFF\xED\xA0\x80x", "\\xFF\\xED\\xA0\\x80x"}, // not UTF-8
+        {"cut \xD1", "cut \\xD1"},
+    };
+    for (const auto& [text, escaped] : cases)
+        EXPECT_EQ(EscapeControlCharacters(text), escaped) << ::testing::PrintToString(std::string(text));
+}
+
 TEST(TextTest, Utf8PrefixBytesEndsAtACharacterBoundary)
 {
     const std::tuple<std::string_view, std::size_t, std::string_view> cases[] = {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <fcntl.h>
@@ -628,6 +629,7 @@ TEST_F(CliTest, FailuresAndUsage)
         {{"build", dir.File("unknown.toml"), "-o", dir.File("x.quorin")}, 1, "unknown key \"colour\""},
         {{"build", Example, "-o", dir.File("no/such/x.quorin")}, 1, "Cannot create file " + dir.File("no/such/x.quorin")},
         {{"build", dir.File("missing.toml"), "-o", dir.File("x.quorin")}, 1, "missing.toml"},
+        {{"build", dir.Path().string(), "-o", dir.File("x.quorin")}, 1, "Cannot open file " + dir.Path().string() + "\n"},
         {{"build", dir.File("self.toml"), "-o", dir.File("self.toml")}, 1,
          "The output file is also an input: " + dir.File("self.toml") + "\n"},
         {{"build", dir.File("self.toml"), "-o", dir.File("m.cas")}, 1,
@@ -663,6 +665,47 @@ TEST_F(CliTest, RunningOutOfMemoryIsAFailureNotAnAbort)
         EXPECT_EQ(run.err, "Out of memory\n") << args[0];
     }
     EXPECT_FALSE(fs::exists(dir.Path() / "out"));
+}
+
+TEST_F(CliTest, ControlCharactersFromFilesReachTheTerminalEscaped)
+{
+    // A texture whose FourCC clears the screen, and texts that ring and
+    // colour; every one from the file, none of them ours.
+    Bytes dds(128 + 8, 0);
+    std::memcpy(dds.data(), "DDS ", 4);
+    dds[12] = dds[16] = 4;            // 4 x 4
+    dds[20] = 8;                      // linear size
+    dds[80] = 4;                      // FourCC present
+    std::memcpy(&dds[84], "\x1B[2J", 4);
+    dds[109] = 0x10;                  // texture caps
+    test::WriteFile(dir.File("t.dds"), dds);
+    test::WriteFile(dir.File("m.cas"), Bytes{1});
+    FillerSeed = 0;
+    TUnitSheet sheet;
+    sheet.ModelFile = dir.File("m.cas");
+    sheet.UnitName = "bell\x07";
+    sheet.TextureRows = {{"red\x1B[31m", dir.File("t.dds")}};
+    sheet.UnitTextLines = {"csi\xC2\x9B" "0m"};
+    BuildPackage(sheet, dir.File("p.quorin"));
+
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> shown;
+    };
+    const Case cases[] = {
+        {{"inspect", dir.File("p.quorin")},
+         {"bell\\x07", "red\\x1B[31m", "csi\\u009B0m", "(does not decode: Unsupported compression type: \\x1B[2J)"}},
+        {{"picture", dir.File("t.dds"), dir.File("t.png")}, {"Unsupported compression type: \\x1B[2J\n"}},
+    };
+    for (const auto& c : cases) {
+        TRun run = Quorin(c.args, dir);
+        const std::string all = run.out + run.err;
+        for (const auto& text : c.shown)
+            EXPECT_NE(all.find(text), std::string::npos) << text << "\n" << all;
+        EXPECT_EQ(all.find('\x1B'), std::string::npos) << all;
+        EXPECT_EQ(all.find('\x07'), std::string::npos) << all;
+        EXPECT_EQ(all.find("\xC2\x9B"), std::string::npos) << all;
+    }
 }
 
 struct TPngHeader {
