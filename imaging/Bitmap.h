@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "Graphic.h"
 
@@ -14,6 +15,16 @@ inline constexpr std::int64_t MaxPicturePixels = 178956970;
 
 // True when width x height is a size a Bitmap may take.
 bool PictureSizeFits(std::int64_t width, std::int64_t height);
+
+// What a picture file's header tells without decoding its pixels: the size
+// and the kind, as "32-bit TGA" or "DXT5 DDS", or the failure that decoding
+// the file would raise.
+struct TPictureHeader {
+    int Width = 0;
+    int Height = 0;
+    std::string Kind;
+    std::string Error; // empty when the file decodes
+};
 
 class TBitmap : public TGraphic {
 public:

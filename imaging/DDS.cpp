@@ -99,6 +99,58 @@ std::int64_t BytesLeft(TStream& stream)
     throw EDDSException(std::string(message));
 }
 
+// The judgements of a header, for decoding and for inspecting alike: each
+// gives why it refuses the file, or nothing.
+std::string HeaderProblem(const TDDSHeader& header)
+{
+    if (std::memcmp(header.Magic.data(), "DDS ", 4) != 0)
+        return std::string(InvalidFile);
+    if ((header.Caps & TextureCap) == 0)
+        return std::string(UnsupportedCaps);
+    // Refused before anything is sized or allocated.
+    if (!PictureSizeFits(header.Width, header.Height))
+        return "DDS picture too large (" + std::to_string(header.Width) + " x " + std::to_string(header.Height) +
+               " pixels)";
+    return {};
+}
+
+// Uncompressed pixels: whole bytes each, and no more rows than the data holds.
+std::string UncompressedProblem(std::uint32_t bitCount, int width, int height, std::int64_t bytesLeft)
+{
+    // Fewer than 8 bits leave no whole byte per pixel.
+    if (bitCount < 8)
+        return std::string(InvalidFile);
+    const std::int64_t rowBytes = std::int64_t{bitCount / 8} * width; // below 2^29 * 2^31
+    if (height > 0 && rowBytes > bytesLeft / height)
+        return std::string(InvalidFile);
+    return {};
+}
+
+// The bytes a block grid of width x height needs.
+std::int64_t BlockBytes(int dxt, int width, int height)
+{
+    const std::int64_t blockBytes = dxt == 1 ? 8 : 16;
+    return (std::int64_t{width} + 3) / 4 * ((std::int64_t{height} + 3) / 4) * blockBytes;
+}
+
+std::string BlocksProblem(int dxt, int width, int height, std::uint32_t linearSize, std::int64_t bytesLeft)
+{
+    if (linearSize < BlockBytes(dxt, width, height) || linearSize > bytesLeft)
+        return std::string(InvalidFile);
+    return {};
+}
+
+void FailOn(const std::string& problem)
+{
+    if (!problem.empty())
+        throw EDDSException(problem);
+}
+
+int DxtNumber(TBlockFormat format)
+{
+    return format == TBlockFormat::DXT1 ? 1 : format == TBlockFormat::DXT3 ? 3 : 5;
+}
+
 // A channel of uncompressed pixels: the low 8 bits of ((v & mask) * scale)
 // mod 2^32, shifted right by the mask's lowest set bit.
 struct TChannel {
@@ -139,14 +191,7 @@ int LowestSetBit(std::uint32_t mask)
 void TDDSImage::DecodeStream(TStream& stream)
 {
     const TDDSHeader header = ReadHeader(stream);
-    if (std::memcmp(header.Magic.data(), "DDS ", 4) != 0)
-        Fail(InvalidFile);
-    if ((header.Caps & TextureCap) == 0)
-        Fail(UnsupportedCaps);
-    // Refused before anything is sized or allocated.
-    if (!PictureSizeFits(header.Width, header.Height))
-        throw EDDSException("DDS picture too large (" + std::to_string(header.Width) + " x "
-                            + std::to_string(header.Height) + " pixels)");
+    FailOn(HeaderProblem(header));
 
     const int width = static_cast<int>(header.Width);
     const int height = static_cast<int>(header.Height);
@@ -169,8 +214,7 @@ void TDDSImage::DecodeStream(TStream& stream)
         stream.SkipBytes(std::min<std::int64_t>(header.LinearSize, BytesLeft(stream)));
         throw EDDSException(FormatText(UnsupportedCompression, FourCCText(header.FourCC)));
     }
-    DecodeBlocks(stream, width, height, alphaPixels, format == TBlockFormat::DXT1 ? 1 : format == TBlockFormat::DXT3 ? 3 : 5,
-                 header.LinearSize);
+    DecodeBlocks(stream, width, height, alphaPixels, DxtNumber(format), header.LinearSize);
 }
 
 void TDDSImage::DecodeBlocks(TStream& stream, int width, int height, bool alphaPixels, int dxt, std::uint32_t linearSize)
@@ -178,9 +222,8 @@ void TDDSImage::DecodeBlocks(TStream& stream, int width, int height, bool alphaP
     const std::int64_t blockBytes = dxt == 1 ? 8 : 16;
     const std::int64_t across = (std::int64_t{width} + 3) / 4;
     const std::int64_t down = (std::int64_t{height} + 3) / 4;
-    const std::int64_t needed = across * down * blockBytes; // width x height fits, so this does
-    if (linearSize < needed || linearSize > BytesLeft(stream))
-        Fail(InvalidFile);
+    const std::int64_t needed = BlockBytes(dxt, width, height); // width x height fits, so this does
+    FailOn(BlocksProblem(dxt, width, height, linearSize, BytesLeft(stream)));
 
     SetPixelDepth(32);
     if (alphaPixels)
@@ -247,13 +290,9 @@ void TDDSImage::FailWithoutPixels()
 void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool alphaPixels, std::uint32_t bitCount,
                                    const std::array<std::uint32_t, 4>& masks)
 {
-    // Fewer than 8 bits leave no whole byte per pixel.
-    if (bitCount < 8)
-        Fail(InvalidFile);
+    FailOn(UncompressedProblem(bitCount, width, height, BytesLeft(stream)));
     const std::int64_t pixelBytes = bitCount / 8;
-    const std::int64_t rowBytes = pixelBytes * width; // below 2^29 * 2^31
-    if (height > 0 && rowBytes > BytesLeft(stream) / height)
-        Fail(InvalidFile);
+    const std::int64_t rowBytes = pixelBytes * width;
 
     SetPixelDepth(32);
     if (alphaPixels)
@@ -290,6 +329,32 @@ void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool 
     }
     SetAlphaChannel(writeAlpha);
     Changed();
+}
+
+TPictureHeader InspectDDSHeader(const std::uint8_t* head, std::size_t headSize, std::int64_t fileSize)
+{
+    if (headSize < HeaderSize)
+        return {0, 0, {}, std::string(InvalidFile)};
+    TMemoryViewStream stream(head, static_cast<std::int64_t>(HeaderSize));
+    const TDDSHeader header = ReadHeader(stream);
+    if (auto problem = HeaderProblem(header); !problem.empty())
+        return {0, 0, {}, problem};
+    const int width = static_cast<int>(header.Width);
+    const int height = static_cast<int>(header.Height);
+    const std::int64_t bytesLeft = std::max<std::int64_t>(0, fileSize - static_cast<std::int64_t>(HeaderSize));
+    std::string problem, kind;
+    if ((header.FormatFlags & FourCCFlag) == 0) {
+        problem = UncompressedProblem(header.RGBBitCount, width, height, bytesLeft);
+        kind = std::to_string(header.RGBBitCount) + "-bit DDS";
+    } else if (const TBlockFormat format = BlockFormatOf(header.FourCC); format == TBlockFormat::None) {
+        problem = FormatText(UnsupportedCompression, FourCCText(header.FourCC));
+    } else {
+        problem = BlocksProblem(DxtNumber(format), width, height, header.LinearSize, bytesLeft);
+        kind = "DXT" + std::to_string(DxtNumber(format)) + " DDS";
+    }
+    if (!problem.empty())
+        return {0, 0, {}, problem};
+    return {width, height, kind, {}};
 }
 
 void RegisterDDSFormat()

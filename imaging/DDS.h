@@ -27,6 +27,11 @@ private:
 // Position (0-31) of the lowest set bit; 0 for an empty mask.
 int LowestSetBit(std::uint32_t mask);
 
+// Judges the header of a DDS file of fileSize bytes as decoding it would,
+// from its first bytes (head; 128 are enough): the size and kind, or the
+// message decoding fails with. Raises nothing.
+TPictureHeader InspectDDSHeader(const std::uint8_t* head, std::size_t headSize, std::int64_t fileSize);
+
 void RegisterDDSFormat();
 void UnregisterDDSFormat();
 

@@ -54,6 +54,30 @@ std::string SizeText(int width, int height)
     return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
 
+struct TTGASize {
+    int Width = 0;
+    int Height = 0;
+    std::string Error; // why the header is refused; empty when it is not
+};
+
+// The one judgement of a header, for decoding and for inspecting alike.
+TTGASize CheckHeader(const TTGAHeader& header)
+{
+    if (header.ColourMapType != 0)
+        return {0, 0, "ColorMapped TGA unsupported"};
+    if (header.PixelDepth != 24 && header.PixelDepth != 32)
+        return {0, 0, "Unsupported TGA ImageType"};
+    if (header.ImageType != NoImageData && header.ImageType != TrueColour && header.ImageType != RunLengthTrueColour)
+        return {0, 0, "Unsupported TGA ImageType " + std::to_string(header.ImageType)};
+
+    const bool noImage = header.ImageType == NoImageData;
+    const int width = noImage ? 0 : header.Width;
+    const int height = noImage ? 0 : header.Height;
+    if (!PictureSizeFits(width, height))
+        return {0, 0, "TGA picture too large (" + SizeText(width, height) + ")"};
+    return {width, height, {}};
+}
+
 // Packet data comes in small pieces; reading them through the stream one by
 // one would cost a call each. This reads ahead in blocks and gives back what
 // it did not use when it is done, so the stream ends where the data ended.
@@ -202,18 +226,11 @@ const TGraphicClass TTGAImage::ClassRecord{"TTGAImage", &CreateTGA, &TBitmap::Cl
 void TTGAImage::DecodeStream(TStream& stream)
 {
     const TTGAHeader header = ReadHeader(stream);
-    if (header.ColourMapType != 0)
-        throw ETGAException("ColorMapped TGA unsupported");
-    if (header.PixelDepth != 24 && header.PixelDepth != 32)
-        throw ETGAException("Unsupported TGA ImageType");
-    if (header.ImageType != NoImageData && header.ImageType != TrueColour && header.ImageType != RunLengthTrueColour)
-        throw ETGAException("Unsupported TGA ImageType " + std::to_string(header.ImageType));
-
+    const TTGASize size = CheckHeader(header);
+    if (!size.Error.empty())
+        throw ETGAException(size.Error);
+    const int width = size.Width, height = size.Height;
     const bool noImage = header.ImageType == NoImageData;
-    const int width = noImage ? 0 : header.Width;
-    const int height = noImage ? 0 : header.Height;
-    if (!PictureSizeFits(width, height))
-        throw ETGAException("TGA picture too large (" + SizeText(width, height) + ")");
     // The old pixels are not wanted: converting them to another depth would
     // be wasted work. A block of the same size and depth is written over.
     if (PixelDepth() != header.PixelDepth)
@@ -279,6 +296,19 @@ void TTGAImage::DecodeStream(TStream& stream)
         whitenFiller(row);
     }
     Changed();
+}
+
+TPictureHeader InspectTGAHeader(const std::uint8_t* head, std::size_t headSize)
+{
+    TMemoryViewStream stream(head, static_cast<std::int64_t>(std::min(headSize, HeaderSize)));
+    const TTGAHeader header = ReadHeader(stream);
+    const TTGASize size = CheckHeader(header);
+    if (!size.Error.empty())
+        return {0, 0, {}, size.Error};
+    std::string kind = std::to_string(header.PixelDepth) + "-bit";
+    if (header.ImageType == RunLengthTrueColour)
+        kind += " run-length";
+    return {size.Width, size.Height, kind + " TGA", {}};
 }
 
 void RegisterTGAFormat() { TFileFormatsList::Instance().RegisterFormat("tga", "Targa", TTGAImage::ClassRecord); }

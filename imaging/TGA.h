@@ -14,6 +14,11 @@ public:
     void DecodeStream(TStream& stream) override;
 };
 
+// Judges the header of a TGA file as decoding it would, from its first bytes
+// (head; 18 are enough): the size and kind, or the message decoding fails
+// with. Raises nothing, so a package of many cards is inspected quickly.
+TPictureHeader InspectTGAHeader(const std::uint8_t* head, std::size_t headSize);
+
 void RegisterTGAFormat();
 void UnregisterTGAFormat();
 

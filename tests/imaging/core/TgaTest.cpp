@@ -464,3 +464,48 @@ TEST(TgaClassTest, ClassRecord)
 
 } // namespace
 } // namespace quorin::test
+
+namespace quorin::test {
+namespace {
+
+// The header alone, as inspecting a package reads it, gives decoding's
+// verdict: the same size, or the same failure.
+TEST(TgaHeaderTest, TheHeaderAloneGivesTheVerdictOfDecoding)
+{
+    struct Case {
+        TgaHeader header;
+        const char* kind;
+    };
+    auto with = [](auto change) {
+        TgaHeader h;
+        change(h);
+        return h;
+    };
+    const Case cases[] = {
+        {with([](TgaHeader& h) { h.Width = 160, h.Height = 210, h.PixelDepth = 32; }), "32-bit TGA"},
+        {with([](TgaHeader& h) { h.ImageType = 10, h.Width = 3; }), "24-bit run-length TGA"},
+        {with([](TgaHeader& h) { h.ImageType = 0, h.Width = 9; }), "24-bit TGA"},
+        {with([](TgaHeader& h) { h.Width = 300, h.Height = 200; }), "24-bit TGA"}, // no pixels: decodes as white
+        {with([](TgaHeader& h) { h.ColourMapType = 1; }), nullptr},
+        {with([](TgaHeader& h) { h.PixelDepth = 16; }), nullptr},
+        {with([](TgaHeader& h) { h.ImageType = 3; }), nullptr},
+        {with([](TgaHeader& h) { h.Width = 65535, h.Height = 65535; }), nullptr},
+    };
+    for (const auto& c : cases) {
+        Bytes file = MakeTga(c.header);
+        SCOPED_TRACE(testing::PrintToString(file));
+        const TPictureHeader header = InspectTGAHeader(file.data(), file.size());
+        const auto failure = TgaFailure(file);
+        EXPECT_EQ(header.Error, failure.value_or(""));
+        EXPECT_EQ(failure.has_value(), c.kind == nullptr);
+        if (failure || !c.kind)
+            continue;
+        EXPECT_EQ(header.Kind, c.kind);
+        auto decoded = DecodeTga(file);
+        EXPECT_EQ(header.Width, decoded->Width());
+        EXPECT_EQ(header.Height, decoded->Height());
+    }
+}
+
+} // namespace
+} // namespace quorin::test

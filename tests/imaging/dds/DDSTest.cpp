@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -583,6 +584,57 @@ TEST(DDSTest, RegistrationAndClassRecord)
     UnregisterDDSFormat();
     EXPECT_EQ(list.Formats().size(), before);
     EXPECT_EQ(list.ClassForExtension("dds"), nullptr);
+}
+
+} // namespace
+} // namespace quorin
+
+namespace quorin {
+namespace {
+
+// The header alone, with the file's size, gives decoding's verdict: the same
+// size, or the same failure.
+TEST(DdsHeaderTest, TheHeaderAloneGivesTheVerdictOfDecoding)
+{
+    using test::DdsBuilder;
+    struct Case {
+        Bytes file;
+        const char* kind;
+    };
+    const Case cases[] = {
+        {DdsBuilder(4, 4).Compressed("DXT1", 8).Data(Bytes(8)).Bytes(), "DXT1 DDS"},
+        {DdsBuilder(8, 4).Compressed("DXT5", 32).Data(Bytes(32)).Bytes(), "DXT5 DDS"},
+        {DdsBuilder(2, 2).Uncompressed(32, 0xFF0000, 0xFF00, 0xFF).Data(Bytes(16)).Bytes(), "32-bit DDS"},
+        {DdsBuilder(4, 4).Compressed("DXT3", 16).Data(Bytes(15)).Bytes(), nullptr},  // data too short
+        {DdsBuilder(4, 4).Compressed("DXT1", 4).Data(Bytes(8)).Bytes(), nullptr},    // linear size too small
+        {DdsBuilder(2, 2).Uncompressed(32, 0xFF0000, 0xFF00, 0xFF).Data(Bytes(15)).Bytes(), nullptr},
+        {DdsBuilder(2, 2).Uncompressed(4, 0xF, 0, 0).Data(Bytes(4)).Bytes(), nullptr},
+        {DdsBuilder(4, 4).Compressed("ATI2", 16).Data(Bytes(16)).Bytes(), nullptr},
+        {DdsBuilder(4, 4).Magic("DDX ").Bytes(), nullptr},
+        {DdsBuilder(4, 4).Caps(0).Bytes(), nullptr},
+        {DdsBuilder(65536, 65536).Compressed("DXT1", 8).Bytes(), nullptr},
+        {Bytes(100, 0), nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(Bytes(c.file.begin(), c.file.begin() + std::min<std::size_t>(c.file.size(), 24))));
+        const TPictureHeader header = InspectDDSHeader(c.file.data(), std::min<std::size_t>(c.file.size(), 128),
+                                                       static_cast<std::int64_t>(c.file.size()));
+        std::optional<std::string> decodedFailure;
+        TDDSImage image;
+        TMemoryViewStream stream(c.file.data(), static_cast<std::int64_t>(c.file.size()));
+        try {
+            image.DecodeStream(stream);
+        } catch (const EDDSException& e) {
+            decodedFailure = e.Message();
+        }
+        EXPECT_EQ(header.Error, decodedFailure.value_or(""));
+        EXPECT_EQ(decodedFailure.has_value(), c.kind == nullptr);
+        if (decodedFailure || !c.kind)
+            continue;
+        EXPECT_EQ(header.Kind, c.kind);
+        EXPECT_EQ(header.Width, image.Width());
+        EXPECT_EQ(header.Height, image.Height());
+    }
 }
 
 } // namespace
