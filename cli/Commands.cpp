@@ -5,8 +5,7 @@
 #include <optional>
 #include <ostream>
 
-#include <nlohmann/json.hpp>
-
+#include "Inspect.h"
 #include "Manifest.h"
 #include "Render.h"
 #include "base/FileSystem.h"
@@ -30,45 +29,6 @@ namespace fs = std::filesystem;
 // numbered names around a faction must fit with room to spare.
 constexpr std::size_t MaxFactionBytesInFileName = 64;
 
-// The picture size of embedded bytes, or why they do not decode.
-struct TPictureInfo {
-    int Width = 0;
-    int Height = 0;
-    std::string Error;
-};
-
-template <typename TDecoder>
-TPictureInfo DescribePicture(const TBytes& bytes)
-{
-    TDecoder picture;
-    TMemoryViewStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    try {
-        picture.DecodeStream(stream);
-    } catch (const Exception& e) {
-        return {0, 0, e.Message()};
-    }
-    return {picture.Width(), picture.Height(), {}};
-}
-
-std::string PictureText(const TPictureInfo& info)
-{
-    if (!info.Error.empty())
-        return "(does not decode: " + EscapeControlCharacters(info.Error) + ")";
-    return "(" + std::to_string(info.Width) + "x" + std::to_string(info.Height) + ")";
-}
-
-nlohmann::json PictureJson(const TPictureInfo& info)
-{
-    if (!info.Error.empty())
-        return {{"error", info.Error}};
-    return {{"width", info.Width}, {"height", info.Height}};
-}
-
-std::string Plural(std::size_t count, std::string_view word)
-{
-    return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
-}
-
 struct TTextBlock {
     std::string_view Key;
     std::string_view Title;
@@ -80,80 +40,6 @@ std::vector<TTextBlock> TextBlocks(const TPackage& package)
     return {{"model_battle", "Model description (descr_model_battle.txt)", &package.ModelBattleLines},
             {"unit_descr", "Unit description (export_descr_model_unit.txt)", &package.UnitDescrLines},
             {"unit_text", "Unit text (text\\export_units.txt)", &package.UnitTextLines}};
-}
-
-void PrintSummary(const TPackage& package, std::ostream& out)
-{
-    auto field = [&out](std::string_view name, const std::string& value) {
-        out << name << std::string(18 - std::min<std::size_t>(17, name.size()), ' ') << EscapeControlCharacters(value)
-            << '\n';
-    };
-    field("Unit name:", package.UnitName);
-    field("Source mod:", package.SourceMod);
-    field("Unit author:", package.UnitAuthor);
-    field("Pack author:", package.PackAuthor);
-    field("Unit version:", package.UnitVersion);
-    field("Comment:", package.Comment);
-    field("Game version:", std::to_string(package.GameVersion) + " (" +
-                               std::string(GameVersionItems[static_cast<std::size_t>(package.GameVersion)]) + ")");
-    field("Model name:", package.ModelName);
-    field("Model file:", Plural(package.Model.size(), "byte"));
-    field("Skeletons:", package.Skeletons);
-    field("Custom skeletons:", package.CustomSkeletons ? "yes" : "no");
-
-    field("UI card rows:", std::to_string(package.UiCardRows.size()));
-    for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
-        const auto& row = package.UiCardRows[i];
-        out << "  " << i + 1 << ". " << EscapeControlCharacters(row.Faction) << "\n"
-            << "     INFO card:  " << Plural(row.InfoCard.size(), "byte") << ' '
-            << PictureText(DescribePicture<TTGAImage>(row.InfoCard)) << "\n"
-            << "     #unit card: " << Plural(row.UnitCard.size(), "byte") << ' '
-            << PictureText(DescribePicture<TTGAImage>(row.UnitCard)) << '\n';
-    }
-    field("Texture rows:", std::to_string(package.TextureRows.size()));
-    for (std::size_t i = 0; i < package.TextureRows.size(); ++i) {
-        const auto& row = package.TextureRows[i];
-        out << "  " << i + 1 << ". " << EscapeControlCharacters(row.Faction) << "\n     texture:    " << Plural(row.Texture.size(), "byte")
-            << ' ' << PictureText(DescribePicture<TDDSImage>(row.Texture)) << '\n';
-    }
-    for (const auto& block : TextBlocks(package)) {
-        out << block.Title << ": " << Plural(block.Lines->size(), "line") << '\n';
-        for (const auto& line : *block.Lines)
-            out << "  | " << EscapeControlCharacters(line) << '\n';
-    }
-}
-
-nlohmann::json SummaryJson(const TPackage& package)
-{
-    nlohmann::json json = {
-        {"unit_name", package.UnitName},
-        {"source_mod", package.SourceMod},
-        {"unit_author", package.UnitAuthor},
-        {"pack_author", package.PackAuthor},
-        {"unit_version", package.UnitVersion},
-        {"comment", package.Comment},
-        {"game_version", package.GameVersion},
-        {"game_version_text", GameVersionItems[static_cast<std::size_t>(package.GameVersion)]},
-        {"model_name", package.ModelName},
-        {"model_file_size", package.Model.size()},
-        {"skeletons", package.Skeletons},
-        {"custom_skeletons", package.CustomSkeletons},
-    };
-    json["texture"] = nlohmann::json::array();
-    for (const auto& row : package.TextureRows)
-        json["texture"].push_back({{"faction", row.Faction},
-                                   {"file_size", row.Texture.size()},
-                                   {"file_picture", PictureJson(DescribePicture<TDDSImage>(row.Texture))}});
-    json["card"] = nlohmann::json::array();
-    for (const auto& row : package.UiCardRows)
-        json["card"].push_back({{"faction", row.Faction},
-                                {"info_size", row.InfoCard.size()},
-                                {"info_picture", PictureJson(DescribePicture<TTGAImage>(row.InfoCard))},
-                                {"unit_size", row.UnitCard.size()},
-                                {"unit_picture", PictureJson(DescribePicture<TTGAImage>(row.UnitCard))}});
-    for (const auto& block : TextBlocks(package))
-        json[std::string(block.Key)] = *block.Lines;
-    return json;
 }
 
 TUnpackedNames NamesFor(const TPackage& package)
@@ -289,11 +175,11 @@ int RunBuild(const std::string& manifest, const std::string& output, std::ostrea
 int RunInspect(const std::string& package, bool json, std::ostream& out, std::ostream& err)
 {
     return Guarded(err, [&] {
-        TPackage contents = ReadPackage(package);
+        auto stream = OpenPackageFile(package);
         if (json)
-            out << SummaryJson(contents).dump(2) << '\n';
+            PrintPackageJson(*stream, out);
         else
-            PrintSummary(contents, out);
+            PrintPackageText(*stream, out);
         return 0;
     });
 }

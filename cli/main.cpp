@@ -10,6 +10,8 @@
 
 int main(int argc, char** argv)
 {
+    // The output of a large package is many small writes; stdio needs not see each.
+    std::ios::sync_with_stdio(false);
     quorin::StartPictureModules();
 
     CLI::App app{"quorin: build, inspect and unpack unit packages; decode pictures", "quorin"};

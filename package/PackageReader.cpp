@@ -78,25 +78,35 @@ public:
         Fail(WrongTag("a boolean", what, start, tag));
     }
 
-    TBytes ReadEmbeddedFile(std::string_view what)
+    TEmbeddedFile ReadEmbeddedFile(std::string_view what, std::int64_t headWanted)
     {
         std::int64_t start = offset_;
         std::int32_t size = ReadInteger(std::string("the size of ") + std::string(what));
         if (size < 0)
             Fail("Damaged package: the size of " + std::string(what) + " at byte " + std::to_string(start) +
                  " is negative (" + std::to_string(size) + ")");
-        TBytes bytes(static_cast<std::size_t>(Require(size, what, start)));
-        ReadRaw(bytes.data(), size);
-        return bytes;
+        Require(size, what, start);
+        TEmbeddedFile file;
+        file.Offset = offset_;
+        file.Size = size;
+        file.Head.resize(static_cast<std::size_t>(std::min<std::int64_t>(size, std::max<std::int64_t>(headWanted, 0))));
+        auto head = static_cast<std::int64_t>(file.Head.size());
+        ReadRaw(file.Head.data(), head);
+        if (size > head) {
+            offset_ += size - head;
+            if (stream_.Seek(offset_, TSeekOrigin::Beginning) != offset_)
+                Fail("Damaged package: cannot read " + std::to_string(size - head) + " bytes at byte " +
+                     std::to_string(offset_ - (size - head)));
+        }
+        return file;
     }
 
-    std::vector<std::string> ReadLines(std::string_view block)
+    void ReadLines(TTextBlockKind block, std::string_view name, TPackageVisitor& visitor)
     {
-        std::int32_t count = ReadCount("the line count of " + std::string(block));
-        std::vector<std::string> lines;
+        std::int32_t count = ReadCount("the line count of " + std::string(name));
+        visitor.Lines(block, count);
         for (std::int32_t i = 0; i < count; ++i)
-            lines.push_back(ReadText("line " + std::to_string(i + 1) + " of " + std::string(block)));
-        return lines;
+            visitor.Line(block, i, ReadText("line " + std::to_string(i + 1) + " of " + std::string(name)));
     }
 
     [[noreturn]] static void Fail(const std::string& message) { throw EPackageError(message); }
@@ -178,68 +188,118 @@ TPackageHeader ReadHeader(TPackageCursor& cursor)
 
 } // namespace
 
-TPackage ReadPackage(std::string_view path)
+std::unique_ptr<TStream> OpenPackageFile(std::string_view path)
 {
-    TFileStream file(path, TFileMode::OpenRead);
-    return ReadPackage(file);
+    auto file = std::make_unique<TFileStream>(path, TFileMode::OpenRead);
+    if (file->Size() >= 0)
+        return file;
+    auto memory = std::make_unique<TMemoryStream>();
+    memory->LoadFromStream(*file);
+    return memory;
 }
 
-TPackage ReadPackage(TStream& stream)
+TPackage ReadPackage(std::string_view path)
+{
+    return ReadPackage(*OpenPackageFile(path));
+}
+
+void ReadPackage(TStream& stream, TPackageVisitor& visitor)
 {
     TPackageCursor cursor(stream);
-    TPackage package;
+    const std::int64_t wanted = visitor.HeadBytesWanted();
     ReadMagic(cursor);
-    package.Header = ReadHeader(cursor);
-    package.UnitNameOffset = cursor.Offset();
+    TPackageHeader header = ReadHeader(cursor);
+    visitor.Header(std::move(header), cursor.Offset());
 
-    package.UnitName = cursor.ReadText("the unit name");
-    package.SourceMod = cursor.ReadText("the source mod");
-    package.UnitAuthor = cursor.ReadText("the unit author");
-    package.PackAuthor = cursor.ReadText("the pack author");
-    package.UnitVersion = cursor.ReadText("the unit version");
-    package.Comment = cursor.ReadText("the comment");
-    for (auto& text : package.ReservedTexts)
+    TPackageFields fields;
+    fields.UnitName = cursor.ReadText("the unit name");
+    fields.SourceMod = cursor.ReadText("the source mod");
+    fields.UnitAuthor = cursor.ReadText("the unit author");
+    fields.PackAuthor = cursor.ReadText("the pack author");
+    fields.UnitVersion = cursor.ReadText("the unit version");
+    fields.Comment = cursor.ReadText("the comment");
+    for (auto& text : fields.ReservedTexts)
         text = cursor.ReadText("a reserved text");
     std::int64_t versionAt = cursor.Offset();
-    package.GameVersion = cursor.ReadInteger("the game version");
-    if (package.GameVersion < 0 || package.GameVersion >= static_cast<std::int32_t>(GameVersionItems.size()))
+    fields.GameVersion = cursor.ReadInteger("the game version");
+    if (fields.GameVersion < 0 || fields.GameVersion >= static_cast<std::int32_t>(GameVersionItems.size()))
         TPackageCursor::Fail("Damaged package: the game version at byte " + std::to_string(versionAt) + " is " +
-                             std::to_string(package.GameVersion) + ", not one of 0 to 5");
-    for (auto& value : package.ReservedIntegers)
+                             std::to_string(fields.GameVersion) + ", not one of 0 to 5");
+    for (auto& value : fields.ReservedIntegers)
         value = cursor.ReadInteger("a reserved integer");
+    visitor.Fields(std::move(fields));
 
     std::int32_t cardRows = cursor.ReadCount("the number of UI card rows");
+    visitor.UiCardRows(cardRows);
     for (std::int32_t i = 0; i < cardRows; ++i) {
         auto row = "UI card row " + std::to_string(i + 1);
-        TPackageUiCardRow card;
-        card.Faction = cursor.ReadText("the faction of " + row);
-        card.InfoCard = cursor.ReadEmbeddedFile("the INFO card of " + row);
-        card.UnitCard = cursor.ReadEmbeddedFile("the #unit card of " + row);
-        package.UiCardRows.push_back(std::move(card));
+        std::string faction = cursor.ReadText("the faction of " + row);
+        TEmbeddedFile info = cursor.ReadEmbeddedFile("the INFO card of " + row, wanted);
+        TEmbeddedFile unit = cursor.ReadEmbeddedFile("the #unit card of " + row, wanted);
+        visitor.UiCardRow(i, std::move(faction), std::move(info), std::move(unit));
     }
 
-    package.Model = cursor.ReadEmbeddedFile("the model file");
+    visitor.Model(cursor.ReadEmbeddedFile("the model file", wanted));
 
     std::int32_t textureRows = cursor.ReadCount("the number of texture rows");
+    visitor.TextureRows(textureRows);
     for (std::int32_t i = 0; i < textureRows; ++i) {
         auto row = "texture row " + std::to_string(i + 1);
-        TPackageTextureRow texture;
-        texture.Faction = cursor.ReadText("the faction of " + row);
-        texture.Texture = cursor.ReadEmbeddedFile("the texture of " + row);
-        package.TextureRows.push_back(std::move(texture));
+        std::string faction = cursor.ReadText("the faction of " + row);
+        visitor.TextureRow(i, std::move(faction), cursor.ReadEmbeddedFile("the texture of " + row, wanted));
     }
 
-    package.ModelName = cursor.ReadText("the model name");
-    package.Skeletons = cursor.ReadText("the skeletons");
-    package.CustomSkeletons = cursor.ReadBoolean("the custom skeletons flag");
-    package.ModelBattleLines = cursor.ReadLines("the model description");
-    package.UnitDescrLines = cursor.ReadLines("the unit description");
-    package.UnitTextLines = cursor.ReadLines("the unit text");
+    TPackageModelFields model;
+    model.ModelName = cursor.ReadText("the model name");
+    model.Skeletons = cursor.ReadText("the skeletons");
+    model.CustomSkeletons = cursor.ReadBoolean("the custom skeletons flag");
+    visitor.ModelFields(std::move(model));
+    cursor.ReadLines(TTextBlockKind::ModelBattle, "the model description", visitor);
+    cursor.ReadLines(TTextBlockKind::UnitDescr, "the unit description", visitor);
+    cursor.ReadLines(TTextBlockKind::UnitText, "the unit text", visitor);
 
     if (cursor.Remaining() > 0)
         TPackageCursor::Fail("Damaged package: " + std::to_string(cursor.Remaining()) +
                              " unexpected bytes after the last line, from byte " + std::to_string(cursor.Offset()));
-    return package;
+}
+
+TPackage ReadPackage(TStream& stream)
+{
+    // Keeps everything, every file's bytes included.
+    class TCollector : public TPackageVisitor {
+    public:
+        TPackage Package;
+
+        std::int64_t HeadBytesWanted() const override { return MaxMemoryStreamSize; }
+        void Header(TPackageHeader&& header, std::int64_t unitNameOffset) override
+        {
+            Package.Header = std::move(header);
+            Package.UnitNameOffset = unitNameOffset;
+        }
+        void Fields(TPackageFields&& fields) override { static_cast<TPackageFields&>(Package) = std::move(fields); }
+        void UiCardRow(std::int32_t, std::string&& faction, TEmbeddedFile&& info, TEmbeddedFile&& unit) override
+        {
+            Package.UiCardRows.push_back({std::move(faction), std::move(info.Head), std::move(unit.Head)});
+        }
+        void Model(TEmbeddedFile&& model) override { Package.Model = std::move(model.Head); }
+        void TextureRow(std::int32_t, std::string&& faction, TEmbeddedFile&& texture) override
+        {
+            Package.TextureRows.push_back({std::move(faction), std::move(texture.Head)});
+        }
+        void ModelFields(TPackageModelFields&& model) override
+        {
+            static_cast<TPackageModelFields&>(Package) = std::move(model);
+        }
+        void Line(TTextBlockKind block, std::int32_t, std::string&& line) override
+        {
+            auto& lines = block == TTextBlockKind::ModelBattle ? Package.ModelBattleLines
+                          : block == TTextBlockKind::UnitDescr ? Package.UnitDescrLines
+                                                           : Package.UnitTextLines;
+            lines.push_back(std::move(line));
+        }
+    } collector;
+    ReadPackage(stream, collector);
+    return std::move(collector.Package);
 }
 
 } // namespace quorin
