@@ -57,13 +57,12 @@ fs::path FolderOf(const fs::path& path)
 
 TSaveFileStream::TSaveFileStream(std::string_view target) : target_(target)
 {
-    auto destination = target.empty() ? std::nullopt : FollowLinks(PathFromUtf8(target));
-    if (!destination)
+    if (target.empty())
         RaiseCannotCreateFile(target);
-    destination_ = PathToUtf8(*destination);
-
+    // Judged by what the path leads to, every link followed: /dev/stdout is
+    // a link whose target may be a pipe with no path of its own.
     std::error_code error;
-    auto status = fs::status(*destination, error);
+    auto status = fs::status(PathFromUtf8(target), error);
     bool exists = !error && fs::exists(status);
     if (error && error != std::errc::no_such_file_or_directory)
         RaiseCannotCreateFile(target);
@@ -74,10 +73,15 @@ TSaveFileStream::TSaveFileStream(std::string_view target) : target_(target)
         RaiseCannotCreateFile(target);
 
     inPlace_ = exists && !fs::is_regular_file(status);
-    if (inPlace_)
-        file_ = OpenFileUtf8(destination_, "wb");
-    else
+    if (inPlace_) {
+        file_ = OpenFileUtf8(target, "wb");
+    } else {
+        auto destination = FollowLinks(PathFromUtf8(target));
+        if (!destination)
+            RaiseCannotCreateFile(target);
+        destination_ = PathToUtf8(*destination);
         OpenTemporary();
+    }
     if (!file_)
         RaiseCannotCreateFile(target);
     fileBuffer_ = std::make_unique<char[]>(FileBufferSize);

@@ -543,6 +543,15 @@ TEST_F(CliTest, TheOutputGoesThroughLinksAndIntoDevicesWithoutReplacingThem)
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(test::EntriesOf(dir.Path() / "fifo"), std::vector<std::string>{"out"});
 
+
+    // Standard output as a pipe: a link to a FIFO that has no path of its own.
+    const std::string piped = Quote(QUORIN_EXE) + " build " + Quote(Example) + " -o /dev/stdout 2>/dev/null | cat >" +
+                              Quote(dir.File("fifo/piped"));
+    ASSERT_EQ(std::system(piped.c_str()), 0);
+    Bytes got = test::ReadFile(dir.File("fifo/piped"));
+    ASSERT_GE(got.size(), expected.size());
+    EXPECT_EQ(Bytes(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(expected.size())), expected);
+
     // A device node of our own, a second null device.
     fs::create_directory(dir.Path() / "dev");
     const auto device = dir.File("dev/null");
