@@ -484,6 +484,11 @@ TEST_F(CliTest, AModelFromAPipeIsEmbeddedWhole)
     ASSERT_EQ(piped.code, 0) << piped.err;
     EXPECT_EQ(test::ReadFile(dir.File("piped.quorin")), test::ReadFile(dir.File("file.quorin")));
     EXPECT_EQ(ReadPackage(dir.File("piped.quorin")).Model, model);
+
+    // A package read from a pipe as well.
+    TRun inspect = Quorin({"inspect", "/dev/stdin"}, dir, dir.File("piped.quorin"));
+    EXPECT_EQ(inspect.code, 0) << inspect.err;
+    EXPECT_NE(inspect.out.find("Model file:       200000 bytes"), std::string::npos) << inspect.out;
 }
 
 // Reads a FIFO to its end on a thread of its own while quorin writes it.
@@ -542,7 +547,6 @@ TEST_F(CliTest, TheOutputGoesThroughLinksAndIntoDevicesWithoutReplacingThem)
     EXPECT_EQ(toFifo.code, 0) << toFifo.err;
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(test::EntriesOf(dir.Path() / "fifo"), std::vector<std::string>{"out"});
-
 
     // Standard output as a pipe: a link to a FIFO that has no path of its own.
     const std::string piped = Quote(QUORIN_EXE) + " build " + Quote(Example) + " -o /dev/stdout 2>/dev/null | cat >" +
