@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <unistd.h>
 
 #include "FakeGraphics.h"
 #include "TgaBuilder.h"
@@ -45,10 +47,13 @@ protected:
             break;
         }
         case Source::File: {
-            auto path = std::filesystem::path(testing::TempDir()) / "read_data_test.bin";
+            // ctest runs each case in a process of its own, side by side: one file each.
+            auto path = std::filesystem::path(testing::TempDir()) /
+                        ("read_data_test-" + std::to_string(::getpid()) + ".bin");
             std::ofstream(path, std::ios::binary)
                 .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
             TFileStream stream(path.string(), TFileMode::OpenRead);
+            std::filesystem::remove(path); // the open stream keeps it readable
             graphic.ReadData(stream);
             if (positionAfter)
                 *positionAfter = stream.Position();
