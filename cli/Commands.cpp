@@ -208,7 +208,9 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
                          all.push_back(file.first);
                      return all;
                  }()) {
-                if (fs::exists(path)) {
+                // A link counts as there even when it leads nowhere: writing
+                // would follow it.
+                if (std::error_code error; fs::exists(fs::symlink_status(path, error))) {
                     err << EscapeControlCharacters(PathToUtf8(path)) << " exists; use --force to overwrite\n";
                     return 1;
                 }

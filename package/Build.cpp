@@ -40,8 +40,10 @@ void CheckOutputIsNoInput(const TUnitSheet& sheet, std::string_view outputPath,
 {
     std::error_code error;
     const auto output = PathFromUtf8(outputPath);
-    // A missing output is no input; nothing more to compare.
-    if (outputPath.empty() || !std::filesystem::exists(output, error))
+    // Only a file can be destroyed: a missing output is no input, and a
+    // device or a pipe (the terminal as /dev/stdin and /dev/stdout) is
+    // written in place, not replaced.
+    if (outputPath.empty() || !std::filesystem::is_regular_file(output, error))
         return;
     auto check = [&](const std::string& input) {
         if (!input.empty() && std::filesystem::equivalent(output, PathFromUtf8(input), error))

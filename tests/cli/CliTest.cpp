@@ -360,6 +360,14 @@ TEST_F(CliTest, UnpackKeepsExistingFilesUnlessForced)
 
     EXPECT_EQ(Quorin({"unpack", "--force", dir.File("p.quorin"), dir.File("out")}, dir).code, 0);
     EXPECT_EQ(test::ReadFile(dir.File("out/model.cas")).size(), 4096u);
+
+    // A link that leads nowhere is there too: writing would follow it.
+    fs::create_directory(dir.Path() / "linked");
+    fs::create_symlink(dir.Path() / "elsewhere.cas", dir.Path() / "linked" / "model.cas");
+    TRun dangling = Quorin({"unpack", dir.File("p.quorin"), dir.File("linked")}, dir);
+    EXPECT_EQ(dangling.code, 1);
+    EXPECT_NE(dangling.err.find("model.cas exists; use --force to overwrite"), std::string::npos) << dangling.err;
+    EXPECT_FALSE(fs::exists(dir.Path() / "elsewhere.cas"));
 }
 
 TEST_F(CliTest, LongFactionsOfWideCharactersUnpackAndBuildAgain)
