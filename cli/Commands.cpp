@@ -12,10 +12,8 @@
 #include "base/SaveFile.h"
 #include "base/Text.h"
 #include "imaging/Bitmap.h"
-#include "imaging/DDS.h"
 #include "imaging/Picture.h"
 #include "imaging/PngWriter.h"
-#include "imaging/TGA.h"
 #include "package/Build.h"
 #include "package/PackageReader.h"
 
@@ -29,17 +27,12 @@ namespace fs = std::filesystem;
 // numbered names around a faction must fit with room to spare.
 constexpr std::size_t MaxFactionBytesInFileName = 64;
 
-struct TTextBlock {
-    std::string_view Key;
-    std::string_view Title;
-    const std::vector<std::string>* Lines;
-};
-
-std::vector<TTextBlock> TextBlocks(const TPackage& package)
+// The text blocks by their manifest keys.
+std::vector<std::pair<std::string_view, const std::vector<std::string>*>> TextBlocks(const TPackage& package)
 {
-    return {{"model_battle", "Model description (descr_model_battle.txt)", &package.ModelBattleLines},
-            {"unit_descr", "Unit description (export_descr_model_unit.txt)", &package.UnitDescrLines},
-            {"unit_text", "Unit text (text\\export_units.txt)", &package.UnitTextLines}};
+    return {{"model_battle", &package.ModelBattleLines},
+            {"unit_descr", &package.UnitDescrLines},
+            {"unit_text", &package.UnitTextLines}};
 }
 
 TUnpackedNames NamesFor(const TPackage& package)
@@ -118,13 +111,13 @@ private:
 std::vector<std::string> RoundTripWarnings(const TPackage& package)
 {
     std::vector<std::string> warnings;
-    for (const auto& block : TextBlocks(package))
-        for (std::size_t i = 0; i < block.Lines->size(); ++i) {
-            const auto& line = (*block.Lines)[i];
+    for (const auto& [key, lines] : TextBlocks(package))
+        for (std::size_t i = 0; i < lines->size(); ++i) {
+            const auto& line = (*lines)[i];
             if (line.find_first_of("\r\n") != std::string::npos)
-                warnings.push_back(std::string(block.Key) + " line " + std::to_string(i + 1) + " holds a line break");
+                warnings.push_back(std::string(key) + " line " + std::to_string(i + 1) + " holds a line break");
             else if (Utf8Length(line) > MaxLineLength)
-                warnings.push_back(std::string(block.Key) + " line " + std::to_string(i + 1) + " is longer than " +
+                warnings.push_back(std::string(key) + " line " + std::to_string(i + 1) + " is longer than " +
                                    std::to_string(MaxLineLength) + " characters");
         }
     return warnings;
