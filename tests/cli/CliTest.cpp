@@ -479,7 +479,7 @@ TEST_F(CliTest, TextMustBeStrictUtf8ToBeReadAndUnpacked)
     }
 }
 
-TEST_F(CliTest, AModelFromAPipeIsEmbeddedWhole)
+TEST_F(CliTest, AModelFromAPipeOrAFifoIsEmbeddedWhole)
 {
     const Bytes model = test::PatternBytes(200000);
     test::WriteFile(dir.File("m.cas"), model);
@@ -492,6 +492,27 @@ TEST_F(CliTest, AModelFromAPipeIsEmbeddedWhole)
     ASSERT_EQ(piped.code, 0) << piped.err;
     EXPECT_EQ(test::ReadFile(dir.File("piped.quorin")), test::ReadFile(dir.File("file.quorin")));
     EXPECT_EQ(ReadPackage(dir.File("piped.quorin")).Model, model);
+
+    // A named FIFO, fed by a thread of ours.
+    const auto fifo = dir.File("m.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    test::WriteFile(dir.File("fifo.toml"), std::string("model_file = \"m.fifo\"\n"));
+    std::signal(SIGPIPE, SIG_IGN);
+    std::thread writer([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        for (std::size_t at = 0; fd >= 0 && at < model.size();) {
+            auto n = write(fd, model.data() + at, model.size() - at);
+            if (n <= 0)
+                break;
+            at += static_cast<std::size_t>(n);
+        }
+        close(fd);
+    });
+    TRun named = Quorin({"build", dir.File("fifo.toml"), "-o", dir.File("named.quorin")}, dir);
+    close(open(fifo.c_str(), O_RDONLY | O_NONBLOCK)); // lets the writer go if the build never read
+    writer.join();
+    ASSERT_EQ(named.code, 0) << named.err;
+    EXPECT_EQ(test::ReadFile(dir.File("named.quorin")), test::ReadFile(dir.File("file.quorin")));
 
     // A package read from a pipe as well.
     TRun inspect = Quorin({"inspect", "/dev/stdin"}, dir, dir.File("piped.quorin"));
