@@ -1,0 +1,375 @@
+#include "DataFile.h"
+
+#include <cstdint>
+
+#include "Sha256.h"
+#include "base/Text.h"
+
+namespace quorin {
+
+namespace {
+
+// The text file's comment mark, "¬", in UTF-8.
+constexpr std::string_view TextCommentMark = "\xC2\xAC";
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && IsSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+enum class TLineType { Blank, Comment, Key, Content };
+
+TLineType Classify(TDataFileKind kind, std::string_view line, std::string_view& key)
+{
+    std::string_view text = Trim(line);
+    if (text.empty())
+        return TLineType::Blank;
+    if (kind == TDataFileKind::UnitText) {
+        if (text.starts_with(TextCommentMark))
+            return TLineType::Comment;
+        auto close = text.find('}');
+        if (text.front() == '{' && close != std::string_view::npos) {
+            key = text.substr(1, close - 1);
+            return TLineType::Key;
+        }
+        return TLineType::Content;
+    }
+    if (text.front() == ';')
+        return TLineType::Comment;
+    std::size_t word = 0;
+    while (word < text.size() && !IsSpace(text[word]))
+        ++word;
+    if (word == 4 && LowerCaseText(text.substr(0, 4)) == "type") {
+        std::string_view rest = text.substr(4);
+        rest = Trim(rest.substr(0, rest.find(';')));
+        if (!rest.empty()) {
+            key = rest;
+            return TLineType::Key;
+        }
+    }
+    return TLineType::Content;
+}
+
+// Calls visit(start, end, next) for each line: end before its line end, next after it.
+template <typename TVisit>
+void ForEachLine(std::string_view text, std::size_t from, TVisit visit)
+{
+    std::size_t start = from;
+    while (start < text.size()) {
+        std::size_t newline = text.find('\n', start);
+        std::size_t next = newline == std::string_view::npos ? text.size() : newline + 1;
+        std::size_t end = newline == std::string_view::npos ? text.size() : newline;
+        if (end > start && text[end - 1] == '\r')
+            --end;
+        if (!visit(start, end, next))
+            return;
+        start = next;
+    }
+}
+
+bool EndsWithBlankLine(std::string_view text)
+{
+    if (text.empty() || text.back() != '\n')
+        return false;
+    text.remove_suffix(1);
+    std::size_t lineStart = text.rfind('\n');
+    lineStart = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+    return Trim(text.substr(lineStart)).empty();
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+void AppendUtf16(std::string& out, std::uint32_t unit)
+{
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+}
+
+// The next code point of UTF-8 text, or nothing when the bytes there are not
+// a well-formed, shortest-form sequence.
+std::optional<std::uint32_t> NextCodePoint(std::string_view text, std::size_t& at)
+{
+    auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+    std::uint8_t lead = byte(at);
+    int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || at + length > text.size())
+        return std::nullopt;
+    std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (int i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return std::nullopt;
+        code = code << 6 | (byte(at + i) & 0x3F);
+    }
+    static constexpr std::uint32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < Smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return std::nullopt;
+    at += static_cast<std::size_t>(length);
+    return code;
+}
+
+} // namespace
+
+std::string_view DataFilePath(TDataFileKind kind)
+{
+    switch (kind) {
+    case TDataFileKind::ModelBattle: return "data/descr_model_battle.txt";
+    case TDataFileKind::UnitDescr: return "data/export_descr_unit.txt";
+    case TDataFileKind::UnitText: return "data/text/export_units.txt";
+    }
+    return {};
+}
+
+TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes)
+{
+    TDataText file;
+    file.Kind = kind;
+    std::string name(DataFilePath(kind));
+    if (kind == TDataFileKind::UnitText) {
+        if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE' || bytes.size() % 2 != 0)
+            throw EInstallError(name + " is not UTF-16LE text with a byte-order mark");
+        file.Text.reserve(bytes.size() / 2);
+        for (std::size_t i = 2; i < bytes.size(); i += 2) {
+            auto unitAt = [&](std::size_t at) {
+                return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at])) |
+                       static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 1])) << 8;
+            };
+            std::uint32_t unit = unitAt(i);
+            if (unit >= 0xD800 && unit <= 0xDBFF && i + 2 < bytes.size()) {
+                std::uint32_t low = unitAt(i + 2);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    AppendUtf8(file.Text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                    i += 2;
+                    continue;
+                }
+            }
+            if (unit >= 0xD800 && unit <= 0xDFFF)
+                throw EInstallError(name + " is not valid UTF-16LE text: a lone surrogate at byte " +
+                                    std::to_string(i));
+            AppendUtf8(file.Text, unit);
+        }
+    } else {
+        if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
+            bytes.find('\0') != std::string_view::npos)
+            throw EInstallError(name + " is not 8-bit text (it looks like UTF-16)");
+        file.Text.assign(bytes);
+    }
+    std::size_t newline = file.Text.find('\n');
+    if (newline != std::string::npos)
+        file.LineEnd = newline > 0 && file.Text[newline - 1] == '\r' ? "\r\n" : "\n";
+    return file;
+}
+
+std::string EncodeDataFile(const TDataText& file)
+{
+    if (file.Kind != TDataFileKind::UnitText)
+        return file.Text;
+    std::string bytes = "\xFF\xFE";
+    bytes.reserve(2 + file.Text.size() * 2);
+    for (std::size_t at = 0; at < file.Text.size();) {
+        auto code = NextCodePoint(file.Text, at);
+        if (!code)
+            throw EInstallError("Text for " + std::string(DataFilePath(file.Kind)) +
+                                " is not valid UTF-8 at byte " + std::to_string(at));
+        if (*code >= 0x10000) {
+            AppendUtf16(bytes, 0xD800 + ((*code - 0x10000) >> 10));
+            AppendUtf16(bytes, 0xDC00 + ((*code - 0x10000) & 0x3FF));
+        } else {
+            AppendUtf16(bytes, *code);
+        }
+    }
+    return bytes;
+}
+
+std::string NormalisedKey(std::string_view key)
+{
+    std::string normal;
+    bool space = false;
+    for (char c : Trim(key)) {
+        if (IsSpace(c)) {
+            space = true;
+            continue;
+        }
+        if (space)
+            normal += ' ';
+        space = false;
+        normal += LowerAscii(c);
+    }
+    return normal;
+}
+
+TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
+{
+    TEntryScan scan;
+    std::size_t attached = std::string_view::npos; // first of the comment lines right above
+    ForEachLine(text, 0, [&](std::size_t start, std::size_t end, std::size_t next) {
+        std::string_view key;
+        switch (Classify(kind, text.substr(start, end - start), key)) {
+        case TLineType::Blank:
+            attached = std::string_view::npos; // a remark set apart by a blank line heads no entry
+            break;
+        case TLineType::Comment:
+            if (attached == std::string_view::npos)
+                attached = start;
+            break;
+        case TLineType::Key:
+            scan.Entries.push_back({NormalisedKey(key), std::string(Trim(key)),
+                                    attached == std::string_view::npos ? start : attached, start, next});
+            attached = std::string_view::npos;
+            break;
+        case TLineType::Content:
+            if (scan.Entries.empty() && !scan.StrayLine)
+                scan.StrayLine = std::string(text.substr(start, end - start));
+            if (!scan.Entries.empty())
+                scan.Entries.back().ContentEnd = next;
+            attached = std::string_view::npos;
+            break;
+        }
+        return true;
+    });
+    return scan;
+}
+
+namespace {
+
+const TEntry* FindKey(const TEntryScan& scan, const std::string& key)
+{
+    for (const auto& entry : scan.Entries)
+        if (entry.Key == key)
+            return &entry;
+    return nullptr;
+}
+
+// True when the lines from position on, past blank and comment lines, start a
+// new entry or end the text: nothing was added to the entry that ends there.
+bool EntryEndsAt(TDataFileKind kind, std::string_view text, std::size_t position)
+{
+    bool ends = true;
+    ForEachLine(text, position, [&](std::size_t start, std::size_t end, std::size_t) {
+        std::string_view key;
+        TLineType type = Classify(kind, text.substr(start, end - start), key);
+        if (type == TLineType::Blank || type == TLineType::Comment)
+            return true;
+        ends = type == TLineType::Key;
+        return false;
+    });
+    return ends;
+}
+
+std::string BlockName(TDataFileKind kind)
+{
+    return "The unit's lines for " + std::string(DataFilePath(kind));
+}
+
+} // namespace
+
+TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bool replace)
+{
+    std::string block;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].find_first_of("\r\n") != std::string::npos)
+            throw EInstallError(BlockName(file.Kind) + ": line " + std::to_string(i + 1) + " holds a line break");
+        block += lines[i];
+        block += file.LineEnd;
+    }
+    TEntryScan blockScan = ScanEntries(file.Kind, block);
+    if (blockScan.StrayLine)
+        throw EInstallError(BlockName(file.Kind) + " start with a line outside any entry: \"" +
+                            *blockScan.StrayLine + "\"");
+    if (blockScan.Entries.empty())
+        throw EInstallError(BlockName(file.Kind) + (file.Kind == TDataFileKind::UnitText
+                                                        ? " hold no {key} line"
+                                                        : " hold no type line"));
+    for (std::size_t i = 0; i < blockScan.Entries.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (blockScan.Entries[i].Key == blockScan.Entries[j].Key)
+                throw EInstallError(BlockName(file.Kind) + " define " + blockScan.Entries[i].ShownKey + " twice");
+
+    TEntryPlan plan;
+    bool appended = false;
+    for (const auto& entry : blockScan.Entries) {
+        std::string text = block.substr(entry.Start, entry.ContentEnd - entry.Start);
+        std::size_t keyOffset = entry.KeyLine - entry.Start;
+        TEntryScan fileScan = ScanEntries(file.Kind, file.Text);
+        if (const TEntry* existing = FindKey(fileScan, entry.Key)) {
+            plan.ExistingKeys.push_back(existing->ShownKey);
+            if (!replace)
+                continue;
+            std::string old = file.Text.substr(existing->Start, existing->ContentEnd - existing->Start);
+            file.Text.replace(existing->Start, existing->ContentEnd - existing->Start, text);
+            plan.Edits.push_back({entry.ShownKey, true, keyOffset, std::move(text), std::move(old)});
+            continue;
+        }
+        std::string prefix;
+        if (!file.Text.empty() && file.Text.back() != '\n')
+            prefix += file.LineEnd;
+        // One blank line sets the unit's entries apart from what was there.
+        if (!appended && !file.Text.empty() && !EndsWithBlankLine(file.Text + prefix))
+            prefix += file.LineEnd;
+        appended = true;
+        text.insert(0, prefix);
+        file.Text += text;
+        plan.Edits.push_back({entry.ShownKey, false, keyOffset + prefix.size(), std::move(text), {}});
+    }
+    return plan;
+}
+
+std::optional<std::size_t> FindEdit(const TDataText& file, std::string_view shownKey, std::size_t keyOffset,
+                                    std::size_t length, std::string_view sha256)
+{
+    std::string key = NormalisedKey(shownKey);
+    for (const auto& entry : ScanEntries(file.Kind, file.Text).Entries) {
+        if (entry.Key != key || entry.KeyLine < keyOffset)
+            continue;
+        std::size_t start = entry.KeyLine - keyOffset;
+        if (start + length > file.Text.size())
+            continue;
+        if (Sha256Hex(std::string_view(file.Text).substr(start, length)) == sha256 &&
+            EntryEndsAt(file.Kind, file.Text, start + length))
+            return start;
+    }
+    return std::nullopt;
+}
+
+bool RevertEdit(TDataText& file, std::string_view shownKey, std::size_t keyOffset, std::size_t length,
+                std::string_view sha256, const std::string& oldText, bool force)
+{
+    if (auto start = FindEdit(file, shownKey, keyOffset, length, sha256)) {
+        file.Text.replace(*start, length, oldText);
+        return true;
+    }
+    if (!force)
+        return false;
+    TEntryScan scan = ScanEntries(file.Kind, file.Text);
+    const TEntry* entry = FindKey(scan, NormalisedKey(shownKey));
+    if (!entry)
+        return false;
+    file.Text.replace(entry->Start, entry->ContentEnd - entry->Start, oldText);
+    return true;
+}
+
+} // namespace quorin

@@ -1,0 +1,89 @@
+#pragma once
+// The game's three data files that a unit adds to: their encodings, their
+// entries, and the edits that add, replace and take back one entry.
+//
+// descr_model_battle.txt and export_descr_unit.txt are 8-bit text and are
+// held byte for byte; text/export_units.txt is UTF-16LE with a byte-order mark
+// and is held as UTF-8 while it is edited. An entry is a key line (a "type"
+// line, or a "{key}" line in the text file) with the lines up to the next key
+// line; the comment lines right above a key line go with it, a remark set
+// apart by a blank line does not. Offsets count bytes of the held text.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/Exception.h"
+
+namespace quorin {
+
+class EInstallError : public Exception { using Exception::Exception; };
+
+enum class TDataFileKind { ModelBattle, UnitDescr, UnitText };
+
+// The file's path below the mod's root, with "/".
+std::string_view DataFilePath(TDataFileKind kind);
+
+struct TDataText {
+    TDataFileKind Kind = TDataFileKind::ModelBattle;
+    std::string Text;
+    std::string LineEnd = "\r\n"; // the first line end the file uses; CR LF when it has none
+};
+
+// Raises EInstallError naming the file when the bytes are not in the file's
+// encoding.
+TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes);
+std::string EncodeDataFile(const TDataText& file);
+
+struct TEntry {
+    std::string Key;          // for comparing: lower case, inner white space as one space
+    std::string ShownKey;     // as written
+    std::size_t Start = 0;    // the first comment line right above its key line, or that line
+    std::size_t KeyLine = 0;
+    std::size_t ContentEnd = 0; // after the last line that is neither blank nor a comment
+};
+
+struct TEntryScan {
+    std::vector<TEntry> Entries;
+    // The first line that is neither blank, a comment nor in an entry.
+    std::optional<std::string> StrayLine;
+};
+
+TEntryScan ScanEntries(TDataFileKind kind, std::string_view text);
+// The key a "type" or "{key}" text names, normalised for comparing.
+std::string NormalisedKey(std::string_view key);
+
+// One entry put into a data file: enough to find it again and take it back.
+struct TEntryEdit {
+    std::string ShownKey;
+    bool Replaced = false;
+    std::size_t KeyOffset = 0; // where its key line starts within NewText
+    std::string NewText;       // what was put in, line ends included
+    std::string OldText;       // what it replaced; empty when added
+};
+
+struct TEntryPlan {
+    std::vector<TEntryEdit> Edits; // in the order they were applied
+    std::vector<std::string> ExistingKeys; // keys of lines that are already defined
+};
+
+// Adds the entries of lines to file: each entry whose key the file already
+// defines replaces that entry in place when replace is set, every other one is
+// appended at the end, after a blank line. Without replace an existing key is
+// only listed and the file is left as it was. Raises EInstallError when lines
+// hold no entry or start with a line outside any entry.
+TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bool replace);
+
+// Where an edit's text sits in file now, or nothing when it is not there as
+// it was put in (changed, moved into another entry, or gone).
+std::optional<std::size_t> FindEdit(const TDataText& file, std::string_view shownKey, std::size_t keyOffset,
+                                    std::size_t length, std::string_view sha256);
+// Puts oldText back over the edit at position. The key's entry as it is now is
+// taken out when force is given and the edit cannot be found; false when
+// neither finds anything to take back.
+bool RevertEdit(TDataText& file, std::string_view shownKey, std::size_t keyOffset, std::size_t length,
+                std::string_view sha256, const std::string& oldText, bool force);
+
+} // namespace quorin
