@@ -9,11 +9,13 @@
 #include "Manifest.h"
 #include "Render.h"
 #include "base/FileSystem.h"
+#include "base/RuntimeText.h"
 #include "base/SaveFile.h"
 #include "base/Text.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Picture.h"
 #include "imaging/PngWriter.h"
+#include "install/Install.h"
 #include "package/Build.h"
 #include "package/PackageReader.h"
 
@@ -138,6 +140,34 @@ int Guarded(std::ostream& err, TBody&& body)
     return 1;
 }
 
+// What a package of the sheet would hold, read straight from the sheet's files.
+TPackage PackageFromSheet(const TUnitSheet& sheet)
+{
+    auto load = [](const std::string& path) {
+        TMemoryStream stream;
+        stream.LoadFromFile(path);
+        return TBytes(stream.Memory(), stream.Memory() + stream.Size());
+    };
+    TPackage package;
+    package.UnitName = sheet.UnitName;
+    package.ModelName = sheet.ModelName;
+    package.Skeletons = sheet.Skeletons;
+    package.CustomSkeletons = sheet.CustomSkeletons;
+    package.GameVersion = sheet.GameVersion;
+    for (const auto& row : sheet.UiCardRows) {
+        if (!row.UnitCardFile)
+            RaiseListIndexOutOfBounds(1); // as a build of the same sheet fails
+        package.UiCardRows.push_back({row.Faction, load(row.InfoCardFile), load(*row.UnitCardFile)});
+    }
+    package.Model = load(sheet.ModelFile);
+    for (const auto& row : sheet.TextureRows)
+        package.TextureRows.push_back({row.Faction, load(row.TextureFile)});
+    package.ModelBattleLines = sheet.ModelBattleLines;
+    package.UnitDescrLines = sheet.UnitDescrLines;
+    package.UnitTextLines = sheet.UnitTextLines;
+    return package;
+}
+
 } // namespace
 
 std::string SafeFileNamePart(std::string_view text)
@@ -248,6 +278,66 @@ int RunPicture(const std::string& input, const std::string& output, std::ostream
         WritePng(*bitmap, output, bitmap->HasAlphaChannel());
         out << EscapeControlCharacters(input) << " (" << bitmap->Width() << "x" << bitmap->Height() << ") written to "
             << EscapeControlCharacters(output) << '\n';
+        return 0;
+    });
+}
+
+int RunInstall(const std::string& source, const std::string& mod, bool dryRun, bool replace, std::ostream& out,
+               std::ostream& err)
+{
+    return Guarded(err, [&] {
+        bool manifest = LowerCaseText(FileExtension(source)) == "toml";
+        TPackage unit = manifest ? PackageFromSheet(LoadManifest(source)) : ReadPackage(source);
+        TInstallPlan plan = PlanInstall(unit, mod, replace);
+        for (const auto& line : DescribeInstall(plan))
+            out << line << '\n';
+        const std::string& name = plan.Targets.Dictionary;
+        if (!replace && !plan.Conflicts.empty()) {
+            err << "Cannot install " << name << " into " << mod << ", these are in the way:\n";
+            for (const auto& conflict : plan.Conflicts)
+                err << "  " << conflict << '\n';
+            err << "Nothing was changed. Use --replace to replace them.\n";
+            return 1;
+        }
+        if (dryRun) {
+            out << "Dry run: nothing was changed.\n";
+            return 0;
+        }
+        try {
+            CommitInstall(plan);
+        } catch (const Exception& e) {
+            err << "Cannot install " << name << ": " << e.Message() << "\nNothing was changed.\n";
+            return 1;
+        }
+        out << "Installed " << name << "; quorin uninstall " << name << " --mod " << mod << " takes it out again.\n";
+        return 0;
+    });
+}
+
+int RunUninstall(const std::string& dictionary, const std::string& mod, bool force, std::ostream& out,
+                 std::ostream& err)
+{
+    return Guarded(err, [&] {
+        TUninstallPlan plan = PlanUninstall(mod, dictionary, force);
+        if (!plan.Changed.empty()) {
+            if (!force)
+                err << "Cannot uninstall " << dictionary << " from " << mod << ", changed since it was installed:\n";
+            for (const auto& changed : plan.Changed)
+                err << (force ? "warning: " : "  ") << changed << '\n';
+            if (!force) {
+                err << "Nothing was changed. Use --force to uninstall it anyway.\n";
+                return 1;
+            }
+        }
+        try {
+            CommitUninstall(plan);
+        } catch (const Exception& e) {
+            err << "Cannot uninstall " << dictionary << ": " << e.Message() << "\nNothing was changed.\n";
+            return 1;
+        }
+        for (const auto& line : plan.Description)
+            out << "  " << line << '\n';
+        out << "Uninstalled " << dictionary << " from " << mod << ".\n";
         return 0;
     });
 }

@@ -11,6 +11,11 @@ int RunBuild(const std::string& manifest, const std::string& output, std::ostrea
 int RunInspect(const std::string& package, bool json, std::ostream& out, std::ostream& err);
 int RunUnpack(const std::string& package, const std::string& folder, bool force, std::ostream& out, std::ostream& err);
 int RunPicture(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err);
+// source is a package or a unit manifest (a name ending in .toml).
+int RunInstall(const std::string& source, const std::string& mod, bool dryRun, bool replace, std::ostream& out,
+               std::ostream& err);
+int RunUninstall(const std::string& dictionary, const std::string& mod, bool force, std::ostream& out,
+                 std::ostream& err);
 
 // A name made from text that cannot leave its folder: separators, control
 // characters and characters that file systems refuse become "_".

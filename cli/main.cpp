@@ -1,5 +1,6 @@
-// quorin: scripted builds, inspection and unpacking of unit packages, and
-// picture decoding, with the same library code and messages as the window.
+// quorin: scripted builds, inspection, unpacking and installing of unit
+// packages, and picture decoding, with the same library code and messages as
+// the window.
 
 #include <iostream>
 
@@ -14,11 +15,11 @@ int main(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     quorin::StartPictureModules();
 
-    CLI::App app{"quorin: build, inspect and unpack unit packages; decode pictures", "quorin"};
+    CLI::App app{"quorin: build, inspect, unpack and install unit packages; decode pictures", "quorin"};
     app.require_subcommand(1);
 
-    std::string manifest, output, package, folder, input;
-    bool json = false, force = false;
+    std::string manifest, output, package, folder, input, source, mod, dictionary;
+    bool json = false, force = false, dryRun = false, replace = false;
 
     auto* build = app.add_subcommand("build", "Build a package from a TOML unit manifest");
     build->add_option("manifest", manifest, "UNIT.toml")->required();
@@ -37,6 +38,17 @@ int main(int argc, char** argv)
     picture->add_option("input", input, "IN")->required();
     picture->add_option("output", output, "OUT.png")->required();
 
+    auto* install = app.add_subcommand("install", "Put a unit into a mod: its files, and its entries in the data files");
+    install->add_option("unit", source, "PKG.quorin or UNIT.toml")->required();
+    install->add_option("--mod", mod, "DIR, the mod's root folder (the one with data/ in it)")->required();
+    install->add_flag("--dry-run", dryRun, "Print where everything would go and change nothing");
+    install->add_flag("--replace", replace, "Replace the files and entries that are in the way");
+
+    auto* uninstall = app.add_subcommand("uninstall", "Take an installed unit out of a mod again");
+    uninstall->add_option("unit", dictionary, "D, the unit's dictionary name")->required();
+    uninstall->add_option("--mod", mod, "DIR, the mod's root folder")->required();
+    uninstall->add_flag("--force", force, "Uninstall even what was changed since the install");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -52,5 +64,9 @@ int main(int argc, char** argv)
         return quorin::RunInspect(package, json, std::cout, std::cerr);
     if (*unpack)
         return quorin::RunUnpack(package, folder, force, std::cout, std::cerr);
+    if (*install)
+        return quorin::RunInstall(source, mod, dryRun, replace, std::cout, std::cerr);
+    if (*uninstall)
+        return quorin::RunUninstall(dictionary, mod, force, std::cout, std::cerr);
     return quorin::RunPicture(input, output, std::cout, std::cerr);
 }

@@ -20,6 +20,7 @@
 #include "package/Build.h"
 #include "package/Filler.h"
 #include "package/PackageReader.h"
+#include "tests/install/ModFixture.h"
 #include "tests/support/TestSupport.h"
 
 namespace quorin {
@@ -792,6 +793,121 @@ TEST_F(CliTest, InspectPrintsAsItReadsAndDecodesNoPicture)
     ASSERT_EQ(summary["card"].size(), 5u);
     EXPECT_EQ(summary["card"][4]["unit_picture"],
               (nlohmann::json{{"width", 13377}, {"height", 13377}, {"kind", "24-bit TGA"}}));
+}
+
+// ---- install and uninstall ---------------------------------------------------
+
+TEST_F(CliTest, InstallFromAManifestOrAPackageAndUninstallRestoresEveryByte)
+{
+    ASSERT_EQ(Quorin({"build", Example, "-o", dir.File("h.quorin")}, dir).code, 0);
+    for (const std::string& source : {Example, dir.File("h.quorin")}) {
+        test::TModFolder mod;
+        test::TSnapshot before = mod.Snapshot();
+        TRun install = Quorin({"install", source, "--mod", mod.Mod()}, dir);
+        ASSERT_EQ(install.code, 0) << install.err;
+        EXPECT_NE(install.out.find("  #unit card romans_brutii     -> data/ui/units/romans_brutii/#roman_hastati.tga (new)\n"),
+                  std::string::npos) << install.out;
+        EXPECT_NE(install.out.find("Installed roman_hastati; quorin uninstall roman_hastati --mod " + mod.Mod()),
+                  std::string::npos) << install.out;
+        EXPECT_EQ(test::ToBytes(mod.Get("data/ui/unit_info/romans_julii/roman_hastati_info.tga")),
+                  test::ReadFile(std::string(QUORIN_EXAMPLES) + "/hastati/info_julii.tga"));
+        EXPECT_EQ(mod.Get("data/models_unit/roman_hastati.cas").size(), 4096u);
+
+        TRun uninstall = Quorin({"uninstall", "roman_hastati", "--mod", mod.Mod()}, dir);
+        ASSERT_EQ(uninstall.code, 0) << uninstall.err;
+        EXPECT_NE(uninstall.out.find("Uninstalled roman_hastati from " + mod.Mod() + ".\n"), std::string::npos);
+        EXPECT_EQ(mod.Snapshot(), before) << source;
+    }
+}
+
+TEST_F(CliTest, ADryRunPrintsThePlanAndChangesNothing)
+{
+    test::TModFolder mod;
+    test::TSnapshot before = mod.Snapshot();
+    TRun run = Quorin({"install", Example, "--mod", mod.Mod(), "--dry-run"}, dir);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("  text {roman_hastati}         -> data/text/export_units.txt (add)\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Dry run: nothing was changed.\n"), std::string::npos);
+    EXPECT_EQ(mod.Snapshot(), before);
+}
+
+TEST_F(CliTest, ConflictsAreListedAtOnceAndReplaceGoesAhead)
+{
+    test::TModFolder mod;
+    mod.Put("data/ui/units/romans_julii/#roman_hastati.tga", "another card");
+    mod.Put("data/descr_model_battle.txt", test::ModelBattleText + "type roman_hastati\r\n");
+    test::TSnapshot before = mod.Snapshot();
+
+    for (const char* dryRun : {"--dry-run", ""}) {
+        std::vector<std::string> args{"install", Example, "--mod", mod.Mod()};
+        if (*dryRun)
+            args.push_back(dryRun);
+        TRun refused = Quorin(args, dir);
+        EXPECT_EQ(refused.code, 1);
+        EXPECT_EQ(refused.err, "Cannot install roman_hastati into " + mod.Mod() + ", these are in the way:\n"
+                               "  data/ui/units/romans_julii/#roman_hastati.tga exists with other bytes\n"
+                               "  data/descr_model_battle.txt already defines model type roman_hastati\n"
+                               "Nothing was changed. Use --replace to replace them.\n");
+        EXPECT_EQ(mod.Snapshot(), before);
+    }
+
+    TRun replaced = Quorin({"install", Example, "--mod", mod.Mod(), "--replace"}, dir);
+    ASSERT_EQ(replaced.code, 0) << replaced.err;
+    EXPECT_NE(replaced.out.find("-> data/ui/units/romans_julii/#roman_hastati.tga (replaces the file there)"),
+              std::string::npos) << replaced.out;
+    EXPECT_EQ(mod.Get("data/ui/units/romans_julii/#roman_hastati.tga").size(),
+              fs::file_size(std::string(QUORIN_EXAMPLES) + "/hastati/unit_julii.tga"));
+    ASSERT_EQ(Quorin({"uninstall", "roman_hastati", "--mod", mod.Mod()}, dir).code, 0);
+    EXPECT_EQ(mod.Snapshot(), before);
+}
+
+TEST_F(CliTest, UninstallRefusesWhatWasChangedSinceUnlessForced)
+{
+    test::TModFolder mod;
+    ASSERT_EQ(Quorin({"install", Example, "--mod", mod.Mod()}, dir).code, 0);
+    mod.Put("data/models_unit/textures/hastati_julii.tga.dds", "repainted");
+    test::TSnapshot edited = mod.Snapshot();
+
+    TRun refused = Quorin({"uninstall", "roman_hastati", "--mod", mod.Mod()}, dir);
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.err, "Cannot uninstall roman_hastati from " + mod.Mod() + ", changed since it was installed:\n"
+                           "  data/models_unit/textures/hastati_julii.tga.dds was changed since it was installed\n"
+                           "Nothing was changed. Use --force to uninstall it anyway.\n");
+    EXPECT_EQ(mod.Snapshot(), edited);
+
+    TRun forced = Quorin({"uninstall", "roman_hastati", "--mod", mod.Mod(), "--force"}, dir);
+    EXPECT_EQ(forced.code, 0) << forced.err;
+    EXPECT_NE(forced.err.find("warning: data/models_unit/textures/hastati_julii.tga.dds was changed"), std::string::npos);
+    EXPECT_EQ(mod.Snapshot(), test::TModFolder().Snapshot());
+}
+
+TEST_F(CliTest, InstallFailuresAndUsage)
+{
+    test::TModFolder mod;
+    fs::create_directory(dir.Path() / "empty");
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string errorPart;
+    };
+    const Case cases[] = {
+        {{"install", Example}, 2, "--mod is required"},
+        {{"uninstall", "roman_hastati"}, 2, "--mod is required"},
+        {{"install", "--mod", mod.Mod()}, 2, "unit is required"},
+        {{"install", Example, "--mod", dir.File("empty")}, 1,
+         dir.File("empty") + " holds no data folder: give the mod's root folder, the one with data/ in it\n"},
+        {{"install", dir.File("none.quorin"), "--mod", mod.Mod()}, 1, "Cannot open file " + dir.File("none.quorin")},
+        {{"uninstall", "roman_hastati", "--mod", mod.Mod()}, 1,
+         "roman_hastati is not installed in " + mod.Mod() + ": there is no quorin/installed/roman_hastati.toml\n"},
+    };
+    test::TSnapshot before = mod.Snapshot();
+    for (const auto& c : cases) {
+        TRun run = Quorin(c.args, dir);
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(mod.Snapshot(), before);
 }
 
 struct TPngHeader {
