@@ -84,7 +84,7 @@ TSaveFileStream::TSaveFileStream(std::string_view target) : target_(target)
     }
     if (!file_)
         RaiseCannotCreateFile(target);
-    fileBuffer_ = std::make_unique<char[]>(FileBufferSize);
+    fileBuffer_ = std::make_unique_for_overwrite<char[]>(FileBufferSize); // stdio reads only what it wrote
     std::setvbuf(file_, fileBuffer_.get(), _IOFBF, FileBufferSize);
 }
 
