@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Sha256.h"
+#include "Blake2b.h"
 #include "base/Text.h"
 
 namespace quorin {
@@ -85,29 +85,32 @@ bool EndsWithBlankLine(std::string_view text)
     return Trim(text.substr(lineStart)).empty();
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code)
+// Writers into buffers sized for the longest form; the caller trims them.
+char* PutUtf8(char* out, std::uint32_t code)
 {
     if (code < 0x80) {
-        out += static_cast<char>(code);
+        *out++ = static_cast<char>(code);
     } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (code >> 6));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
     } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (code >> 12));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (code >> 18));
+        *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
     }
+    return out;
 }
 
-void AppendUtf16(std::string& out, std::uint32_t unit)
+char* PutUtf16(char* out, std::uint32_t unit)
 {
-    out += static_cast<char>(unit & 0xFF);
-    out += static_cast<char>(unit >> 8);
+    *out++ = static_cast<char>(unit & 0xFF);
+    *out++ = static_cast<char>(unit >> 8);
+    return out;
 }
 
 // The next code point of UTF-8 text, or nothing when the bytes there are not
@@ -152,26 +155,34 @@ TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes)
     if (kind == TDataFileKind::UnitText) {
         if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE' || bytes.size() % 2 != 0)
             throw EInstallError(name + " is not UTF-16LE text with a byte-order mark");
-        file.Text.reserve(bytes.size() / 2);
+        auto unitAt = [&](std::size_t at) {
+            return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at])) |
+                   static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 1])) << 8;
+        };
+        // Sized first, so that a large file is written once and not grown.
+        std::size_t size = 0;
         for (std::size_t i = 2; i < bytes.size(); i += 2) {
-            auto unitAt = [&](std::size_t at) {
-                return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at])) |
-                       static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 1])) << 8;
-            };
             std::uint32_t unit = unitAt(i);
-            if (unit >= 0xD800 && unit <= 0xDBFF && i + 2 < bytes.size()) {
-                std::uint32_t low = unitAt(i + 2);
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    AppendUtf8(file.Text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                    i += 2;
-                    continue;
-                }
+            // A pair's four bytes are counted at its first unit; the fill below
+            // stops at a lone surrogate before it writes anything for it.
+            size += unit < 0x80 ? 1 : unit < 0x800 ? 2 : unit < 0xD800 || unit > 0xDFFF ? 3 : unit <= 0xDBFF ? 4 : 0;
+        }
+        file.Text.resize(size);
+        char* out = file.Text.data();
+        for (std::size_t i = 2; i < bytes.size(); i += 2) {
+            std::uint32_t unit = unitAt(i);
+            if (unit < 0xD800 || unit > 0xDFFF) {
+                out = PutUtf8(out, unit);
+                continue;
             }
-            if (unit >= 0xD800 && unit <= 0xDFFF)
+            std::uint32_t low = unit <= 0xDBFF && i + 2 < bytes.size() ? unitAt(i + 2) : 0;
+            if (low < 0xDC00 || low > 0xDFFF)
                 throw EInstallError(name + " is not valid UTF-16LE text: a lone surrogate at byte " +
                                     std::to_string(i));
-            AppendUtf8(file.Text, unit);
+            out = PutUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+            i += 2;
         }
+        file.Text.resize(static_cast<std::size_t>(out - file.Text.data()));
     } else {
         if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
             bytes.find('\0') != std::string_view::npos)
@@ -188,20 +199,30 @@ std::string EncodeDataFile(const TDataText& file)
 {
     if (file.Kind != TDataFileKind::UnitText)
         return file.Text;
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(2 + file.Text.size() * 2);
+    // Each byte of UTF-8 gives at most two bytes of UTF-16.
+    std::string bytes(2 + file.Text.size() * 2, '\0');
+    bytes[0] = '\xFF';
+    bytes[1] = '\xFE';
+    char* out = bytes.data() + 2;
     for (std::size_t at = 0; at < file.Text.size();) {
+        auto byte = static_cast<std::uint8_t>(file.Text[at]);
+        if (byte < 0x80) {
+            out = PutUtf16(out, byte);
+            ++at;
+            continue;
+        }
         auto code = NextCodePoint(file.Text, at);
         if (!code)
             throw EInstallError("Text for " + std::string(DataFilePath(file.Kind)) +
                                 " is not valid UTF-8 at byte " + std::to_string(at));
         if (*code >= 0x10000) {
-            AppendUtf16(bytes, 0xD800 + ((*code - 0x10000) >> 10));
-            AppendUtf16(bytes, 0xDC00 + ((*code - 0x10000) & 0x3FF));
+            out = PutUtf16(out, 0xD800 + ((*code - 0x10000) >> 10));
+            out = PutUtf16(out, 0xDC00 + ((*code - 0x10000) & 0x3FF));
         } else {
-            AppendUtf16(bytes, *code);
+            out = PutUtf16(out, *code);
         }
     }
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
     return bytes;
 }
 
@@ -222,6 +243,25 @@ std::string NormalisedKey(std::string_view key)
     return normal;
 }
 
+bool IsKey(std::string_view key, std::string_view normalised)
+{
+    // NormalisedKey without the copy: scans of large files compare every key.
+    std::size_t at = 0;
+    bool space = false;
+    for (char c : Trim(key)) {
+        if (IsSpace(c)) {
+            space = true;
+            continue;
+        }
+        if (space && (at >= normalised.size() || normalised[at++] != ' '))
+            return false;
+        space = false;
+        if (at >= normalised.size() || normalised[at++] != LowerAscii(c))
+            return false;
+    }
+    return at == normalised.size();
+}
+
 TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
 {
     TEntryScan scan;
@@ -237,8 +277,7 @@ TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
                 attached = start;
             break;
         case TLineType::Key:
-            scan.Entries.push_back({NormalisedKey(key), std::string(Trim(key)),
-                                    attached == std::string_view::npos ? start : attached, start, next});
+            scan.Entries.push_back({Trim(key), attached == std::string_view::npos ? start : attached, start, next});
             attached = std::string_view::npos;
             break;
         case TLineType::Content:
@@ -259,7 +298,7 @@ namespace {
 const TEntry* FindKey(const TEntryScan& scan, const std::string& key)
 {
     for (const auto& entry : scan.Entries)
-        if (entry.Key == key)
+        if (IsKey(entry.ShownKey, key))
             return &entry;
     return nullptr;
 }
@@ -306,22 +345,25 @@ TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bo
                                                         : " hold no type line"));
     for (std::size_t i = 0; i < blockScan.Entries.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
-            if (blockScan.Entries[i].Key == blockScan.Entries[j].Key)
-                throw EInstallError(BlockName(file.Kind) + " define " + blockScan.Entries[i].ShownKey + " twice");
+            if (IsKey(blockScan.Entries[i].ShownKey, NormalisedKey(blockScan.Entries[j].ShownKey)))
+                throw EInstallError(BlockName(file.Kind) + " define " + std::string(blockScan.Entries[i].ShownKey) +
+                                    " twice");
 
     TEntryPlan plan;
     bool appended = false;
+    // Appending moves no entry, so the file is scanned again only after a replacement.
+    TEntryScan fileScan = ScanEntries(file.Kind, file.Text);
     for (const auto& entry : blockScan.Entries) {
         std::string text = block.substr(entry.Start, entry.ContentEnd - entry.Start);
         std::size_t keyOffset = entry.KeyLine - entry.Start;
-        TEntryScan fileScan = ScanEntries(file.Kind, file.Text);
-        if (const TEntry* existing = FindKey(fileScan, entry.Key)) {
-            plan.ExistingKeys.push_back(existing->ShownKey);
+        if (const TEntry* existing = FindKey(fileScan, NormalisedKey(entry.ShownKey))) {
+            plan.ExistingKeys.emplace_back(existing->ShownKey);
             if (!replace)
                 continue;
             std::string old = file.Text.substr(existing->Start, existing->ContentEnd - existing->Start);
             file.Text.replace(existing->Start, existing->ContentEnd - existing->Start, text);
-            plan.Edits.push_back({entry.ShownKey, true, keyOffset, std::move(text), std::move(old)});
+            plan.Edits.push_back({std::string(entry.ShownKey), true, keyOffset, std::move(text), std::move(old)});
+            fileScan = ScanEntries(file.Kind, file.Text);
             continue;
         }
         std::string prefix;
@@ -333,22 +375,22 @@ TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bo
         appended = true;
         text.insert(0, prefix);
         file.Text += text;
-        plan.Edits.push_back({entry.ShownKey, false, keyOffset + prefix.size(), std::move(text), {}});
+        plan.Edits.push_back({std::string(entry.ShownKey), false, keyOffset + prefix.size(), std::move(text), {}});
     }
     return plan;
 }
 
 std::optional<std::size_t> FindEdit(const TDataText& file, std::string_view shownKey, std::size_t keyOffset,
-                                    std::size_t length, std::string_view sha256)
+                                    std::size_t length, std::string_view digest)
 {
     std::string key = NormalisedKey(shownKey);
     for (const auto& entry : ScanEntries(file.Kind, file.Text).Entries) {
-        if (entry.Key != key || entry.KeyLine < keyOffset)
+        if (!IsKey(entry.ShownKey, key) || entry.KeyLine < keyOffset)
             continue;
         std::size_t start = entry.KeyLine - keyOffset;
         if (start + length > file.Text.size())
             continue;
-        if (Sha256Hex(std::string_view(file.Text).substr(start, length)) == sha256 &&
+        if (Blake2b256Hex(std::string_view(file.Text).substr(start, length)) == digest &&
             EntryEndsAt(file.Kind, file.Text, start + length))
             return start;
     }
@@ -356,9 +398,9 @@ std::optional<std::size_t> FindEdit(const TDataText& file, std::string_view show
 }
 
 bool RevertEdit(TDataText& file, std::string_view shownKey, std::size_t keyOffset, std::size_t length,
-                std::string_view sha256, const std::string& oldText, bool force)
+                std::string_view digest, const std::string& oldText, bool force)
 {
-    if (auto start = FindEdit(file, shownKey, keyOffset, length, sha256)) {
+    if (auto start = FindEdit(file, shownKey, keyOffset, length, digest)) {
         file.Text.replace(*start, length, oldText);
         return true;
     }

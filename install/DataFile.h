@@ -38,8 +38,7 @@ TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes);
 std::string EncodeDataFile(const TDataText& file);
 
 struct TEntry {
-    std::string Key;          // for comparing: lower case, inner white space as one space
-    std::string ShownKey;     // as written
+    std::string_view ShownKey; // as written, in the scanned text
     std::size_t Start = 0;    // the first comment line right above its key line, or that line
     std::size_t KeyLine = 0;
     std::size_t ContentEnd = 0; // after the last line that is neither blank nor a comment
@@ -52,8 +51,11 @@ struct TEntryScan {
 };
 
 TEntryScan ScanEntries(TDataFileKind kind, std::string_view text);
-// The key a "type" or "{key}" text names, normalised for comparing.
+// The key a "type" or "{key}" text names, normalised for comparing: lower
+// case, inner white space as one space.
 std::string NormalisedKey(std::string_view key);
+// Whether key, as written, normalises to normalised.
+bool IsKey(std::string_view key, std::string_view normalised);
 
 // One entry put into a data file: enough to find it again and take it back.
 struct TEntryEdit {
@@ -79,11 +81,11 @@ TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bo
 // Where an edit's text sits in file now, or nothing when it is not there as
 // it was put in (changed, moved into another entry, or gone).
 std::optional<std::size_t> FindEdit(const TDataText& file, std::string_view shownKey, std::size_t keyOffset,
-                                    std::size_t length, std::string_view sha256);
+                                    std::size_t length, std::string_view digest);
 // Puts oldText back over the edit at position. The key's entry as it is now is
 // taken out when force is given and the edit cannot be found; false when
 // neither finds anything to take back.
 bool RevertEdit(TDataText& file, std::string_view shownKey, std::size_t keyOffset, std::size_t length,
-                std::string_view sha256, const std::string& oldText, bool force);
+                std::string_view digest, const std::string& oldText, bool force);
 
 } // namespace quorin

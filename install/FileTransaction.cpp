@@ -64,12 +64,19 @@ void RemoveFolders(const std::vector<fs::path>& folders) noexcept
 
 void TFileTransaction::Write(std::string relative, std::string bytes)
 {
-    operations_.push_back({std::move(relative), std::move(bytes), false});
+    auto owned = std::make_shared<const std::string>(std::move(bytes));
+    std::string_view view = *owned;
+    operations_.push_back({std::move(relative), std::move(owned), view, false});
+}
+
+void TFileTransaction::WriteBorrowed(std::string relative, std::string_view bytes)
+{
+    operations_.push_back({std::move(relative), nullptr, bytes, false});
 }
 
 void TFileTransaction::Remove(std::string relative)
 {
-    operations_.push_back({std::move(relative), {}, true});
+    operations_.push_back({std::move(relative), nullptr, {}, true});
 }
 
 void TFileTransaction::Append(TFileTransaction other)

@@ -32,6 +32,8 @@ public:
     explicit TFileTransaction(std::string root) : root_(std::move(root)) {}
 
     void Write(std::string relative, std::string bytes);
+    // The same with bytes that the caller keeps unchanged until Commit returns.
+    void WriteBorrowed(std::string relative, std::string_view bytes);
     void Remove(std::string relative);
     // Takes over other's operations after this one's.
     void Append(TFileTransaction other);
@@ -45,7 +47,8 @@ public:
 private:
     struct TOperation {
         std::string Relative;
-        std::string Bytes;
+        std::shared_ptr<const std::string> Owned; // kept alive while Bytes points into it
+        std::string_view Bytes;
         bool Removes = false;
     };
     std::string root_;

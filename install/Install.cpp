@@ -4,10 +4,11 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include <toml++/toml.h>
 
-#include "Sha256.h"
+#include "Blake2b.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
 
@@ -34,14 +35,14 @@ bool Exists(const fs::path& path)
 
 std::string ReadWhole(const fs::path& path, const std::string& shown)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         throw EInstallError("Cannot open file " + shown);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
+    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
+    in.seekg(0);
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         throw EInstallError("Cannot read " + shown);
-    return std::move(bytes).str();
+    return bytes;
 }
 
 std::string_view AsText(const TBytes& bytes)
@@ -204,11 +205,11 @@ void CommitInstall(const TInstallPlan& plan, const TTransactionHooks& hooks)
         if (file.Action == TFileAction::Keep)
             continue;
         std::string_view bytes = AsText(*file.File.Bytes);
-        mod.Write(file.File.Destination, std::string(bytes));
+        mod.WriteBorrowed(file.File.Destination, bytes);
         toml::table row{{"path", file.File.Destination},
                         {"action", file.Action == TFileAction::Create ? "created" : "replaced"},
                         {"size", static_cast<std::int64_t>(bytes.size())},
-                        {"sha256", Sha256Hex(bytes)}};
+                        {"blake2b", Blake2b256Hex(bytes)}};
         if (file.Action == TFileAction::Replace)
             row.insert("old", saveOld(file.OldBytes));
         files.push_back(std::move(row));
@@ -217,14 +218,17 @@ void CommitInstall(const TInstallPlan& plan, const TTransactionHooks& hooks)
         if (plan.Edits[i].empty())
             continue;
         std::string name(DataFilePath(DataKinds[i]));
-        mod.Write(name, EncodeDataFile(plan.DataFiles[i]));
+        if (DataKinds[i] == TDataFileKind::UnitText)
+            mod.Write(name, EncodeDataFile(plan.DataFiles[i]));
+        else
+            mod.WriteBorrowed(name, plan.DataFiles[i].Text); // 8-bit files are held as they are written
         for (const auto& edit : plan.Edits[i]) {
             toml::table row{{"file", name},
                             {"key", edit.ShownKey},
                             {"action", edit.Replaced ? "replaced" : "added"},
                             {"key_offset", static_cast<std::int64_t>(edit.KeyOffset)},
                             {"length", static_cast<std::int64_t>(edit.NewText.size())},
-                            {"sha256", Sha256Hex(edit.NewText)}};
+                            {"blake2b", Blake2b256Hex(edit.NewText)}};
             if (edit.Replaced)
                 row.insert("old", saveOld(edit.OldText));
             entries.push_back(std::move(row));
@@ -366,7 +370,7 @@ TUninstallPlan PlanUninstall(const std::string& mod, const std::string& dictiona
         bool present = Exists(target);
         if (!present)
             plan.Changed.push_back(path + " is missing");
-        else if (Sha256Hex(ReadWhole(target, path)) != reader.Text(row, "sha256"))
+        else if (Blake2b256Hex(ReadWhole(target, path)) != reader.Text(row, "blake2b"))
             plan.Changed.push_back(path + " was changed since it was installed");
         if (action == "created") {
             if (present)
@@ -407,10 +411,10 @@ TUninstallPlan PlanUninstall(const std::string& mod, const std::string& dictiona
         }
         std::string what = EntryWhat(DataKinds[index], key);
         std::size_t offset = reader.Size(row, "key_offset"), length = reader.Size(row, "length");
-        std::string sha256 = reader.Text(row, "sha256");
-        if (!FindEdit(*file, key, offset, length, sha256))
+        std::string digest = reader.Text(row, "blake2b");
+        if (!FindEdit(*file, key, offset, length, digest))
             plan.Changed.push_back(name + ": the " + what + " was changed since it was installed");
-        if (RevertEdit(*file, key, offset, length, sha256, old, force))
+        if (RevertEdit(*file, key, offset, length, digest, old, force))
             plan.Description.push_back((action == "added" ? "take the " + what + " out of " : "put back the old " + what + " in ") + name);
     }
     for (std::size_t i = 0; i < DataKinds.size(); ++i)

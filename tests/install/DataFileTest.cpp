@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "install/DataFile.h"
-#include "install/Sha256.h"
+#include "install/Blake2b.h"
 
 namespace quorin {
 namespace {
@@ -107,13 +107,13 @@ TEST(DataFileTest, EntriesTakeTheCommentsRightAboveThem)
     auto scan = ScanEntries(TDataFileKind::ModelBattle, ModelFile);
     ASSERT_EQ(scan.Entries.size(), 2u);
     const auto& first = scan.Entries[0];
-    EXPECT_EQ(first.Key, "peasant one");
+    EXPECT_EQ(NormalisedKey(first.ShownKey), "peasant one");
     EXPECT_EQ(first.ShownKey, "Peasant  One");
     EXPECT_EQ(ModelFile.substr(first.Start, first.ContentEnd - first.Start),
               "; the peasants\r\ntype\t\tPeasant  One ; first\r\nskeleton a\r\n;model_flexi old.cas, max\r\n"
               "model_flexi x.cas, max\r\n");
     const auto& second = scan.Entries[1];
-    EXPECT_EQ(second.Key, "two");
+    EXPECT_EQ(NormalisedKey(second.ShownKey), "two");
     EXPECT_EQ(ModelFile.substr(second.Start, second.ContentEnd - second.Start), "type two\r\nskeleton b\r\n");
     EXPECT_FALSE(scan.StrayLine);
 }
@@ -125,8 +125,27 @@ TEST(DataFileTest, TextEntriesRunOverTheirContinuationLines)
     ASSERT_EQ(scan.Entries.size(), 2u);
     EXPECT_EQ(text.substr(scan.Entries[0].Start, scan.Entries[0].ContentEnd - scan.Entries[0].Start),
               "\xC2\xAC comment\r\n{A}one\r\nmore of one\r\n");
-    EXPECT_EQ(scan.Entries[0].Key, "a");
+    EXPECT_EQ(NormalisedKey(scan.Entries[0].ShownKey), "a");
     EXPECT_EQ(text.substr(scan.Entries[1].Start), "{b}two");
+}
+
+TEST(DataFileTest, KeysCompareWithoutCaseAndWithWhiteSpaceAsOneSpace)
+{
+    struct TCase {
+        std::string Key;
+        std::string Other;
+        bool Same;
+    };
+    const TCase cases[] = {
+        {"Roman  Hastati", "roman hastati", true}, {" roman\thastati ", "ROMAN HASTATI", true},
+        {"roman hastati", "roman_hastati", false}, {"romanhastati", "roman hastati", false},
+        {"roman hastati", "roman hastat", false},  {"roman hastat", "roman hastati", false},
+        {"", "", true},                             {"a", "", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsKey(c.Key, NormalisedKey(c.Other)), c.Same) << c.Key << " / " << c.Other;
+        EXPECT_EQ(NormalisedKey(c.Key) == NormalisedKey(c.Other), c.Same) << c.Key << " / " << c.Other;
+    }
 }
 
 struct TAddCase {
@@ -209,7 +228,7 @@ TEST(DataFileTest, BlocksThatAreNotEntriesAreRefused)
 
 bool Revert(TDataText& file, const TEntryEdit& edit, bool force = false)
 {
-    return RevertEdit(file, edit.ShownKey, edit.KeyOffset, edit.NewText.size(), Sha256Hex(edit.NewText), edit.OldText,
+    return RevertEdit(file, edit.ShownKey, edit.KeyOffset, edit.NewText.size(), Blake2b256Hex(edit.NewText), edit.OldText,
                       force);
 }
 
@@ -270,7 +289,7 @@ TEST(DataFileTest, AnEditThatWasChangedIsNotFound)
         auto edit = AddEntries(file, {"type three", "skeleton c"}, false).Edits.at(0);
         file.Text.replace(file.Text.rfind(c.From), c.From.size(), c.To);
         std::string edited = file.Text;
-        EXPECT_FALSE(FindEdit(file, edit.ShownKey, edit.KeyOffset, edit.NewText.size(), Sha256Hex(edit.NewText)))
+        EXPECT_FALSE(FindEdit(file, edit.ShownKey, edit.KeyOffset, edit.NewText.size(), Blake2b256Hex(edit.NewText)))
             << c.Name;
         EXPECT_FALSE(Revert(file, edit)) << c.Name;
         EXPECT_EQ(file.Text, edited) << c.Name;

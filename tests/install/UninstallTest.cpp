@@ -42,8 +42,9 @@ TEST_F(UninstallTest, TwoUnitsComeOutInEitherOrder)
         TSnapshot hastatiOnly = mod.Snapshot();
         CommitInstall(PlanInstall(principes, mod.Mod(), false));
         mod.Uninstall(hastatiFirst ? "roman_hastati" : "roman_principes");
-        if (!hastatiFirst)
+        if (!hastatiFirst) {
             EXPECT_EQ(mod.Snapshot(), hastatiOnly);
+        }
         mod.Uninstall(hastatiFirst ? "roman_principes" : "roman_hastati");
         EXPECT_EQ(mod.Snapshot(), before) << (hastatiFirst ? "hastati first" : "principes first");
     }
