@@ -172,6 +172,12 @@ TUnitTargets UnitTargets(const TPackage& package)
                                      &row.UnitCard});
         }
 
+    // A part over a data file would be undone by the entries written to it.
+    for (const auto& file : targets.Files)
+        for (auto kind : {TDataFileKind::ModelBattle, TDataFileKind::UnitDescr, TDataFileKind::UnitText})
+            if (LowerCaseText(file.Destination) == DataFilePath(kind))
+                problems.push_back("The " + file.What + " would go over the data file " + file.Destination);
+
     // Two parts bound for one place must be the same bytes.
     for (std::size_t i = 0; i < targets.Files.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)

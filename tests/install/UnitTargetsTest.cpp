@@ -138,6 +138,8 @@ TEST(UnitTargetsTest, HostileNamesAreRefused)
          "The card row's faction \"a/../../b\" is not a plain name"},
         {"a texture faction climbing out", [](TPackage& u) { u.TextureRows[0].Faction = "../x"; },
          "The texture row's faction \"../x\" is not a plain name"},
+        {"the model over a data file", [](TPackage& u) { ReplaceLine(u.ModelBattleLines, "model_flexi", "model_flexi DATA\\Export_Descr_Unit.txt, max"); },
+         "The model would go over the data file DATA/Export_Descr_Unit.txt"},
         {"a dictionary climbing out", [](TPackage& u) { ReplaceLine(u.UnitDescrLines, "dictionary", "dictionary ../../evil"); },
          "The dictionary name \"../../evil\" is not a plain name"},
     };
