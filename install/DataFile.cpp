@@ -277,7 +277,9 @@ TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
                 attached = start;
             break;
         case TLineType::Key:
-            scan.Entries.push_back({Trim(key), attached == std::string_view::npos ? start : attached, start, next});
+            key = Trim(key);
+            scan.Entries.push_back({static_cast<std::size_t>(key.data() - text.data()), key.size(),
+                                    attached == std::string_view::npos ? start : attached, start, next});
             attached = std::string_view::npos;
             break;
         case TLineType::Content:
@@ -295,10 +297,10 @@ TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
 
 namespace {
 
-const TEntry* FindKey(const TEntryScan& scan, const std::string& key)
+const TEntry* FindKey(const TEntryScan& scan, std::string_view text, const std::string& key)
 {
     for (const auto& entry : scan.Entries)
-        if (IsKey(entry.ShownKey, key))
+        if (IsKey(ShownKey(text, entry), key))
             return &entry;
     return nullptr;
 }
@@ -343,26 +345,28 @@ TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bo
         throw EInstallError(BlockName(file.Kind) + (file.Kind == TDataFileKind::UnitText
                                                         ? " hold no {key} line"
                                                         : " hold no type line"));
-    for (std::size_t i = 0; i < blockScan.Entries.size(); ++i)
+    for (std::size_t i = 0; i < blockScan.Entries.size(); ++i) {
+        std::string_view key = ShownKey(block, blockScan.Entries[i]);
         for (std::size_t j = 0; j < i; ++j)
-            if (IsKey(blockScan.Entries[i].ShownKey, NormalisedKey(blockScan.Entries[j].ShownKey)))
-                throw EInstallError(BlockName(file.Kind) + " define " + std::string(blockScan.Entries[i].ShownKey) +
-                                    " twice");
+            if (IsKey(key, NormalisedKey(ShownKey(block, blockScan.Entries[j]))))
+                throw EInstallError(BlockName(file.Kind) + " define " + std::string(key) + " twice");
+    }
 
     TEntryPlan plan;
     bool appended = false;
     // Appending moves no entry, so the file is scanned again only after a replacement.
     TEntryScan fileScan = ScanEntries(file.Kind, file.Text);
     for (const auto& entry : blockScan.Entries) {
+        std::string key(ShownKey(block, entry));
         std::string text = block.substr(entry.Start, entry.ContentEnd - entry.Start);
         std::size_t keyOffset = entry.KeyLine - entry.Start;
-        if (const TEntry* existing = FindKey(fileScan, NormalisedKey(entry.ShownKey))) {
-            plan.ExistingKeys.emplace_back(existing->ShownKey);
+        if (const TEntry* existing = FindKey(fileScan, file.Text, NormalisedKey(key))) {
+            plan.ExistingKeys.emplace_back(ShownKey(file.Text, *existing));
             if (!replace)
                 continue;
             std::string old = file.Text.substr(existing->Start, existing->ContentEnd - existing->Start);
             file.Text.replace(existing->Start, existing->ContentEnd - existing->Start, text);
-            plan.Edits.push_back({std::string(entry.ShownKey), true, keyOffset, std::move(text), std::move(old)});
+            plan.Edits.push_back({key, true, keyOffset, std::move(text), std::move(old)});
             fileScan = ScanEntries(file.Kind, file.Text);
             continue;
         }
@@ -375,7 +379,7 @@ TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bo
         appended = true;
         text.insert(0, prefix);
         file.Text += text;
-        plan.Edits.push_back({std::string(entry.ShownKey), false, keyOffset + prefix.size(), std::move(text), {}});
+        plan.Edits.push_back({key, false, keyOffset + prefix.size(), std::move(text), {}});
     }
     return plan;
 }
@@ -385,7 +389,7 @@ std::optional<std::size_t> FindEdit(const TDataText& file, std::string_view show
 {
     std::string key = NormalisedKey(shownKey);
     for (const auto& entry : ScanEntries(file.Kind, file.Text).Entries) {
-        if (!IsKey(entry.ShownKey, key) || entry.KeyLine < keyOffset)
+        if (!IsKey(ShownKey(file.Text, entry), key) || entry.KeyLine < keyOffset)
             continue;
         std::size_t start = entry.KeyLine - keyOffset;
         if (start + length > file.Text.size())
@@ -407,7 +411,7 @@ bool RevertEdit(TDataText& file, std::string_view shownKey, std::size_t keyOffse
     if (!force)
         return false;
     TEntryScan scan = ScanEntries(file.Kind, file.Text);
-    const TEntry* entry = FindKey(scan, NormalisedKey(shownKey));
+    const TEntry* entry = FindKey(scan, file.Text, NormalisedKey(shownKey));
     if (!entry)
         return false;
     file.Text.replace(entry->Start, entry->ContentEnd - entry->Start, oldText);

@@ -38,11 +38,18 @@ TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes);
 std::string EncodeDataFile(const TDataText& file);
 
 struct TEntry {
-    std::string_view ShownKey; // as written, in the scanned text
+    // Offsets, not views: they stay valid when the text grows at its end.
+    std::size_t KeyAt = 0;     // the key as written: KeyLength bytes from KeyAt
+    std::size_t KeyLength = 0;
     std::size_t Start = 0;    // the first comment line right above its key line, or that line
     std::size_t KeyLine = 0;
     std::size_t ContentEnd = 0; // after the last line that is neither blank nor a comment
 };
+
+inline std::string_view ShownKey(std::string_view text, const TEntry& entry)
+{
+    return text.substr(entry.KeyAt, entry.KeyLength);
+}
 
 struct TEntryScan {
     std::vector<TEntry> Entries;

@@ -39,7 +39,7 @@ std::string FirstKey(TDataFileKind kind, const std::vector<std::string>& lines)
     for (const auto& line : lines)
         text += line + "\n";
     auto scan = ScanEntries(kind, text);
-    return scan.Entries.empty() ? std::string() : std::string(scan.Entries.front().ShownKey);
+    return scan.Entries.empty() ? std::string() : std::string(ShownKey(text, scan.Entries.front()));
 }
 
 // The folder names of the game's own cards: mercenaries' INFO cards lie in

@@ -107,13 +107,13 @@ TEST(DataFileTest, EntriesTakeTheCommentsRightAboveThem)
     auto scan = ScanEntries(TDataFileKind::ModelBattle, ModelFile);
     ASSERT_EQ(scan.Entries.size(), 2u);
     const auto& first = scan.Entries[0];
-    EXPECT_EQ(NormalisedKey(first.ShownKey), "peasant one");
-    EXPECT_EQ(first.ShownKey, "Peasant  One");
+    EXPECT_EQ(NormalisedKey(ShownKey(ModelFile, first)), "peasant one");
+    EXPECT_EQ(ShownKey(ModelFile, first), "Peasant  One");
     EXPECT_EQ(ModelFile.substr(first.Start, first.ContentEnd - first.Start),
               "; the peasants\r\ntype\t\tPeasant  One ; first\r\nskeleton a\r\n;model_flexi old.cas, max\r\n"
               "model_flexi x.cas, max\r\n");
     const auto& second = scan.Entries[1];
-    EXPECT_EQ(NormalisedKey(second.ShownKey), "two");
+    EXPECT_EQ(NormalisedKey(ShownKey(ModelFile, second)), "two");
     EXPECT_EQ(ModelFile.substr(second.Start, second.ContentEnd - second.Start), "type two\r\nskeleton b\r\n");
     EXPECT_FALSE(scan.StrayLine);
 }
@@ -125,7 +125,7 @@ TEST(DataFileTest, TextEntriesRunOverTheirContinuationLines)
     ASSERT_EQ(scan.Entries.size(), 2u);
     EXPECT_EQ(text.substr(scan.Entries[0].Start, scan.Entries[0].ContentEnd - scan.Entries[0].Start),
               "\xC2\xAC comment\r\n{A}one\r\nmore of one\r\n");
-    EXPECT_EQ(NormalisedKey(scan.Entries[0].ShownKey), "a");
+    EXPECT_EQ(NormalisedKey(ShownKey(text, scan.Entries[0])), "a");
     EXPECT_EQ(text.substr(scan.Entries[1].Start), "{b}two");
 }
 
