@@ -124,6 +124,17 @@ TEST_F(UninstallTest, AUnitNotInstalledOrABadRecordIsRefused)
     EXPECT_EQ(Snapshot(), before);
 }
 
+TEST_F(UninstallTest, FilesNamedLikeTheCopiesMovedAsideAreLeftAlone)
+{
+    Put("data/export_descr_unit.txt.quorin-undo", "someone's own file");
+    Put("data/descr_model_battle.txt.quorin-undo-1", "another");
+    TSnapshot before = Snapshot();
+    Install();
+    EXPECT_EQ(Get("data/export_descr_unit.txt.quorin-undo"), "someone's own file");
+    Uninstall();
+    EXPECT_EQ(Snapshot(), before);
+}
+
 // ---- failures part way -------------------------------------------------------
 
 // A hook that fails the transaction when it reaches the step'th target.
