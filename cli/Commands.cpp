@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "Inspect.h"
-#include "Manifest.h"
+#include "package/Manifest.h"
 #include "Render.h"
 #include "base/FileSystem.h"
 #include "base/RuntimeText.h"

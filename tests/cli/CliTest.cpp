@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Commands.h"
-#include "cli/Manifest.h"
+#include "package/Manifest.h"
 #include "package/Build.h"
 #include "package/Filler.h"
 #include "package/PackageReader.h"
