@@ -17,8 +17,4 @@ int RunInstall(const std::string& source, const std::string& mod, bool dryRun, b
 int RunUninstall(const std::string& dictionary, const std::string& mod, bool force, std::ostream& out,
                  std::ostream& err);
 
-// A name made from text that cannot leave its folder: separators, control
-// characters and characters that file systems refuse become "_".
-std::string SafeFileNamePart(std::string_view text);
-
 } // namespace quorin

@@ -17,6 +17,7 @@
 
 #include "cli/Commands.h"
 #include "package/Manifest.h"
+#include "package/Unpack.h"
 #include "package/Build.h"
 #include "package/Filler.h"
 #include "package/PackageReader.h"
