@@ -7,6 +7,7 @@
 #include <toml++/toml.h>
 
 #include "base/FileSystem.h"
+#include "base/SaveFile.h"
 #include "base/Stream.h"
 
 namespace quorin {
@@ -201,39 +202,95 @@ std::string TomlLines(const std::vector<std::string>& lines)
     return out + "\"\"\"";
 }
 
-std::string ManifestText(const TPackage& package, const TUnpackedNames& names)
+namespace {
+
+// A path as the manifest in folder writes it: relative where it lies inside
+// that folder, absolute otherwise, so the manifest can move with its files.
+std::string PathInManifest(const std::string& path, const std::string& folder)
+{
+    if (path.empty() || folder.empty())
+        return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(path), error);
+    const std::filesystem::path base = std::filesystem::absolute(PathFromUtf8(folder), error);
+    if (error)
+        return path;
+    const std::filesystem::path relative = absolute.lexically_normal().lexically_relative(base.lexically_normal());
+    if (relative.empty() || *relative.begin() == "..")
+        return PathToUtf8(absolute.lexically_normal());
+    return PathToUtf8(std::filesystem::path(relative.generic_string())); // "/" on every platform
+}
+
+} // namespace
+
+std::string SheetManifestText(const TUnitSheet& sheet, const std::string& folder)
 {
     std::string out;
     auto field = [&out](std::string_view key, const std::string& value) {
         out += std::string(key) + " = " + value + "\n";
     };
-    field("unit_name", TomlString(package.UnitName));
-    field("source_mod", TomlString(package.SourceMod));
-    field("unit_author", TomlString(package.UnitAuthor));
-    field("pack_author", TomlString(package.PackAuthor));
-    field("unit_version", TomlString(package.UnitVersion));
-    field("comment", TomlString(package.Comment));
-    out += "# " + std::string(GameVersionItems[static_cast<std::size_t>(package.GameVersion)]) + "\n";
-    field("game_version", std::to_string(package.GameVersion));
-    field("model_name", TomlString(package.ModelName));
-    field("model_file", TomlString(names.Model));
-    field("skeletons", TomlString(package.Skeletons));
-    field("custom_skeletons", package.CustomSkeletons ? "true" : "false");
-    field("model_battle", TomlLines(package.ModelBattleLines));
-    field("unit_descr", TomlLines(package.UnitDescrLines));
-    field("unit_text", TomlLines(package.UnitTextLines));
-    for (std::size_t i = 0; i < package.TextureRows.size(); ++i) {
+    auto file = [&folder](const std::string& path) { return TomlString(PathInManifest(path, folder)); };
+    field("unit_name", TomlString(sheet.UnitName));
+    field("source_mod", TomlString(sheet.SourceMod));
+    field("unit_author", TomlString(sheet.UnitAuthor));
+    field("pack_author", TomlString(sheet.PackAuthor));
+    field("unit_version", TomlString(sheet.UnitVersion));
+    field("comment", TomlString(sheet.Comment));
+    if (sheet.GameVersion >= 0 && std::size_t(sheet.GameVersion) < GameVersionItems.size())
+        out += "# " + std::string(GameVersionItems[static_cast<std::size_t>(sheet.GameVersion)]) + "\n";
+    field("game_version", std::to_string(sheet.GameVersion));
+    field("model_name", TomlString(sheet.ModelName));
+    field("model_file", file(sheet.ModelFile));
+    field("skeletons", TomlString(sheet.Skeletons));
+    field("custom_skeletons", sheet.CustomSkeletons ? "true" : "false");
+    field("model_battle", TomlLines(sheet.ModelBattleLines));
+    field("unit_descr", TomlLines(sheet.UnitDescrLines));
+    field("unit_text", TomlLines(sheet.UnitTextLines));
+    for (const TTextureRow& row : sheet.TextureRows) {
         out += "\n[[texture]]\n";
-        field("faction", TomlString(package.TextureRows[i].Faction));
-        field("file", TomlString(names.Textures[i]));
+        field("faction", TomlString(row.Faction));
+        field("file", file(row.TextureFile));
     }
-    for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
+    for (const TUiCardRow& row : sheet.UiCardRows) {
         out += "\n[[card]]\n";
-        field("faction", TomlString(package.UiCardRows[i].Faction));
-        field("info", TomlString(names.Cards[i].first));
-        field("unit", TomlString(names.Cards[i].second));
+        field("faction", TomlString(row.Faction));
+        field("info", file(row.InfoCardFile));
+        if (row.UnitCardFile) // a row whose second dialog was cancelled has none
+            field("unit", file(*row.UnitCardFile));
     }
     return out;
+}
+
+std::string ManifestText(const TPackage& package, const TUnpackedNames& names)
+{
+    TUnitSheet sheet;
+    sheet.UnitName = package.UnitName;
+    sheet.SourceMod = package.SourceMod;
+    sheet.UnitAuthor = package.UnitAuthor;
+    sheet.PackAuthor = package.PackAuthor;
+    sheet.UnitVersion = package.UnitVersion;
+    sheet.Comment = package.Comment;
+    sheet.GameVersion = package.GameVersion;
+    sheet.ModelName = package.ModelName;
+    sheet.ModelFile = names.Model;
+    for (std::size_t i = 0; i < package.TextureRows.size(); ++i)
+        sheet.TextureRows.push_back({package.TextureRows[i].Faction, names.Textures[i]});
+    sheet.Skeletons = package.Skeletons;
+    sheet.CustomSkeletons = package.CustomSkeletons;
+    sheet.ModelBattleLines = package.ModelBattleLines;
+    sheet.UnitDescrLines = package.UnitDescrLines;
+    sheet.UnitTextLines = package.UnitTextLines;
+    for (std::size_t i = 0; i < package.UiCardRows.size(); ++i)
+        sheet.UiCardRows.push_back({package.UiCardRows[i].Faction, names.Cards[i].first, names.Cards[i].second});
+    return SheetManifestText(sheet, {}); // the names are already relative
+}
+
+void SaveManifest(const TUnitSheet& sheet, const std::string& path)
+{
+    const std::string text = SheetManifestText(sheet, PathToUtf8(PathFromUtf8(path).parent_path()));
+    TSaveFileStream file(path);
+    file.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
+    file.Commit();
 }
 
 } // namespace quorin

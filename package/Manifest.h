@@ -27,6 +27,13 @@ struct TUnpackedNames {
 // A manifest that rebuilds package from the named files beside it.
 std::string ManifestText(const TPackage& package, const TUnpackedNames& names);
 
+// The sheet as a manifest in folder: file paths relative to folder where
+// they lie inside it, absolute otherwise (as given, when folder is empty).
+std::string SheetManifestText(const TUnitSheet& sheet, const std::string& folder);
+// Writes the sheet as a manifest at path, atomically, with the package's
+// save code.
+void SaveManifest(const TUnitSheet& sheet, const std::string& path);
+
 // TOML's basic string with every character that needs it escaped.
 std::string TomlString(std::string_view text);
 // A multi-line basic string whose lines are exactly lines under the line rule.
