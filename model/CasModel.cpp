@@ -1,0 +1,515 @@
+#include "CasModel.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstring>
+#include <type_traits>
+
+#include "base/RuntimeText.h"
+#include "base/Stream.h"
+
+namespace quorin {
+
+namespace {
+
+enum TChunkKind : std::uint32_t {
+    KindNodes = 0,
+    KindRigidMeshes = 1,
+    KindOneBoneMeshes = 2,
+    KindTwoBoneMeshes = 3,
+    KindMaterials = 5,
+    KindExportHistory = 13,
+};
+
+constexpr std::uint64_t ChunkHeadSize = 8;
+constexpr std::uint64_t MaterialTailSize = 29;
+// The fewest bytes one record can take; a count is refused when that many
+// records could not fit, before anything is allocated for them.
+constexpr std::uint64_t MinNodeBytes = 4 + 5 + 20 + 5 + 12;  // parent, name, counts, properties, pivot
+constexpr std::uint64_t MinRigidMeshBytes = 5 + 5 + 9 + 28 + 6 + 4 + 4;
+constexpr std::uint64_t MinSkinnedMeshBytes = 5 + 5 + 28 + 6 + 4 + 4;
+constexpr std::uint64_t MinMaterialBytes = 4 + 28 + MaterialTailSize;
+// The versions of the models read with this layout: unit models are 3.2 to
+// 3.23, vegetation and terrain go down to 3.16.
+constexpr float OldestVersion = 3.16f;
+constexpr float NewestVersion = 3.23f;
+
+std::string Number(std::uint64_t value) { return std::to_string(value); }
+
+std::string FloatText(float value)
+{
+    char text[32];
+    auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::string Bytes(std::uint64_t count) { return Number(count) + (count == 1 ? " byte" : " bytes"); }
+
+std::string Latin1ToUtf8(const std::uint8_t* text, std::size_t length)
+{
+    std::string utf8;
+    utf8.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        std::uint8_t c = text[i];
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+template <typename T>
+T LoadLittle(const std::uint8_t* p)
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    if constexpr (sizeof(T) == 1) {
+        return static_cast<T>(p[0]);
+    } else if constexpr (sizeof(T) == 2) {
+        return static_cast<T>(p[0] | (p[1] << 8));
+    } else {
+        std::uint32_t bits = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                             (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+        return std::bit_cast<T>(bits);
+    }
+}
+
+// Reads the model's bytes within a limit (the file, or the chunk being read);
+// every read is checked against that limit first.
+class TReader {
+public:
+    TReader(std::span<const std::uint8_t> bytes, std::string_view fileName)
+        : data_(bytes.data()), size_(bytes.size()), limit_(bytes.size()), fileName_(fileName)
+    {
+    }
+
+    std::uint64_t Position() const { return position_; }
+    std::uint64_t Size() const { return size_; }
+    std::uint64_t Left() const { return limit_ - position_; }
+    void SetLimit(std::uint64_t limit, bool inChunk)
+    {
+        limit_ = limit;
+        inChunk_ = inChunk;
+    }
+    void Skip(std::uint64_t count)
+    {
+        Need(count, "the chunk's bytes");
+        position_ += count;
+    }
+
+    [[noreturn]] void Fail(std::uint64_t offset, std::string expectation) const
+    {
+        throw ECASException(fileName_, offset, std::move(expectation));
+    }
+
+    void Need(std::uint64_t count, std::string_view what) const
+    {
+        if (count > Left())
+            Fail(position_, "expected " + std::string(what) + " (" + Bytes(count) + "), but only " + Bytes(Left()) +
+                                (Left() == 1 ? " is" : " are") + " left in the " + (inChunk_ ? "chunk" : "file"));
+    }
+
+    template <typename T>
+    T Read(std::string_view what)
+    {
+        Need(sizeof(T), what);
+        T value = LoadLittle<T>(data_ + position_);
+        position_ += sizeof(T);
+        return value;
+    }
+
+    std::uint32_t U32(std::string_view what) { return Read<std::uint32_t>(what); }
+    std::uint16_t U16(std::string_view what) { return Read<std::uint16_t>(what); }
+    std::uint8_t U8(std::string_view what) { return Read<std::uint8_t>(what); }
+    float F32(std::string_view what) { return Read<float>(what); }
+
+    template <typename T, std::size_t N>
+    void ReadFixed(std::array<T, N>& values, std::string_view what)
+    {
+        Need(sizeof(T) * N, what);
+        for (auto& value : values) {
+            value = LoadLittle<T>(data_ + position_);
+            position_ += sizeof(T);
+        }
+    }
+
+    // count values in one allocation, made only once the bytes are there.
+    template <typename T>
+    void ReadArray(std::vector<T>& values, std::uint64_t count, std::string_view what)
+    {
+        Need(count * sizeof(T), what);
+        values.resize(static_cast<std::size_t>(count));
+        if constexpr (std::endian::native == std::endian::little) {
+            if (count > 0)
+                std::memcpy(values.data(), data_ + position_, static_cast<std::size_t>(count) * sizeof(T));
+            position_ += count * sizeof(T);
+        } else {
+            for (auto& value : values) {
+                value = LoadLittle<T>(data_ + position_);
+                position_ += sizeof(T);
+            }
+        }
+    }
+
+    // A u32 length that counts the final NUL, then the text and its NUL.
+    std::string LengthText(std::string_view what)
+    {
+        std::uint64_t at = position_;
+        std::uint32_t length = U32(what);
+        if (length == 0)
+            Fail(at, "expected the length of " + std::string(what) + " to count its final NUL byte, found 0");
+        Need(length, what);
+        std::uint64_t last = position_ + length - 1;
+        if (data_[last] != 0)
+            Fail(last, "expected the NUL byte that ends " + std::string(what) + ", found " +
+                           Number(std::uint64_t{data_[last]}));
+        std::string text = Latin1ToUtf8(data_ + position_, length - 1);
+        position_ += length;
+        return text;
+    }
+
+    // Bytes up to and including a NUL.
+    std::string NulText(std::string_view what)
+    {
+        const auto* begin = data_ + position_;
+        const auto* nul = static_cast<const std::uint8_t*>(std::memchr(begin, 0, static_cast<std::size_t>(Left())));
+        if (!nul)
+            Fail(position_, "expected " + std::string(what) + " ending in a NUL byte before the chunk ends at byte " +
+                                Number(limit_));
+        std::string text = Latin1ToUtf8(begin, static_cast<std::size_t>(nul - begin));
+        position_ += static_cast<std::uint64_t>(nul - begin) + 1;
+        return text;
+    }
+
+    // Refuses a count of records that could not fit in the bytes left.
+    void CheckCount(std::uint64_t count, std::uint64_t minBytesEach, std::uint64_t countOffset, std::string_view what)
+    {
+        std::uint64_t most = Left() / minBytesEach;
+        if (count > most)
+            Fail(countOffset, "expected at most " + Number(most) + " " + std::string(what) + " in the " + Bytes(Left()) +
+                                  " left in the chunk, found " + Number(count));
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::uint64_t size_;
+    std::uint64_t position_ = 0;
+    std::uint64_t limit_;
+    bool inChunk_ = false;
+    std::string_view fileName_;
+};
+
+class TModelReader {
+public:
+    TModelReader(std::span<const std::uint8_t> bytes, std::string_view fileName) : in_(bytes, fileName) {}
+
+    TCasModel Read()
+    {
+        ReadHeader();
+        while (in_.Position() < in_.Size())
+            ReadChunk();
+        if (!haveNodes_)
+            in_.Fail(in_.Size(), "expected a node chunk (kind 0) before the end of the file");
+        for (const auto& [offset, material] : materialFields_)
+            if (material != CasNoMaterial && material >= model_.Materials.size())
+                in_.Fail(offset, "expected a material index below " + Number(model_.Materials.size()) +
+                                     " or none (4294967295), found " + Number(material));
+        return std::move(model_);
+    }
+
+private:
+    void ReadHeader()
+    {
+        in_.Need(CasHeaderSize, "the header");
+        auto& header = model_.Header;
+        header.Version = in_.F32("the version");
+        if (!(header.Version >= OldestVersion && header.Version <= NewestVersion))
+            in_.Fail(0, "expected a version from " + FloatText(OldestVersion) + " to " + FloatText(NewestVersion) +
+                            ", found " + FloatText(header.Version));
+        in_.ReadFixed(header.Fixed, "the header");
+        header.AnimationSeconds = in_.F32("the header");
+        in_.ReadFixed(header.Fixed2, "the header");
+        in_.ReadFixed(header.FirstColour, "the header");
+        in_.ReadFixed(header.Integers, "the header");
+        in_.ReadFixed(header.SecondColour, "the header");
+    }
+
+    void ReadChunk()
+    {
+        TCasChunk chunk;
+        chunk.Offset = in_.Position();
+        in_.SetLimit(in_.Size(), false);
+        in_.Need(ChunkHeadSize, "a chunk head");
+        chunk.Size = in_.U32("a chunk size");
+        chunk.Kind = in_.U32("a chunk kind");
+        if (chunk.Size < ChunkHeadSize)
+            in_.Fail(chunk.Offset, "expected a chunk size of at least 8, found " + Number(chunk.Size));
+        std::uint64_t left = in_.Size() - chunk.Offset;
+        if (chunk.Size > left)
+            in_.Fail(chunk.Offset, "expected a chunk size within the " + Bytes(left) + " left in the file, found " +
+                                       Number(chunk.Size));
+        std::uint64_t end = chunk.Offset + chunk.Size;
+        in_.SetLimit(end, true);
+
+        switch (chunk.Kind) {
+        case KindNodes:
+            if (haveNodes_)
+                in_.Fail(chunk.Offset, "expected one node chunk, found a second");
+            ReadNodes();
+            haveNodes_ = true;
+            break;
+        case KindRigidMeshes:
+        case KindOneBoneMeshes:
+        case KindTwoBoneMeshes:
+            if (!haveNodes_)
+                in_.Fail(chunk.Offset, "expected the node chunk (kind 0) before the meshes");
+            ReadMeshes(static_cast<TCasMeshKind>(chunk.Kind), chunk);
+            break;
+        case KindMaterials:
+            if (haveMaterials_)
+                in_.Fail(chunk.Offset, "expected one material chunk, found a second");
+            ReadMaterials();
+            haveMaterials_ = true;
+            break;
+        case KindExportHistory:
+            if (model_.HasExportHistory)
+                in_.Fail(chunk.Offset, "expected one export history chunk, found a second");
+            model_.ExportHistory = in_.LengthText("the export history");
+            model_.HasExportHistory = true;
+            break;
+        default:
+            // Kinds 7, 8 and 10 hold nothing a reader needs; any other kind
+            // is framed the same way, so it is kept as a chunk and passed over.
+            in_.Skip(in_.Left());
+            break;
+        }
+        if (in_.Position() != end)
+            in_.Fail(in_.Position(), "expected the end of the kind " + Number(chunk.Kind) + " chunk that began at byte " +
+                                         Number(chunk.Offset) + ", found " + Bytes(end - in_.Position()) + " more");
+        model_.Chunks.push_back(chunk);
+    }
+
+    void ReadNodes()
+    {
+        std::uint64_t at = in_.Position();
+        std::uint32_t count = in_.U32("the node count");
+        if (count == 0)
+            in_.Fail(at, "expected at least one node (the root), found 0");
+        in_.CheckCount(count, MinNodeBytes, at, "nodes");
+        model_.NodeReserved = in_.U16("the field after the node count");
+        auto& nodes = model_.Nodes;
+        nodes.resize(count);
+
+        std::uint64_t parentsAt = in_.Position();
+        for (std::uint32_t i = 1; i < count; ++i) {
+            std::uint64_t parentAt = in_.Position();
+            nodes[i].Parent = in_.U32("a parent node index");
+            if (nodes[i].Parent >= count)
+                in_.Fail(parentAt, "expected a parent node index below " + Number(count) + ", found " +
+                                       Number(nodes[i].Parent));
+        }
+        CheckTree(parentsAt);
+
+        std::uint32_t keys = in_.U32("the key count");
+        in_.ReadArray(model_.KeyTimes, keys, "the key times");
+
+        std::uint64_t keyFloats = 0;
+        for (auto& node : nodes) {
+            node.Name = in_.LengthText("a node name");
+            node.RotationKeys = ReadKeyCount(keys, "rotation");
+            node.PositionKeys = ReadKeyCount(keys, "position");
+            node.RotationOffset = in_.U32("a node's rotation offset");
+            node.PositionOffset = in_.U32("a node's position offset");
+            node.Reserved = in_.U32("a node's fifth field");
+            node.Properties = in_.LengthText("a node's properties");
+            node.FirstKeyFloat = static_cast<std::size_t>(keyFloats);
+            keyFloats += std::uint64_t{node.RotationKeys} * 4 + std::uint64_t{node.PositionKeys} * 3;
+        }
+        in_.ReadArray(model_.KeyData, keyFloats, "the animation keys");
+        in_.Need(std::uint64_t{count} * 12, "the node pivots");
+        for (auto& node : nodes) {
+            node.Pivot.X = in_.F32("a pivot");
+            node.Pivot.Y = in_.F32("a pivot");
+            node.Pivot.Z = in_.F32("a pivot");
+        }
+    }
+
+    std::uint32_t ReadKeyCount(std::uint32_t keys, std::string_view kind)
+    {
+        std::uint64_t at = in_.Position();
+        std::string what = "a node's " + std::string(kind) + " key count";
+        std::uint32_t count = in_.U32(what);
+        if (count > keys)
+            in_.Fail(at, "expected at most " + Number(keys) + " " + std::string(kind) + " keys, found " + Number(count));
+        return count;
+    }
+
+    // Every node's chain of parents must reach the root, or no rest pose exists.
+    void CheckTree(std::uint64_t parentsAt)
+    {
+        const auto& nodes = model_.Nodes;
+        enum : std::uint8_t { Unseen, OnPath, Reaches };
+        std::vector<std::uint8_t> state(nodes.size(), Unseen);
+        state[0] = Reaches;
+        for (std::size_t i = 1; i < nodes.size(); ++i) {
+            std::size_t j = i;
+            while (state[j] == Unseen) {
+                state[j] = OnPath;
+                j = nodes[j].Parent;
+            }
+            if (state[j] == OnPath)
+                in_.Fail(parentsAt + 4 * (j - 1), "expected a chain of parents that reaches the root, but node " +
+                                                      Number(std::uint64_t{j}) + "'s leads back to itself");
+            for (j = i; state[j] == OnPath; j = nodes[j].Parent)
+                state[j] = Reaches;
+        }
+    }
+
+    void CheckBones(const std::vector<std::uint32_t>& bones, std::uint64_t at)
+    {
+        const auto nodes = model_.Nodes.size();
+        for (std::size_t i = 0; i < bones.size(); ++i)
+            if (bones[i] >= nodes)
+                in_.Fail(at + 4 * i, "expected a bone index below " + Number(nodes) + ", found " + Number(bones[i]));
+    }
+
+    bool ReadFlag(std::string_view what)
+    {
+        std::uint64_t at = in_.Position();
+        std::uint8_t value = in_.U8(what);
+        if (value > 1)
+            in_.Fail(at, "expected 0 or 1 for " + std::string(what) + ", found " + Number(std::uint64_t{value}));
+        return value == 1;
+    }
+
+    void ReadMeshes(TCasMeshKind kind, TCasChunk& chunk)
+    {
+        std::uint64_t at = in_.Position();
+        std::uint32_t count = in_.U32("the mesh count");
+        in_.CheckCount(count, kind == TCasMeshKind::Rigid ? MinRigidMeshBytes : MinSkinnedMeshBytes, at, "meshes");
+        model_.Meshes.reserve(model_.Meshes.size() + count);
+        for (std::uint32_t i = 0; i < count; ++i)
+            ReadMesh(kind, model_.Meshes.emplace_back());
+        if (kind == TCasMeshKind::Rigid)
+            chunk.TrailerShort = in_.U16("the end of the rigid meshes");
+        chunk.TrailerCount = in_.U32("the end of the meshes");
+    }
+
+    void ReadMesh(TCasMeshKind kind, TCasMesh& mesh)
+    {
+        mesh.Kind = kind;
+        mesh.Name = in_.LengthText("a mesh name");
+        mesh.Properties = in_.LengthText("a mesh's properties");
+        if (kind == TCasMeshKind::Rigid) {
+            mesh.RigidFixed = in_.U32("a rigid mesh's fields");
+            mesh.RigidFlag = in_.U8("a rigid mesh's fields");
+            std::uint64_t boneAt = in_.Position();
+            mesh.Bone = in_.U32("a rigid mesh's bone");
+            if (mesh.Bone >= model_.Nodes.size())
+                in_.Fail(boneAt, "expected a bone index below " + Number(model_.Nodes.size()) + ", found " +
+                                     Number(mesh.Bone));
+        }
+        in_.ReadFixed(mesh.Placement, "a mesh's placement");
+        mesh.VertexCount = in_.U16("a mesh's vertex count");
+        mesh.TriangleCount = in_.U16("a mesh's triangle count");
+        mesh.HasUV = ReadFlag("whether a mesh has UVs");
+        mesh.HasColour = ReadFlag("whether a mesh has colours");
+        const std::uint64_t vertices = mesh.VertexCount;
+
+        if (kind == TCasMeshKind::OneBone) {
+            std::uint64_t bonesAt = in_.Position();
+            in_.ReadArray(mesh.Bones, vertices, "the vertices' bones");
+            CheckBones(mesh.Bones, bonesAt);
+        }
+        in_.ReadArray(mesh.Positions, vertices * 3, "the vertex positions");
+        if (kind == TCasMeshKind::TwoBone) {
+            in_.ReadArray(mesh.Weights, vertices, "the vertex weights");
+            std::uint64_t firstAt = in_.Position();
+            in_.ReadArray(mesh.FirstBones, vertices, "the vertices' first bones");
+            CheckBones(mesh.FirstBones, firstAt);
+            std::uint64_t secondAt = in_.Position();
+            in_.ReadArray(mesh.SecondBones, vertices, "the vertices' second bones");
+            CheckBones(mesh.SecondBones, secondAt);
+        }
+        in_.ReadArray(mesh.Normals, vertices * 3, "the vertex normals");
+        std::uint64_t indicesAt = in_.Position();
+        in_.ReadArray(mesh.Indices, std::uint64_t{mesh.TriangleCount} * 3, "the triangles");
+        for (std::size_t i = 0; i < mesh.Indices.size(); ++i)
+            if (mesh.Indices[i] >= vertices)
+                in_.Fail(indicesAt + 2 * i, "expected a vertex index below " + Number(vertices) + ", found " +
+                                                Number(std::uint64_t{mesh.Indices[i]}));
+        std::uint64_t materialAt = in_.Position();
+        mesh.Material = in_.U32("a mesh's material");
+        materialFields_.emplace_back(materialAt, mesh.Material);
+        if (mesh.HasUV)
+            in_.ReadArray(mesh.UVs, vertices * 2, "the UVs");
+        if (mesh.HasColour)
+            in_.ReadArray(mesh.Colours, vertices, "the vertex colours");
+        mesh.Trailer = in_.U32("the end of a mesh");
+    }
+
+    void ReadMaterials()
+    {
+        std::uint64_t at = in_.Position();
+        std::uint32_t count = in_.U32("the material count");
+        in_.CheckCount(count, MinMaterialBytes, at, "materials");
+        model_.Materials.resize(count);
+        for (auto& material : model_.Materials) {
+            material.Named = in_.U32("whether a material is named");
+            if (material.Named != 0) {
+                material.Name = in_.NulText("a material name");
+                material.Texture = in_.NulText("a material's texture path");
+            }
+            in_.ReadFixed(material.Diffuse, "a material's colours");
+            in_.ReadFixed(material.Specular, "a material's colours");
+            in_.ReadFixed(material.Tail, "the end of a material");
+        }
+    }
+
+    TReader in_;
+    TCasModel model_;
+    bool haveNodes_ = false;
+    bool haveMaterials_ = false;
+    // Materials follow the meshes, so their indices are checked at the end.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> materialFields_;
+};
+
+} // namespace
+
+ECASException::ECASException(std::string_view fileName, std::uint64_t offset, std::string expectation)
+    : Exception("Damaged model file " + std::string(fileName) + " at byte " + Number(offset) + ": " + expectation),
+      offset_(offset), expectation_(std::move(expectation))
+{
+}
+
+TCasModel ReadCasModel(std::span<const std::uint8_t> bytes, std::string_view fileName)
+{
+    return TModelReader(bytes, fileName).Read();
+}
+
+TCasModel LoadCasModel(std::string_view path)
+{
+    TMemoryStream file;
+    file.LoadFromFile(path);
+    return ReadCasModel({file.Memory(), static_cast<std::size_t>(file.Size())}, path);
+}
+
+TCasTotals CasTotals(const TCasModel& model)
+{
+    TCasTotals totals;
+    totals.Bones = model.Nodes.size();
+    for (const auto& mesh : model.Meshes) {
+        totals.Vertices += mesh.VertexCount;
+        totals.Triangles += mesh.TriangleCount;
+        if (mesh.Kind == TCasMeshKind::TwoBone) {
+            totals.TwoBoneVertices += mesh.VertexCount;
+            totals.LargestTwoBoneMesh = std::max<std::uint64_t>(totals.LargestTwoBoneMesh, mesh.VertexCount);
+        }
+    }
+    return totals;
+}
+
+} // namespace quorin

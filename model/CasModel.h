@@ -1,0 +1,138 @@
+#pragma once
+// Battle models (.cas): a strict reader that gives the skeleton, the meshes
+// and the materials, and keeps every field of unknown meaning as read.
+// The layout is that of the unit models of the three games; anything that
+// does not fit it is refused with the byte where it stopped fitting.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/Exception.h"
+
+namespace quorin {
+
+// "Damaged model file NAME at byte N: what was expected".
+class ECASException : public Exception {
+public:
+    ECASException(std::string_view fileName, std::uint64_t offset, std::string expectation);
+    std::uint64_t Offset() const noexcept { return offset_; }
+    const std::string& Expectation() const noexcept { return expectation_; }
+
+private:
+    std::uint64_t offset_;
+    std::string expectation_;
+};
+
+struct TCasVector {
+    float X = 0, Y = 0, Z = 0;
+};
+
+inline constexpr std::size_t CasHeaderSize = 42;
+inline constexpr std::uint32_t CasNoParent = 0xFFFFFFFF;
+inline constexpr std::uint32_t CasNoMaterial = 0xFFFFFFFF;
+
+struct TCasHeader {
+    float Version = 0;
+    std::array<std::uint32_t, 3> Fixed{};        // 38, 9, 0 in every file seen
+    float AnimationSeconds = 0;
+    std::array<std::uint32_t, 2> Fixed2{};       // 1, 0
+    std::array<std::uint8_t, 3> FirstColour{};   // meaning unknown
+    std::array<std::uint32_t, 2> Integers{};     // meaning unknown
+    std::array<std::uint8_t, 3> SecondColour{};  // meaning unknown
+};
+
+struct TCasNode {
+    std::string Name;        // UTF-8 (the file holds Latin-1)
+    std::string Properties;
+    std::uint32_t Parent = CasNoParent;  // CasNoParent for the root only
+    std::uint32_t RotationKeys = 0;
+    std::uint32_t PositionKeys = 0;
+    std::uint32_t RotationOffset = 0;    // as read
+    std::uint32_t PositionOffset = 0;    // as read
+    std::uint32_t Reserved = 0;          // as read (0 in every file seen)
+    std::size_t FirstKeyFloat = 0;       // where this node's keys begin in TCasModel::KeyData
+    TCasVector Pivot;                    // relative to the parent
+};
+
+enum class TCasMeshKind : std::uint32_t { Rigid = 1, OneBone = 2, TwoBone = 3 };
+
+struct TCasMesh {
+    TCasMeshKind Kind = TCasMeshKind::Rigid;
+    std::string Name;
+    std::string Properties;
+    // Rigid meshes: the node they are fixed to, and the fields around it.
+    std::uint32_t RigidFixed = 0;      // as read (1 in every file seen)
+    std::uint8_t RigidFlag = 0;        // as read (0 in every file seen)
+    std::uint32_t Bone = 0;
+    std::array<float, 7> Placement{};  // as read
+    std::uint32_t VertexCount = 0;
+    std::uint32_t TriangleCount = 0;
+    bool HasUV = false;
+    bool HasColour = false;
+    std::vector<std::uint32_t> Bones;        // one-bone meshes: per vertex
+    std::vector<float> Positions;            // 3 per vertex, relative to the bone(s)
+    std::vector<float> Weights;              // two-bone meshes: per vertex
+    std::vector<std::uint32_t> FirstBones;   // two-bone meshes: per vertex
+    std::vector<std::uint32_t> SecondBones;  // two-bone meshes: per vertex
+    std::vector<float> Normals;              // 3 per vertex
+    std::vector<std::uint16_t> Indices;      // 3 per triangle, each below VertexCount
+    std::uint32_t Material = CasNoMaterial;  // index into TCasModel::Materials
+    std::vector<float> UVs;                  // 2 per vertex when HasUV
+    std::vector<std::uint32_t> Colours;      // per vertex when HasColour
+    std::uint32_t Trailer = 0;               // as read (0 in nearly every file seen)
+};
+
+struct TCasMaterial {
+    std::uint32_t Named = 0;  // as read; a name and a texture follow when not 0
+    std::string Name;
+    std::string Texture;      // as the model names it: "textures\x.tga"
+    std::array<float, 4> Diffuse{};
+    std::array<float, 3> Specular{};
+    std::array<std::uint8_t, 29> Tail{};  // as read
+};
+
+struct TCasChunk {
+    std::uint32_t Kind = 0;
+    std::uint64_t Offset = 0;  // of its head
+    std::uint32_t Size = 0;    // its head included
+    // Mesh chunks end with these (kind 1: a u16 and a u32; kinds 2, 3: a u32).
+    std::uint16_t TrailerShort = 0;
+    std::uint32_t TrailerCount = 0;
+};
+
+struct TCasModel {
+    TCasHeader Header;
+    bool HasExportHistory = false;
+    std::string ExportHistory;
+    std::vector<TCasNode> Nodes;       // the first is the root
+    std::uint16_t NodeReserved = 0;    // as read
+    std::vector<float> KeyTimes;
+    // The baked animation's keys as read, node by node: 4 floats per rotation
+    // key and 3 per position key.
+    std::vector<float> KeyData;
+    std::vector<TCasMesh> Meshes;      // in file order, chunk by chunk
+    std::vector<TCasMaterial> Materials;
+    std::vector<TCasChunk> Chunks;     // every chunk, those skipped included
+};
+
+// Reads a whole model. fileName is only used in messages. Raises
+// ECASException and nothing else; allocates no more than the bytes can fill.
+TCasModel ReadCasModel(std::span<const std::uint8_t> bytes, std::string_view fileName);
+// Reads the model file at path ("Cannot open file %s" when it cannot be read).
+TCasModel LoadCasModel(std::string_view path);
+
+struct TCasTotals {
+    std::uint64_t Vertices = 0;
+    std::uint64_t Triangles = 0;
+    std::uint64_t Bones = 0;  // nodes, the root included
+    std::uint64_t TwoBoneVertices = 0;
+    std::uint64_t LargestTwoBoneMesh = 0;  // vertices of the largest two-bone mesh
+};
+
+TCasTotals CasTotals(const TCasModel& model);
+
+} // namespace quorin

@@ -1,0 +1,20 @@
+#pragma once
+// The rest pose of a battle model: where its nodes and vertices stand when no
+// animation moves them. Nodes carry no rest rotation, so a node's place is
+// its pivot added to its parent's place, up to the root.
+
+#include <vector>
+
+#include "CasModel.h"
+
+namespace quorin {
+
+struct TCasRestPose {
+    std::vector<TCasVector> NodePositions;       // one per node, in the model's space
+    std::vector<std::vector<float>> MeshPositions;  // per mesh, 3 floats per vertex, in the model's space
+    TCasVector Minimum, Maximum;                    // the box around every vertex; zero without vertices
+};
+
+TCasRestPose CasRestPose(const TCasModel& model);
+
+} // namespace quorin
