@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "Commands.h"
+#include "ModelCommand.h"
 #include "imaging/PictureModules.h"
 
 int main(int argc, char** argv)
@@ -48,6 +49,8 @@ int main(int argc, char** argv)
     uninstall->add_option("unit", dictionary, "D, the unit's dictionary name")->required();
     uninstall->add_option("--mod", mod, "DIR, the mod's root folder")->required();
     uninstall->add_flag("--force", force, "Uninstall even what was changed since the install");
+    quorin::TModelOptions modelOptions;
+    auto* model = quorin::AddModelCommand(app, modelOptions);
 
     try {
         app.parse(argc, argv);
@@ -62,6 +65,8 @@ int main(int argc, char** argv)
         return quorin::RunBuild(manifest, output, std::cout, std::cerr);
     if (*inspect)
         return quorin::RunInspect(package, json, std::cout, std::cerr);
+    if (*model)
+        return quorin::RunModel(modelOptions, std::cout, std::cerr);
     if (*unpack)
         return quorin::RunUnpack(package, folder, force, std::cout, std::cerr);
     if (*install)
