@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 #include "base/RuntimeText.h"
@@ -48,15 +49,23 @@ std::string Bytes(std::uint64_t count) { return Number(count) + (count == 1 ? " 
 
 std::string Latin1ToUtf8(const std::uint8_t* text, std::size_t length)
 {
-    std::string utf8;
-    utf8.reserve(length);
+    std::uint8_t bits = 0;
+    for (std::size_t i = 0; i < length; ++i)
+        bits |= text[i];
+    if (bits < 0x80)  // nearly every text in real models
+        return std::string(reinterpret_cast<const char*>(text), length);
+    std::size_t high = 0;
+    for (std::size_t i = 0; i < length; ++i)
+        high += text[i] >> 7;
+    std::string utf8(length + high, '\0');
+    std::size_t out = 0;
     for (std::size_t i = 0; i < length; ++i) {
-        std::uint8_t c = text[i];
+        const std::uint8_t c = text[i];
         if (c < 0x80) {
-            utf8 += static_cast<char>(c);
+            utf8[out++] = static_cast<char>(c);
         } else {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            utf8[out++] = static_cast<char>(0xC0 | (c >> 6));
+            utf8[out++] = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
     return utf8;
@@ -66,7 +75,12 @@ template <typename T>
 T LoadLittle(const std::uint8_t* p)
 {
     static_assert(std::is_trivially_copyable_v<T>);
-    if constexpr (sizeof(T) == 1) {
+    if constexpr (std::endian::native == std::endian::little) {
+        // One plain load, which lets the compiler turn array reads into copies.
+        T value;
+        std::memcpy(&value, p, sizeof value);
+        return value;
+    } else if constexpr (sizeof(T) == 1) {
         return static_cast<T>(p[0]);
     } else if constexpr (sizeof(T) == 2) {
         return static_cast<T>(p[0] | (p[1] << 8));
@@ -76,6 +90,47 @@ T LoadLittle(const std::uint8_t* p)
         return std::bit_cast<T>(bits);
     }
 }
+
+// Walks little-endian values in bytes, so that a vector can take them in one
+// allocation without first clearing its memory.
+template <typename T>
+struct TLittleValues {
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = T;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const T*;
+    using reference = T;
+
+    const std::uint8_t* at;
+
+    T operator*() const { return LoadLittle<T>(at); }
+    TLittleValues& operator++()
+    {
+        at += sizeof(T);
+        return *this;
+    }
+    TLittleValues operator++(int)
+    {
+        auto old = *this;
+        at += sizeof(T);
+        return old;
+    }
+    TLittleValues& operator--()
+    {
+        at -= sizeof(T);
+        return *this;
+    }
+    TLittleValues& operator+=(difference_type n)
+    {
+        at += n * static_cast<difference_type>(sizeof(T));
+        return *this;
+    }
+    difference_type operator-(const TLittleValues& other) const
+    {
+        return (at - other.at) / static_cast<difference_type>(sizeof(T));
+    }
+    bool operator==(const TLittleValues& other) const { return at == other.at; }
+};
 
 // Reads the model's bytes within a limit (the file, or the chunk being read);
 // every read is checked against that limit first.
@@ -107,9 +162,14 @@ public:
 
     void Need(std::uint64_t count, std::string_view what) const
     {
-        if (count > Left())
-            Fail(position_, "expected " + std::string(what) + " (" + Bytes(count) + "), but only " + Bytes(Left()) +
-                                (Left() == 1 ? " is" : " are") + " left in the " + (inChunk_ ? "chunk" : "file"));
+        if (count > Left()) [[unlikely]]
+            FailShort(count, what);
+    }
+
+    [[noreturn, gnu::noinline]] void FailShort(std::uint64_t count, std::string_view what) const
+    {
+        Fail(position_, "expected " + std::string(what) + " (" + Bytes(count) + "), but only " + Bytes(Left()) +
+                            (Left() == 1 ? " is" : " are") + " left in the " + (inChunk_ ? "chunk" : "file"));
     }
 
     template <typename T>
@@ -138,20 +198,21 @@ public:
 
     // count values in one allocation, made only once the bytes are there.
     template <typename T>
-    void ReadArray(std::vector<T>& values, std::uint64_t count, std::string_view what)
+    void ReadArray(TCasArray<T>& values, std::uint64_t count, std::string_view what)
     {
-        Need(count * sizeof(T), what);
-        values.resize(static_cast<std::size_t>(count));
+        const std::uint64_t bytes = count * sizeof(T);
+        Need(bytes, what);
+        const std::uint8_t* begin = data_ + position_;
         if constexpr (std::endian::native == std::endian::little) {
-            if (count > 0)
-                std::memcpy(values.data(), data_ + position_, static_cast<std::size_t>(count) * sizeof(T));
-            position_ += count * sizeof(T);
+            // The library's copy beats any element loop by far; the new
+            // elements are left uncleared for it (TUninitialisedAllocator).
+            values.resize(static_cast<std::size_t>(count));
+            if (bytes > 0)
+                std::memcpy(values.data(), begin, static_cast<std::size_t>(bytes));
         } else {
-            for (auto& value : values) {
-                value = LoadLittle<T>(data_ + position_);
-                position_ += sizeof(T);
-            }
+            values.assign(TLittleValues<T>{begin}, TLittleValues<T>{begin + bytes});
         }
+        position_ += bytes;
     }
 
     // A u32 length that counts the final NUL, then the text and its NUL.
@@ -208,6 +269,8 @@ public:
 
     TCasModel Read()
     {
+        // Real models have eight chunks at most: one allocation for the list.
+        model_.Chunks.reserve(8);
         ReadHeader();
         while (in_.Position() < in_.Size())
             ReadChunk();
@@ -340,8 +403,7 @@ private:
     std::uint32_t ReadKeyCount(std::uint32_t keys, std::string_view kind)
     {
         std::uint64_t at = in_.Position();
-        std::string what = "a node's " + std::string(kind) + " key count";
-        std::uint32_t count = in_.U32(what);
+        std::uint32_t count = in_.U32("a node's key count");
         if (count > keys)
             in_.Fail(at, "expected at most " + Number(keys) + " " + std::string(kind) + " keys, found " + Number(count));
         return count;
@@ -368,12 +430,28 @@ private:
         }
     }
 
-    void CheckBones(const std::vector<std::uint32_t>& bones, std::uint64_t at)
+    void CheckBones(const TCasArray<std::uint32_t>& bones, std::uint64_t at)
     {
         const auto nodes = model_.Nodes.size();
+        if (AllBelow(bones, nodes)) [[likely]]
+            return;
         for (std::size_t i = 0; i < bones.size(); ++i)
             if (bones[i] >= nodes)
                 in_.Fail(at + 4 * i, "expected a bone index below " + Number(nodes) + ", found " + Number(bones[i]));
+    }
+
+    // One pass without early exit, which the compiler vectorises; the search
+    // for the offending value runs only when there is one.
+    template <typename T>
+    static bool AllBelow(const TCasArray<T>& values, std::uint64_t limit)
+    {
+        if (limit > std::numeric_limits<T>::max())
+            return true;
+        const T below = static_cast<T>(limit);
+        T outside = 0;
+        for (T value : values)
+            outside |= static_cast<T>(value >= below);
+        return outside == 0;
     }
 
     bool ReadFlag(std::string_view what)
@@ -391,6 +469,7 @@ private:
         std::uint32_t count = in_.U32("the mesh count");
         in_.CheckCount(count, kind == TCasMeshKind::Rigid ? MinRigidMeshBytes : MinSkinnedMeshBytes, at, "meshes");
         model_.Meshes.reserve(model_.Meshes.size() + count);
+        materialFields_.reserve(model_.Meshes.size() + count);
         for (std::uint32_t i = 0; i < count; ++i)
             ReadMesh(kind, model_.Meshes.emplace_back());
         if (kind == TCasMeshKind::Rigid)
@@ -437,9 +516,10 @@ private:
         in_.ReadArray(mesh.Normals, vertices * 3, "the vertex normals");
         std::uint64_t indicesAt = in_.Position();
         in_.ReadArray(mesh.Indices, std::uint64_t{mesh.TriangleCount} * 3, "the triangles");
-        for (std::size_t i = 0; i < mesh.Indices.size(); ++i)
-            if (mesh.Indices[i] >= vertices)
-                in_.Fail(indicesAt + 2 * i, "expected a vertex index below " + Number(vertices) + ", found " +
+        if (!AllBelow(mesh.Indices, vertices)) [[unlikely]]
+            for (std::size_t i = 0; i < mesh.Indices.size(); ++i)
+                if (mesh.Indices[i] >= vertices)
+                    in_.Fail(indicesAt + 2 * i, "expected a vertex index below " + Number(vertices) + ", found " +
                                                 Number(std::uint64_t{mesh.Indices[i]}));
         std::uint64_t materialAt = in_.Position();
         mesh.Material = in_.U32("a mesh's material");

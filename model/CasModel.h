@@ -5,6 +5,8 @@
 // does not fit it is refused with the byte where it stopped fitting.
 
 #include <array>
+#include <memory>
+#include <utility>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -26,6 +28,32 @@ private:
     std::uint64_t offset_;
     std::string expectation_;
 };
+
+// Leaves new elements uninitialised when a vector grows: the reader fills
+// every element from the file right after, so clearing them first would
+// only double the memory traffic.
+template <typename T>
+struct TUninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = TUninitialisedAllocator<U>;
+    };
+    using std::allocator<T>::allocator;
+    template <typename U>
+    void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// An array of numbers read from a model.
+template <typename T>
+using TCasArray = std::vector<T, TUninitialisedAllocator<T>>;
 
 struct TCasVector {
     float X = 0, Y = 0, Z = 0;
@@ -73,16 +101,16 @@ struct TCasMesh {
     std::uint32_t TriangleCount = 0;
     bool HasUV = false;
     bool HasColour = false;
-    std::vector<std::uint32_t> Bones;        // one-bone meshes: per vertex
-    std::vector<float> Positions;            // 3 per vertex, relative to the bone(s)
-    std::vector<float> Weights;              // two-bone meshes: per vertex
-    std::vector<std::uint32_t> FirstBones;   // two-bone meshes: per vertex
-    std::vector<std::uint32_t> SecondBones;  // two-bone meshes: per vertex
-    std::vector<float> Normals;              // 3 per vertex
-    std::vector<std::uint16_t> Indices;      // 3 per triangle, each below VertexCount
+    TCasArray<std::uint32_t> Bones;        // one-bone meshes: per vertex
+    TCasArray<float> Positions;            // 3 per vertex, relative to the bone(s)
+    TCasArray<float> Weights;              // two-bone meshes: per vertex
+    TCasArray<std::uint32_t> FirstBones;   // two-bone meshes: per vertex
+    TCasArray<std::uint32_t> SecondBones;  // two-bone meshes: per vertex
+    TCasArray<float> Normals;              // 3 per vertex
+    TCasArray<std::uint16_t> Indices;      // 3 per triangle, each below VertexCount
     std::uint32_t Material = CasNoMaterial;  // index into TCasModel::Materials
-    std::vector<float> UVs;                  // 2 per vertex when HasUV
-    std::vector<std::uint32_t> Colours;      // per vertex when HasColour
+    TCasArray<float> UVs;                  // 2 per vertex when HasUV
+    TCasArray<std::uint32_t> Colours;      // per vertex when HasColour
     std::uint32_t Trailer = 0;               // as read (0 in nearly every file seen)
 };
 
@@ -110,10 +138,10 @@ struct TCasModel {
     std::string ExportHistory;
     std::vector<TCasNode> Nodes;       // the first is the root
     std::uint16_t NodeReserved = 0;    // as read
-    std::vector<float> KeyTimes;
+    TCasArray<float> KeyTimes;
     // The baked animation's keys as read, node by node: 4 floats per rotation
     // key and 3 per position key.
-    std::vector<float> KeyData;
+    TCasArray<float> KeyData;
     std::vector<TCasMesh> Meshes;      // in file order, chunk by chunk
     std::vector<TCasMaterial> Materials;
     std::vector<TCasChunk> Chunks;     // every chunk, those skipped included

@@ -30,6 +30,13 @@ void Put16(Bytes& bytes, std::size_t at, std::uint16_t value)
     bytes.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
 }
 
+// The values of an array the reader filled, to compare with a plain vector.
+template <typename T>
+std::vector<T> Values(const TCasArray<T>& values)
+{
+    return {values.begin(), values.end()};
+}
+
 std::vector<float> Flat(const std::vector<std::array<float, 3>>& points)
 {
     std::vector<float> flat;
@@ -68,7 +75,7 @@ TEST(CasModelTest, ReadsTheHeaderTheHistoryAndTheNodes)
     EXPECT_FLOAT_EQ(model.Nodes[2].Pivot.X, 0.5f);
     EXPECT_FLOAT_EQ(model.Nodes[2].Pivot.Y, 0.25f);
     EXPECT_FLOAT_EQ(model.Nodes[2].Pivot.Z, -1.0f);
-    EXPECT_EQ(model.KeyTimes, (std::vector<float>{0, 1 / 30.0f, 2 / 30.0f}));
+    EXPECT_EQ(Values(model.KeyTimes), (std::vector<float>{0, 1 / 30.0f, 2 / 30.0f}));
     ASSERT_EQ(model.KeyData.size(), 21u);  // 2 x 4 + 3 x 3 + 1 x 4
     EXPECT_FLOAT_EQ(model.KeyData.front(), 0.5f);
     EXPECT_FLOAT_EQ(model.KeyData.back(), 20.5f);
@@ -89,26 +96,26 @@ TEST(CasModelTest, ReadsEachKindOfMesh)
         EXPECT_EQ(mesh.Name, want.Name);
         EXPECT_EQ(mesh.VertexCount, want.Positions.size());
         EXPECT_EQ(mesh.TriangleCount, want.Triangles.size());
-        EXPECT_EQ(mesh.Positions, Flat(want.Positions));
+        EXPECT_EQ(Values(mesh.Positions), Flat(want.Positions));
         EXPECT_EQ(mesh.Normals.size(), 3 * want.Positions.size());
         std::vector<std::uint16_t> indices;
         for (const auto& t : want.Triangles)
             indices.insert(indices.end(), t.begin(), t.end());
-        EXPECT_EQ(mesh.Indices, indices);
+        EXPECT_EQ(Values(mesh.Indices), indices);
         EXPECT_EQ(mesh.Material, want.Material);
         EXPECT_EQ(mesh.HasUV, !want.UVs.empty());
         EXPECT_EQ(mesh.UVs.size(), 2 * want.UVs.size());
         EXPECT_EQ(mesh.HasColour, !want.Colours.empty());
-        EXPECT_EQ(mesh.Colours, want.Colours);
+        EXPECT_EQ(Values(mesh.Colours), want.Colours);
     }
     EXPECT_EQ(model.Meshes[0].Bone, 2u);
     EXPECT_EQ(model.Meshes[0].RigidFixed, 1u);
     EXPECT_FLOAT_EQ(model.Meshes[0].Placement[3], 1.0f);
-    EXPECT_EQ(model.Meshes[1].Bones, (std::vector<std::uint32_t>{1, 2, 2, 1}));
-    EXPECT_EQ(model.Meshes[2].Weights, (std::vector<float>{1, 0.25f, 0}));
-    EXPECT_EQ(model.Meshes[2].FirstBones, (std::vector<std::uint32_t>{1, 1, 2}));
-    EXPECT_EQ(model.Meshes[2].SecondBones, (std::vector<std::uint32_t>{2, 2, 1}));
-    EXPECT_EQ(model.Meshes[2].UVs, (std::vector<float>{0.5f, 0.5f, 0.5f, 1, 1, 1}));
+    EXPECT_EQ(Values(model.Meshes[1].Bones), (std::vector<std::uint32_t>{1, 2, 2, 1}));
+    EXPECT_EQ(Values(model.Meshes[2].Weights), (std::vector<float>{1, 0.25f, 0}));
+    EXPECT_EQ(Values(model.Meshes[2].FirstBones), (std::vector<std::uint32_t>{1, 1, 2}));
+    EXPECT_EQ(Values(model.Meshes[2].SecondBones), (std::vector<std::uint32_t>{2, 2, 1}));
+    EXPECT_EQ(Values(model.Meshes[2].UVs), (std::vector<float>{0.5f, 0.5f, 0.5f, 1, 1, 1}));
 }
 
 TEST(CasModelTest, ReadsMaterialsWithAndWithoutNames)
