@@ -5,13 +5,13 @@ set -euo pipefail
 
 packages=(
   cmake g++ ninja-build pkg-config
-  qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-dejavu-extra fonts-wine
+  qt6-base-dev qt6-translations-l10n libqt6opengl6-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra fonts-wine
   libjpeg-dev libpng-dev
   libcli11-dev libtomlplusplus-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsquish-dev libstb-dev
   clang libclang-rt-14-dev
+  xvfb xauth libgl1-mesa-dri
 )
-if [ "${QUORIN_WITH_XVFB:-0}" = 1 ]; then packages+=(xvfb xauth); fi
 
 missing=()
 for p in "${packages[@]}"; do

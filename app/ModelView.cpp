@@ -1,0 +1,469 @@
+#include "ModelView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMatrix4x4>
+#include <QMouseEvent>
+#include <QOpenGLShaderProgram>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "base/Text.h"
+#include "imaging/Picture.h"
+#include "model/RestPose.h"
+
+namespace quorin {
+
+namespace {
+
+constexpr float FieldOfView = 35.0f;
+constexpr int PositionAttribute = 0;
+constexpr int NormalAttribute = 1;
+constexpr int UVAttribute = 2;
+constexpr int FloatsPerVertex = 8;  // position, normal, UV
+
+// GLSL 1.10 / ES 1.00: no version line, precision qualifiers that Qt defines
+// away on desktop OpenGL.
+const char* const VertexShader = R"(
+attribute highp vec3 position;
+attribute mediump vec3 normal;
+attribute mediump vec2 uv;
+uniform highp mat4 matrix;
+uniform mediump mat3 normalMatrix;
+varying mediump vec2 texel;
+varying mediump float light;
+void main()
+{
+    texel = uv;
+    mediump vec3 n = normalMatrix * normal;
+    mediump float length2 = dot(n, n);
+    // Faces are lit from the eye, both sides alike; a zero normal gets half light.
+    light = length2 > 0.0 ? 0.35 + 0.65 * abs(n.z) * inversesqrt(length2) : 0.5;
+    gl_Position = matrix * vec4(position, 1.0);
+}
+)";
+
+const char* const FragmentShader = R"(
+uniform sampler2D picture;
+uniform mediump float textured;
+uniform mediump float tint;
+uniform mediump vec3 tintColour;
+uniform mediump vec4 lineColour;
+varying mediump vec2 texel;
+varying mediump float light;
+void main()
+{
+    if (lineColour.a > 0.5) {
+        gl_FragColor = lineColour;
+        return;
+    }
+    mediump vec4 colour = textured > 0.5 ? texture2D(picture, texel) : vec4(0.78, 0.76, 0.72, 1.0);
+    mediump vec3 rgb = tint > 0.5 ? mix(colour.rgb, tintColour, 1.0 - colour.a) : colour.rgb;
+    gl_FragColor = vec4(rgb * light, 1.0);
+}
+)";
+
+bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+} // namespace
+
+TModelView::TModelView(QWidget* parent) : QOpenGLWidget(parent)
+{
+    setMinimumSize(160, 120);
+}
+
+TModelView::~TModelView()
+{
+    makeCurrent();
+    ReleaseGL();
+    doneCurrent();
+}
+
+void TModelView::SetModel(const TCasModel& model)
+{
+    const TCasRestPose pose = CasRestPose(model);
+    vertexData_.clear();
+    indexData_.clear();
+    edgeData_.clear();
+    for (std::size_t m = 0; m < model.Meshes.size(); ++m) {
+        const auto& mesh = model.Meshes[m];
+        const auto& positions = pose.MeshPositions[m];
+        std::vector<float> vertices(std::size_t{mesh.VertexCount} * FloatsPerVertex);
+        for (std::size_t v = 0; v < mesh.VertexCount; ++v) {
+            float* out = &vertices[v * FloatsPerVertex];
+            std::copy_n(&positions[3 * v], 3, out);
+            std::copy_n(&mesh.Normals[3 * v], 3, out + 3);
+            if (mesh.HasUV)
+                std::copy_n(&mesh.UVs[2 * v], 2, out + 6);
+        }
+        std::vector<std::uint16_t> edges;
+        edges.reserve(mesh.Indices.size() * 2);
+        for (std::size_t t = 0; t + 2 < mesh.Indices.size(); t += 3)
+            for (std::size_t c = 0; c < 3; ++c)
+                edges.insert(edges.end(), {mesh.Indices[t + c], mesh.Indices[t + (c + 1) % 3]});
+        vertexData_.push_back(std::move(vertices));
+        indexData_.emplace_back(mesh.Indices.begin(), mesh.Indices.end());
+        edgeData_.push_back(std::move(edges));
+    }
+    centre_[0] = (pose.Minimum.X + pose.Maximum.X) / 2;
+    centre_[1] = (pose.Minimum.Y + pose.Maximum.Y) / 2;
+    centre_[2] = (pose.Minimum.Z + pose.Maximum.Z) / 2;
+    const float dx = pose.Maximum.X - pose.Minimum.X, dy = pose.Maximum.Y - pose.Minimum.Y,
+                dz = pose.Maximum.Z - pose.Minimum.Z;
+    radius_ = std::max(0.001f, std::sqrt(dx * dx + dy * dy + dz * dz) / 2);
+    message_.clear();
+    modelDirty_ = true;
+    Frame();
+}
+
+void TModelView::SetTexture(const TBitmap* texture)
+{
+    texturePixels_.clear();
+    textureWidth_ = textureHeight_ = 0;
+    if (texture && texture->Width() > 0 && texture->Height() > 0) {
+        textureWidth_ = texture->Width();
+        textureHeight_ = texture->Height();
+        const int bytes = texture->BytesPerPixel();
+        texturePixels_.resize(std::size_t(textureWidth_) * std::size_t(textureHeight_) * 4);
+        std::uint8_t* out = texturePixels_.data();
+        for (int y = 0; y < textureHeight_; ++y) {
+            const std::uint8_t* in = texture->RowAddress(y);
+            for (int x = 0; x < textureWidth_; ++x, in += bytes, out += 4) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+                out[3] = bytes == 4 && texture->HasAlphaChannel() ? in[3] : 255;
+            }
+        }
+    }
+    textureDirty_ = true;
+    update();
+}
+
+void TModelView::SetMessage(const QString& text)
+{
+    message_ = text;
+    update();
+}
+
+void TModelView::SetNote(const QString& text)
+{
+    note_ = text;
+    update();
+}
+
+void TModelView::SetWireframe(bool on)
+{
+    wireframe_ = on;
+    update();
+}
+
+void TModelView::SetMaskTint(bool on, const QColor& colour)
+{
+    tint_ = on;
+    tintColour_ = colour;
+    update();
+}
+
+void TModelView::Frame()
+{
+    yaw_ = 0;
+    pitch_ = 0;
+    distance_ = radius_ / std::sin(FieldOfView / 2 * float(M_PI) / 180) * 1.05f;
+    update();
+}
+
+void TModelView::initializeGL()
+{
+    initializeOpenGLFunctions();
+    program_ = std::make_unique<QOpenGLShaderProgram>();
+    program_->addShaderFromSourceCode(QOpenGLShader::Vertex, VertexShader);
+    program_->addShaderFromSourceCode(QOpenGLShader::Fragment, FragmentShader);
+    program_->bindAttributeLocation("position", PositionAttribute);
+    program_->bindAttributeLocation("normal", NormalAttribute);
+    program_->bindAttributeLocation("uv", UVAttribute);
+    if (!program_->link())
+        message_ = QStringLiteral("Не удалось подготовить шейдеры: ") + program_->log();
+    modelDirty_ = textureDirty_ = true;
+}
+
+void TModelView::ReleaseGL()
+{
+    for (auto& mesh : buffers_) {
+        glDeleteBuffers(1, &mesh.VertexBuffer);
+        glDeleteBuffers(1, &mesh.IndexBuffer);
+        glDeleteBuffers(1, &mesh.EdgeBuffer);
+    }
+    buffers_.clear();
+    if (texture_)
+        glDeleteTextures(1, &texture_);
+    texture_ = 0;
+}
+
+void TModelView::Upload()
+{
+    for (auto& mesh : buffers_) {
+        glDeleteBuffers(1, &mesh.VertexBuffer);
+        glDeleteBuffers(1, &mesh.IndexBuffer);
+        glDeleteBuffers(1, &mesh.EdgeBuffer);
+    }
+    buffers_.assign(vertexData_.size(), {});
+    for (std::size_t m = 0; m < vertexData_.size(); ++m) {
+        auto& mesh = buffers_[m];
+        glGenBuffers(1, &mesh.VertexBuffer);
+        glBindBuffer(GL_ARRAY_BUFFER, mesh.VertexBuffer);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexData_[m].size() * sizeof(float)), vertexData_[m].data(),
+                     GL_STATIC_DRAW);
+        glGenBuffers(1, &mesh.IndexBuffer);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.IndexBuffer);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indexData_[m].size() * 2), indexData_[m].data(), GL_STATIC_DRAW);
+        glGenBuffers(1, &mesh.EdgeBuffer);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.EdgeBuffer);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(edgeData_[m].size() * 2), edgeData_[m].data(), GL_STATIC_DRAW);
+        mesh.Indices = int(indexData_[m].size());
+        mesh.Edges = int(edgeData_[m].size());
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    modelDirty_ = false;
+}
+
+void TModelView::UploadTexture()
+{
+    if (texture_)
+        glDeleteTextures(1, &texture_);
+    texture_ = 0;
+    textureDirty_ = false;
+    if (texturePixels_.empty())
+        return;
+    glGenTextures(1, &texture_);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, textureWidth_, textureHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 texturePixels_.data());
+    // OpenGL ES 2.0 mipmaps and repeats only pictures of powers of two.
+    const bool powers = IsPowerOfTwo(textureWidth_) && IsPowerOfTwo(textureHeight_);
+    if (powers)
+        glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, powers ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, powers ? GL_REPEAT : GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, powers ? GL_REPEAT : GL_CLAMP_TO_EDGE);
+}
+
+void TModelView::DrawMeshes(bool edges)
+{
+    for (const auto& mesh : buffers_) {
+        glBindBuffer(GL_ARRAY_BUFFER, mesh.VertexBuffer);
+        glVertexAttribPointer(PositionAttribute, 3, GL_FLOAT, GL_FALSE, FloatsPerVertex * sizeof(float), nullptr);
+        glVertexAttribPointer(NormalAttribute, 3, GL_FLOAT, GL_FALSE, FloatsPerVertex * sizeof(float),
+                              reinterpret_cast<const void*>(3 * sizeof(float)));
+        glVertexAttribPointer(UVAttribute, 2, GL_FLOAT, GL_FALSE, FloatsPerVertex * sizeof(float),
+                              reinterpret_cast<const void*>(6 * sizeof(float)));
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, edges ? mesh.EdgeBuffer : mesh.IndexBuffer);
+        glDrawElements(edges ? GL_LINES : GL_TRIANGLES, edges ? mesh.Edges : mesh.Indices, GL_UNSIGNED_SHORT, nullptr);
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+void TModelView::paintGL()
+{
+    glClearColor(0.55f, 0.60f, 0.66f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (message_.isEmpty() && program_ && program_->isLinked()) {
+        if (modelDirty_)
+            Upload();
+        if (textureDirty_)
+            UploadTexture();
+
+        QMatrix4x4 camera;
+        camera.translate(0, 0, -distance_);
+        camera.rotate(pitch_, 1, 0, 0);
+        camera.rotate(yaw_, 0, 1, 0);
+        camera.translate(-centre_[0], -centre_[1], -centre_[2]);
+        QMatrix4x4 projection;
+        const float aspect = height() > 0 ? float(width()) / float(height()) : 1.0f;
+        projection.perspective(FieldOfView, aspect, std::max(0.001f, distance_ - radius_ * 2), distance_ + radius_ * 2);
+
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);  // models are drawn from both sides, as the game does
+        program_->bind();
+        program_->setUniformValue("matrix", projection * camera);
+        program_->setUniformValue("normalMatrix", camera.normalMatrix());
+        program_->setUniformValue("picture", 0);
+        program_->setUniformValue("textured", texture_ ? 1.0f : 0.0f);
+        program_->setUniformValue("tint", tint_ ? 1.0f : 0.0f);
+        program_->setUniformValue("tintColour", tintColour_);
+        program_->setUniformValue("lineColour", QVector4D(0, 0, 0, 0));
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, texture_);
+        for (int attribute : {PositionAttribute, NormalAttribute, UVAttribute})
+            glEnableVertexAttribArray(attribute);
+
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(1, 1);  // the wireframe stays on top of its own faces
+        DrawMeshes(false);
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        if (wireframe_) {
+            program_->setUniformValue("lineColour", QVector4D(0.05f, 0.05f, 0.05f, 1));
+            DrawMeshes(true);
+        }
+
+        for (int attribute : {PositionAttribute, NormalAttribute, UVAttribute})
+            glDisableVertexAttribArray(attribute);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        program_->release();
+        glDisable(GL_DEPTH_TEST);
+    }
+    if (!message_.isEmpty() || !note_.isEmpty()) {
+        QPainter painter(this);
+        painter.setPen(Qt::black);
+        const QRect inside = rect().adjusted(12, 12, -12, -12);
+        if (!message_.isEmpty())
+            painter.drawText(inside, Qt::AlignCenter | Qt::TextWordWrap, message_);
+        else
+            painter.drawText(inside, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, note_);
+    }
+}
+
+void TModelView::mousePressEvent(QMouseEvent* event)
+{
+    lastMouse_ = event->position().toPoint();
+}
+
+void TModelView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint at = event->position().toPoint();
+    yaw_ += 0.5f * float(at.x() - lastMouse_.x());
+    pitch_ = std::clamp(pitch_ + 0.5f * float(at.y() - lastMouse_.y()), -89.0f, 89.0f);
+    lastMouse_ = at;
+    update();
+}
+
+void TModelView::mouseDoubleClickEvent(QMouseEvent*)
+{
+    Frame();
+}
+
+void TModelView::wheelEvent(QWheelEvent* event)
+{
+    const float steps = float(event->angleDelta().y()) / 120.0f;
+    distance_ = std::clamp(distance_ * std::pow(0.87f, steps), radius_ * 0.2f, radius_ * 40.0f);
+    update();
+}
+
+// ---- the window ------------------------------------------------------------
+
+namespace {
+
+// Where the game would find a texture the model names: textures/x.tga.dds
+// beside the model, the name's case as written or in lower case.
+QString TextureBesideModel(const QString& modelPath, const std::string& texture)
+{
+    const QString name = QString::fromStdString(std::string(FileNamePart(texture))) + ".dds";
+    const QDir folder = QFileInfo(modelPath).dir();
+    for (const QString& candidate : {name, name.toLower()}) {
+        const QString path = folder.filePath("textures/" + candidate);
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return {};
+}
+
+} // namespace
+
+TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, QString>>& textures, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setWindowTitle(QStringLiteral("Модель — ") + QFileInfo(modelPath).fileName());
+    resize(640, 520);
+    view_ = new TModelView(this);
+    view_->setObjectName("ModelView");
+    textureList_ = new QComboBox(this);
+    textureList_->setObjectName("TextureList");
+    wireframe_ = new QCheckBox(QStringLiteral("Каркас"), this);
+    wireframe_->setObjectName("Wireframe");
+    mask_ = new QCheckBox(QStringLiteral("Цвет фракции"), this);
+    mask_->setObjectName("FactionColour");
+
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(new QLabel(QStringLiteral("Текстура:"), this));
+    controls->addWidget(textureList_, 1);
+    controls->addWidget(wireframe_);
+    controls->addWidget(mask_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(view_, 1);
+    layout->addLayout(controls);
+
+    TCasModel model;
+    try {
+        model = LoadCasModel(modelPath.toStdString());
+        view_->SetModel(model);
+    } catch (const Exception& e) {
+        view_->SetMessage(QString::fromStdString(e.Message()));
+    }
+
+    for (const auto& [faction, path] : textures) {
+        textureList_->addItem(faction);
+        texturePaths_ << path;
+    }
+    if (textures.isEmpty())
+        for (const auto& material : model.Materials) {
+            const QString path = material.Texture.empty() ? QString() : TextureBesideModel(modelPath, material.Texture);
+            if (!path.isEmpty() && !texturePaths_.contains(path)) {
+                textureList_->addItem(QFileInfo(path).fileName());
+                texturePaths_ << path;
+            }
+        }
+    textureList_->addItem(QStringLiteral("Без текстуры"));
+    texturePaths_ << QString();
+
+    connect(textureList_, &QComboBox::currentIndexChanged, this, &TModelWindow::ShowTexture);
+    connect(wireframe_, &QCheckBox::toggled, view_, &TModelView::SetWireframe);
+    connect(mask_, &QCheckBox::toggled, this, [this](bool on) { view_->SetMaskTint(on, QColor(200, 30, 30)); });
+    ShowTexture(0);
+}
+
+void TModelWindow::ShowTexture(int index)
+{
+    const QString path = index >= 0 && index < texturePaths_.size() ? texturePaths_[index] : QString();
+    view_->SetNote({});
+    if (path.isEmpty()) {
+        view_->SetTexture(nullptr);
+        return;
+    }
+    try {
+        TPicture picture;
+        picture.LoadByExtension(path.toStdString());
+        view_->SetTexture(dynamic_cast<const TBitmap*>(picture.Graphic()));
+    } catch (const Exception& e) {
+        // The model is still worth seeing: plain shading, with the reason over it.
+        view_->SetTexture(nullptr);
+        view_->SetNote(QString::fromStdString(e.Message()));
+    }
+}
+
+TModelSummary ModelSummary(const QString& modelPath)
+{
+    try {
+        const TCasTotals totals = CasTotals(LoadCasModel(modelPath.toStdString()));
+        return {true, QStringLiteral("Треугольников: %1, вершин: %2, костей: %3")
+                          .arg(totals.Triangles)
+                          .arg(totals.Vertices)
+                          .arg(totals.Bones)};
+    } catch (const Exception& e) {
+        return {false, QString::fromStdString(e.Message())};
+    }
+}
+
+} // namespace quorin

@@ -1,0 +1,141 @@
+// The 3D view of a model: a textured quad facing the camera, drawn by Mesa
+// under Xvfb, read back from the view's framebuffer; the window around it,
+// and the model page's summary text.
+
+#include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "../support/CasBuilder.h"
+#include "../support/PictureFiles.h"
+#include "AppTestMain.h"
+#include "app/ModelView.h"
+#include "imaging/PictureModules.h"
+
+namespace quorin {
+
+namespace {
+
+// A 2 x 2 quad in the XY plane, facing +Z (the camera's side when framed),
+// its UVs spanning the whole texture.
+test::TCasRecipe QuadRecipe()
+{
+    test::TCasRecipe recipe;
+    recipe.Nodes = {{"Scene Root"}};
+    test::TCasMeshRecipe quad;
+    quad.Name = "quad";
+    quad.Positions = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    quad.Triangles = {{0, 1, 2}, {0, 2, 3}};
+    quad.UVs = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    recipe.Meshes = {quad};
+    recipe.Materials = {{true, "", "textures\\quad.tga"}};
+    return recipe;
+}
+
+bool Near(const QColor& colour, int red, int green, int blue)
+{
+    return std::abs(colour.red() - red) <= 2 && std::abs(colour.green() - green) <= 2 &&
+           std::abs(colour.blue() - blue) <= 2;
+}
+
+// The view's background: (0.55, 0.60, 0.66).
+constexpr int BackgroundRed = 140, BackgroundGreen = 153, BackgroundBlue = 168;
+
+void CheckQuadDrawn(TModelView& view, int red, int green, int blue)
+{
+    QVERIFY2(view.isValid(), "no OpenGL context");
+    const QImage frame = view.grabFramebuffer();
+    QCOMPARE(frame.size(), view.size() * view.devicePixelRatio());
+    const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    QVERIFY2(Near(centre, red, green, blue), qPrintable(centre.name()));
+    for (QPoint corner : {QPoint(1, 1), QPoint(frame.width() - 2, 1), QPoint(1, frame.height() - 2),
+                          QPoint(frame.width() - 2, frame.height() - 2)}) {
+        const QColor colour = frame.pixelColor(corner);
+        QVERIFY2(Near(colour, BackgroundRed, BackgroundGreen, BackgroundBlue), qPrintable(colour.name()));
+    }
+}
+
+} // namespace
+
+class ModelViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { StartPictureModules(); }
+
+    void texturedQuadFacesTheCamera()
+    {
+        TModelView view;
+        view.resize(96, 96);
+        view.SetModel(ReadCasModel(test::BuildCas(QuadRecipe()).Bytes, "quad.cas"));
+        TBitmap texture;
+        texture.SetPixelDepth(32);
+        texture.SetSize(2, 2);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) {
+                std::uint8_t* pixel = texture.RowAddress(y) + 4 * x;
+                pixel[0] = 20, pixel[1] = 40, pixel[2] = 220, pixel[3] = 255;  // blue, green, red, alpha
+            }
+        texture.SetAlphaChannel(true);
+        view.SetTexture(&texture);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        CheckQuadDrawn(view, 220, 40, 20);
+
+        view.SetTexture(nullptr);  // plain shading: a light grey
+        CheckQuadDrawn(view, 199, 194, 184);
+    }
+
+    void windowFindsTheTextureBesideTheModel()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("textures"));
+        test::WriteDds(dir.filePath("textures/quad.tga.dds"), 4, 4, test::Solid(qRgb(30, 200, 60)));
+        const QString model = dir.filePath("quad_lod0.cas");
+        test::WriteBytes(model, test::BuildCas(QuadRecipe()).Bytes);
+
+        TModelWindow window(model, {});
+        QCOMPARE(window.windowTitle(), QStringLiteral("Модель — quad_lod0.cas"));
+        auto* list = window.findChild<QComboBox*>("TextureList");
+        QVERIFY(list);
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->itemText(0), QStringLiteral("quad.tga.dds"));
+        QCOMPARE(list->itemText(1), QStringLiteral("Без текстуры"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.View()->Message(), QString());
+        CheckQuadDrawn(*window.View(), 30, 200, 60);
+    }
+
+    void unreadableModelShowsItsMessage()
+    {
+        QTemporaryDir dir;
+        const QString model = dir.filePath("broken.cas");
+        auto bytes = test::BuildCas(QuadRecipe()).Bytes;
+        bytes.resize(20);
+        test::WriteBytes(model, bytes);
+        TModelWindow window(model, {{"romans_julii", dir.filePath("missing.dds")}});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.View()->Message(),
+                 "Damaged model file " + model + " at byte 0: expected the header (42 bytes), but only 20 bytes are left in the file");
+    }
+
+    void summaryForTheModelPage()
+    {
+        QTemporaryDir dir;
+        const QString model = dir.filePath("small.cas");
+        test::WriteBytes(model, test::BuildCas(test::SmallCasRecipe()).Bytes);
+        TModelSummary summary = ModelSummary(model);
+        QVERIFY(summary.Readable);
+        QCOMPARE(summary.Text, QStringLiteral("Треугольников: 4, вершин: 10, костей: 3"));
+
+        summary = ModelSummary(dir.filePath("none.cas"));
+        QVERIFY(!summary.Readable);
+        QCOMPARE(summary.Text, "Cannot open file " + dir.filePath("none.cas"));
+    }
+};
+
+} // namespace quorin
+
+QUORIN_APP_TEST_MAIN(quorin::ModelViewTest)
+#include "ModelViewTest.moc"
