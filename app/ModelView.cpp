@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "base/Text.h"
 #include "imaging/Picture.h"
@@ -176,7 +177,7 @@ void TModelView::Frame()
 {
     yaw_ = 0;
     pitch_ = 0;
-    distance_ = radius_ / std::sin(FieldOfView / 2 * float(M_PI) / 180) * 1.05f;
+    distance_ = radius_ / std::sin(FieldOfView / 2 * std::numbers::pi_v<float> / 180) * 1.05f;
     update();
 }
 
