@@ -383,7 +383,8 @@ QString TextureBesideModel(const QString& modelPath, const std::string& texture)
 
 } // namespace
 
-TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, QString>>& textures, QWidget* parent)
+TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, QString>>& textures, int selected,
+                           QWidget* parent)
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("Модель — ") + QFileInfo(modelPath).fileName());
@@ -432,7 +433,10 @@ TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, 
     connect(textureList_, &QComboBox::currentIndexChanged, this, &TModelWindow::ShowTexture);
     connect(wireframe_, &QCheckBox::toggled, view_, &TModelView::SetWireframe);
     connect(mask_, &QCheckBox::toggled, this, [this](bool on) { view_->SetMaskTint(on, QColor(200, 30, 30)); });
-    ShowTexture(0);
+    if (selected > 0 && selected < textures.size())
+        textureList_->setCurrentIndex(selected);
+    else
+        ShowTexture(0);
 }
 
 void TModelWindow::ShowTexture(int index)

@@ -94,10 +94,11 @@ private:
 class TModelWindow : public QWidget {
     Q_OBJECT
 public:
-    // textures: (faction, texture file) of the page's texture rows. Without
-    // rows, the texture the model names is looked for beside the model, as
-    // textures/x.tga.dds.
-    TModelWindow(const QString& modelPath, const QList<QPair<QString, QString>>& textures, QWidget* parent = nullptr);
+    // textures: (faction, texture file) of the page's texture rows, the row
+    // selected drawn first. Without rows, the texture the model names is
+    // looked for beside the model, as textures/x.tga.dds.
+    TModelWindow(const QString& modelPath, const QList<QPair<QString, QString>>& textures, int selected = 0,
+                 QWidget* parent = nullptr);
 
     TModelView* View() const { return view_; }
 

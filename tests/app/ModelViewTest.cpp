@@ -106,6 +106,28 @@ private slots:
         CheckQuadDrawn(*window.View(), 30, 200, 60);
     }
 
+    void theSelectedRowsTextureIsDrawn()
+    {
+        QTemporaryDir dir;
+        const QString red = test::WriteDds(dir.filePath("red.dds"), 4, 4, test::Solid(qRgb(220, 30, 30)));
+        const QString green = test::WriteDds(dir.filePath("green.dds"), 4, 4, test::Solid(qRgb(30, 200, 60)));
+        const QString model = dir.filePath("quad.cas");
+        test::WriteBytes(model, test::BuildCas(QuadRecipe()).Bytes);
+
+        TModelWindow window(model, {{"romans_julii", red}, {"romans_brutii", green}}, 1);
+        auto* list = window.findChild<QComboBox*>("TextureList");
+        QVERIFY(list);
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->itemText(0), QStringLiteral("romans_julii"));
+        QCOMPARE(list->currentIndex(), 1);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        CheckQuadDrawn(*window.View(), 30, 200, 60);
+
+        list->setCurrentIndex(0);
+        CheckQuadDrawn(*window.View(), 220, 30, 30);
+    }
+
     void unreadableModelShowsItsMessage()
     {
         QTemporaryDir dir;
