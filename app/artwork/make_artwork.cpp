@@ -3,9 +3,12 @@
 // 32-bit little-endian byte count, then the picture file.
 //
 //   make_artwork <output folder> [<dialogs' artwork folder>]
+//   make_artwork --icons <icon folder>
 //
 // The second folder receives the picture dialog's preview glyph, a plain
-// 16-colour bitmap file.
+// 16-colour bitmap file. --icons writes only the program's desktop icon as
+// PNG files in the icon theme's sizes (dist/icons), named
+// quorin-unit-packer-<size>.png.
 //
 // The pictures are ours, drawn here from shapes: the Roman world in deep red
 // and gold. Re-run it after changing a drawing and commit the outputs.
@@ -21,6 +24,7 @@
 #include <QRadialGradient>
 #include <QRandomGenerator>
 #include <QtMath>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -310,6 +314,52 @@ QImage Emblem()
     return image;
 }
 
+// The program's icon: the emblem's shield, square and on transparency, for
+// the desktop's menus and file managers. Drawn in 64 units scaled to size;
+// strokes keep at least one pixel and the bolts are left out where they
+// would blur into the shield.
+QImage AppIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double scale = size / 64.0;
+    p.scale(scale, scale);
+    const auto stroke = [scale](double units) { return std::max(units, 1.0 / scale); };
+    const QRectF shield(10, 1.5, 44, 61);
+    QLinearGradient red(shield.left(), 0, shield.right(), 0);
+    red.setColorAt(0, DarkRed);
+    red.setColorAt(0.45, QColor(0xb0, 0x22, 0x16));
+    red.setColorAt(1, DarkRed);
+    p.setPen(QPen(Gold, stroke(3)));
+    p.setBrush(red);
+    p.drawRoundedRect(shield, 7, 11);
+    const QPointF c = shield.center();
+    if (size >= 32) {
+        p.setPen(QPen(Gold, stroke(2)));
+        p.setBrush(Qt::NoBrush);
+        for (int sx : {-1, 1})
+            for (int sy : {-1, 1}) {
+                QPainterPath bolt;
+                bolt.moveTo(c + QPointF(sx * 6, sy * 6));
+                bolt.lineTo(c + QPointF(sx * 12, sy * 12));
+                bolt.lineTo(c + QPointF(sx * 8, sy * 15));
+                bolt.lineTo(c + QPointF(sx * 15, sy * 25));
+                p.drawPath(bolt);
+            }
+    }
+    const double spine = stroke(2.5);
+    p.fillRect(QRectF(c.x() - spine / 2, shield.top() + 3, spine, shield.height() - 6), Gold);
+    QRadialGradient boss(c + QPointF(-2.5, -2.5), 10);
+    boss.setColorAt(0, PaleGold);
+    boss.setColorAt(1, QColor(0x9a, 0x6c, 0x18));
+    p.setBrush(boss);
+    p.setPen(QPen(QColor(0x5a, 0x36, 0x08), stroke(1.2)));
+    p.drawEllipse(c, 9, 9);
+    return image;
+}
+
 QImage Illustration()
 {
     QImage image(140, 140, QImage::Format_RGB32);
@@ -556,13 +606,30 @@ bool WriteBitmap(const QString& folder, const char* name, const QImage& image)
                        Encode(image.convertToFormat(QImage::Format_RGB888), "BMP", -1));
 }
 
+// The sizes desktops ask the icon theme for, from menus to file previews.
+bool WriteIcons(const QString& folder)
+{
+    bool ok = true;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QString path = folder + QStringLiteral("/quorin-unit-packer-%1.png").arg(size);
+        if (!AppIcon(size).save(path, "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QGuiApplication application(argc, argv); // fonts need it
+    if (argc == 3 && qstrcmp(argv[1], "--icons") == 0)
+        return WriteIcons(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: make_artwork <output folder> [<dialogs' artwork folder>]\n");
+        std::fprintf(stderr, "usage: make_artwork <output folder> [<dialogs' artwork folder>]\n"
+                             "       make_artwork --icons <icon folder>\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
