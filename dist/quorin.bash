@@ -1,0 +1,89 @@
+# bash completion for quorin                                 -*- shell-script -*-
+
+# One line per command: its name, its options, then ":" and what its
+# arguments are, in order. An option that takes a value says what the value
+# is after "=". What a value or an argument is: "/" a folder, "*" any file,
+# otherwise the extensions of the files it takes ("tga|dds").
+_quorin_commands=(
+    'build    -o=quorin --output=quorin  : toml'
+    'inspect  --json                     : quorin'
+    'unpack   --force                    : quorin /'
+    'picture                             : tga|dds|bmp|ico|jpg|jpeg|wmf|emf png'
+)
+
+_quorin_files()
+{
+    case $1 in
+        /) _filedir -d ;;
+        \*) _filedir ;;
+        *) _filedir "$1" ;;
+    esac
+}
+
+_quorin()
+{
+    local cur prev words cword split
+    _init_completion -s || return
+
+    # quorin's own options take no value, so its first other word is the command.
+    local i command=
+    for ((i = 1; i < cword; i++)); do
+        if [[ ${words[i]} != -* ]]; then
+            command=${words[i]}
+            break
+        fi
+    done
+    local line names=()
+    for line in "${_quorin_commands[@]}"; do
+        names+=("${line%% *}")
+    done
+    if [[ -z $command ]]; then
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W '-h --help' -- "$cur"))
+        else
+            COMPREPLY=($(compgen -W '${names[*]}' -- "$cur"))
+        fi
+        return
+    fi
+
+    local spec= found=
+    for line in "${_quorin_commands[@]}"; do
+        if [[ ${line%% *} == "$command" ]]; then
+            spec=${line#* }
+            found=1
+        fi
+    done
+    [[ -n $found ]] || return
+    local -a options kinds
+    read -ra options <<<"${spec%%:*}"
+    read -ra kinds <<<"${spec#*:}"
+    local option flags=(-h --help)
+    local -A takes=()
+    for option in "${options[@]}"; do
+        flags+=("${option%%=*}")
+        [[ $option == *=* ]] && takes[${option%%=*}]=${option#*=}
+    done
+
+    if [[ -n $prev && -n ${takes[$prev]-} ]]; then
+        _quorin_files "${takes[$prev]}"
+        return
+    fi
+    $split && return
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W '${flags[*]}' -- "$cur"))
+        return
+    fi
+
+    # Which argument this is: the words after the command that are neither
+    # options nor their values.
+    local count=0
+    for ((i = i + 1; i < cword; i++)); do
+        if [[ ${words[i]} == -* ]]; then
+            [[ ${words[i]} != *=* && -n ${takes[${words[i]}]-} ]] && i=$((i + 1))
+        else
+            count=$((count + 1))
+        fi
+    done
+    ((count < ${#kinds[@]})) && _quorin_files "${kinds[count]}"
+} &&
+    complete -F _quorin quorin
