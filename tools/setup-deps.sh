@@ -12,6 +12,9 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth libgl1-mesa-dri
 )
+# tools/check-install.sh: the desktop entry, the file type, the man page, the
+# completion and the Debian package (dpkg-shlibdeps computes its dependencies).
+packages+=(dpkg-dev desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin bash-completion file groff-base)
 
 missing=()
 for p in "${packages[@]}"; do
