@@ -3,17 +3,21 @@
 # One line per command: its name, its options, then ":" and what its
 # arguments are, in order. An option that takes a value says what the value
 # is after "=". What a value or an argument is: "/" a folder, "*" any file,
-# otherwise the extensions of the files it takes ("tga|dds").
+# "-" a name with nothing to offer, otherwise the extensions of the files it
+# takes ("tga|dds").
 _quorin_commands=(
-    'build    -o=quorin --output=quorin  : toml'
-    'inspect  --json                     : quorin'
-    'unpack   --force                    : quorin /'
-    'picture                             : tga|dds|bmp|ico|jpg|jpeg|wmf|emf png'
+    'build      -o=quorin --output=quorin     : toml'
+    'inspect    --json                        : quorin'
+    'unpack     --force                       : quorin /'
+    'picture                                  : tga|dds|bmp|ico|jpg|jpeg|wmf|emf png'
+    'install    --mod=/ --dry-run --replace   : quorin|toml'
+    'uninstall  --mod=/ --force               : -'
 )
 
 _quorin_files()
 {
     case $1 in
+        -) ;;
         /) _filedir -d ;;
         \*) _filedir ;;
         *) _filedir "$1" ;;
@@ -46,17 +50,17 @@ _quorin()
         return
     fi
 
-    local spec= found=
+    local rest= found=
     for line in "${_quorin_commands[@]}"; do
         if [[ ${line%% *} == "$command" ]]; then
-            spec=${line#* }
+            rest=${line#* }
             found=1
         fi
     done
     [[ -n $found ]] || return
     local -a options kinds
-    read -ra options <<<"${spec%%:*}"
-    read -ra kinds <<<"${spec#*:}"
+    read -ra options <<<"${rest%%:*}"
+    read -ra kinds <<<"${rest#*:}"
     local option flags=(-h --help)
     local -A takes=()
     for option in "${options[@]}"; do

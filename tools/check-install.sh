@@ -89,9 +89,9 @@ diff <(printf '%s\n' "${commands[@]}" | sort) <(awk '{print $1}' <<<"$table" | s
 for command in "${commands[@]}"; do
   help=$("$quorin" "$command" --help)
   line=$(awk -v c="$command" '$1 == c' <<<"$table")
-  spec=${line#"$command"}
-  read -ra table_options <<<"${spec%%:*}"
-  read -ra kinds <<<"${spec#*:}"
+  rest=${line#"$command"}
+  read -ra table_options <<<"${rest%%:*}"
+  read -ra kinds <<<"${rest#*:}"
   positionals=$(section Positionals <<<"$help" | wc -l)
   [ "$positionals" -eq ${#kinds[@]} ] ||
     fail "$command takes $positionals arguments, the completion knows ${#kinds[@]}"
@@ -139,6 +139,9 @@ quorin inspect out.quorin --|--help --json
 quorin unpack out.quorin |mods
 quorin picture |card.tga mods
 quorin picture card.tga |mods
+quorin install |mods out.quorin unit.toml
+quorin install out.quorin --mod |mods
+quorin uninstall |
 EOF_CASES
 
 echo "== Debian package"
