@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LC_ALL=C
+bash tools/setup-deps.sh
 build=${1:-build}
 quorin=$build/cli/quorin
 [ -x "$quorin" ] || { echo "check-install: build first ($quorin is missing)" >&2; exit 1; }
