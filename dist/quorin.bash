@@ -12,6 +12,7 @@ _quorin_commands=(
     'picture                                  : tga|dds|bmp|ico|jpg|jpeg|wmf|emf png'
     'install    --mod=/ --dry-run --replace   : quorin|toml'
     'uninstall  --mod=/ --force               : -'
+    'model      --json --uv=png --size=- --texture=dds : cas'
 )
 
 _quorin_files()
