@@ -18,10 +18,12 @@
 #include "FactionList.h"
 #include "FlatGroupBox.h"
 #include "Gauge.h"
+#include "ModelView.h"
 #include "Unit2.h"
 #include "base/RuntimeText.h"
 #include "dialogs/AskText.h"
 #include "dialogs/FileDialog.h"
+#include "dialogs/Glyph.h"
 #include "dialogs/Image.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/OpenPictureDialog.h"
@@ -253,6 +255,20 @@ void TForm1::CreateModelPage()
     CheckBox1->move(553 - CheckBox1->width(), 341); // its right edge stays with the fields'
     Label12 = MakeLabel(page, QStringLiteral("Label12"), QStringLiteral("Описание модели из descr_model_battle.txt:"), QRect(21, 388, 296, 16));
     Memo1 = MakeMemo(page, QStringLiteral("Memo1"), QRect(24, 408, 529, 105));
+
+    // In the free strip under the model file, clear of every control above.
+    ModelInfo = MakeLabel(page, QStringLiteral("ModelInfo"), QString(), QRect(24, 130, 425, 16), nullptr);
+    ModelInfo->setFont(MakeFont(Tahoma, 11, false));
+    SetColour(ModelInfo, QPalette::WindowText, QColor(128, 128, 128));
+    ModelInfo->setFixedWidth(425);
+    ModelViewButton = new TSpeedButton(QStringLiteral("ModelViewButton"), QStringLiteral("Просмотр..."), QRect(456, 128, 97, 22), page);
+    ModelViewButton->SetGlyph(PreviewGlyph());
+    ModelViewButton->setEnabled(false);
+    modelInfoTimer_ = new QTimer(this);
+    modelInfoTimer_->setSingleShot(true);
+    modelInfoTimer_->setInterval(300);
+    connect(Edit8, &QLineEdit::textChanged, modelInfoTimer_, qOverload<>(&QTimer::start));
+    ConnectHandler(modelInfoTimer_, &QTimer::timeout, this, &TForm1::UpdateModelInfo);
 }
 
 void TForm1::CreateCardsPage()
@@ -350,6 +366,7 @@ void TForm1::ConnectHandlers()
         {SpeedButton8, &TForm1::SpeedButton8Click},   {SpeedButton9, &TForm1::SpeedButton9Click},
         {SpeedButton10, &TForm1::SpeedButton10Click}, {SpeedButton11, &TForm1::SpeedButton11Click},
         {SpeedButton12, &TForm1::SpeedButton12Click}, {SpeedButton13, &TForm1::SpeedButton13Click},
+        {ModelViewButton, &TForm1::ModelViewButtonClick},
     };
     for (const auto& [button, handler] : clicks)
         ConnectHandler(button, &QToolButton::clicked, this, handler);
@@ -378,6 +395,36 @@ void TForm1::SpeedButton8Click()
 }
 
 void TForm1::SpeedButton9Click() { LV1->RemoveSelectedRow(); }
+
+void TForm1::UpdateModelInfo()
+{
+    modelInfoTimer_->stop();
+    if (Edit8->text().isEmpty()) {
+        ModelInfo->clear();
+        ModelInfo->setToolTip(QString());
+        ModelViewButton->setEnabled(false);
+        return;
+    }
+    const TModelSummary summary = ModelSummary(Edit8->text());
+    ModelInfo->setText(QFontMetrics(ModelInfo->font()).elidedText(summary.Text, Qt::ElideMiddle, ModelInfo->width()));
+    ModelInfo->setToolTip(summary.Text);
+    ModelViewButton->setEnabled(summary.Readable);
+}
+
+void TForm1::ModelViewButtonClick()
+{
+    QList<QPair<QString, QString>> textures;
+    int selected = 0;
+    for (int i = 0; i < LV1->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = LV1->topLevelItem(i);
+        textures.append({row->text(0), row->text(1)});
+        if (row == LV1->SelectedRow())
+            selected = i;
+    }
+    auto* window = new TModelWindow(Edit8->text(), textures, selected, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+}
 
 void TForm1::SpeedButton10Click()
 {

@@ -69,6 +69,9 @@ public:
     void SpeedButton12Click();
     void SpeedButton13Click();
     void LV2SelectItem();
+    // Reads the model Edit8 names and says what it holds, or why it cannot.
+    void UpdateModelInfo();
+    void ModelViewButtonClick();
     void Timer1Timer();
 
     // The frame.
@@ -119,6 +122,9 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     QLabel* Label12 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
+    // Beyond the layout: what the model file holds, and its 3D view.
+    QLabel* ModelInfo = nullptr;
+    TSpeedButton* ModelViewButton = nullptr;
     TFileDialog* OpnCas = nullptr;        // see CasDialog()
     TOpenPictureDialog* OpnDDS = nullptr; // see TextureDialog()
 
@@ -167,6 +173,7 @@ private:
     // Set while an addition selects its row: the addition shows the
     // previews itself, once.
     bool addingCardRow_ = false;
+    QTimer* modelInfoTimer_ = nullptr; // reads the model once typing pauses
 };
 
 // The main window, created first at start-up.

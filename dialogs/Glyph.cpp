@@ -1,6 +1,10 @@
 #include "Glyph.h"
 
+#include <QFile>
 #include <QPainter>
+
+#include "base/Stream.h"
+#include "imaging/Bitmap.h"
 
 #include "imaging/Picture.h"
 #include "imaging/QtCanvas.h"
@@ -19,6 +23,20 @@ QPixmap GlyphPixmap(const TPicture& picture)
     TQtCanvas canvas(painter);
     graphic->Draw(canvas, TRect{0, 0, graphic->Width(), graphic->Height()});
     return pixmap;
+}
+
+QPixmap PreviewGlyph()
+{
+    QFile file(QStringLiteral(":/dialogs/PreviewGlyph.bmp"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    TMemoryViewStream stream(bytes.constData(), bytes.size());
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->DecodeStream(stream);
+    TPicture picture;
+    picture.SetGraphic(std::move(bitmap));
+    return GlyphPixmap(picture);
 }
 
 } // namespace quorin

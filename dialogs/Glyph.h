@@ -11,5 +11,7 @@ class TPicture;
 
 // Empty when the picture is.
 QPixmap GlyphPixmap(const TPicture& picture);
+// The 16 x 16 glyph of a preview button: a magnifying glass over a picture.
+QPixmap PreviewGlyph();
 
 } // namespace quorin

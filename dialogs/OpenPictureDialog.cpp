@@ -51,20 +51,6 @@ protected:
     }
 };
 
-QPixmap PreviewGlyph()
-{
-    QFile file(QStringLiteral(":/dialogs/PreviewGlyph.bmp"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    TMemoryViewStream stream(bytes.constData(), bytes.size());
-    auto bitmap = std::make_unique<TBitmap>();
-    bitmap->DecodeStream(stream);
-    TPicture picture;
-    picture.SetGraphic(std::move(bitmap));
-    return GlyphPixmap(picture);
-}
-
 void SetBevel(QPainter& painter, const QRect& r, const QColor& topLeft, const QColor& bottomRight)
 {
     painter.setPen(topLeft);

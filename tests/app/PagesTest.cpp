@@ -16,10 +16,12 @@
 #include <optional>
 
 #include "../dialogs/ModalDriver.h"
+#include "../support/CasBuilder.h"
 #include "../support/PictureFiles.h"
 #include "AppTestMain.h"
 #include "app/FactionList.h"
 #include "app/FlatGroupBox.h"
+#include "app/ModelView.h"
 #include "app/Unit1.h"
 #include "dialogs/AskText.h"
 #include "dialogs/FileDialog.h"
@@ -144,6 +146,7 @@ private slots:
     void modelPageControls();
     void noTextLeavesItsPage();
     void factionListsLook();
+    void theModelPageSaysWhatTheModelHolds();
     void modelFileChosenOrKept();
     void textureRows_data();
     void textureRows();
@@ -258,6 +261,34 @@ void PagesTest::noTextLeavesItsPage()
             QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width(), qPrintable(label->objectName()));
         }
     QVERIFY(form_->CheckBox1->geometry().right() < form_->GroupBox2->width());
+}
+
+void PagesTest::theModelPageSaysWhatTheModelHolds()
+{
+    const std::vector<std::uint8_t> model = test::BuildCas(test::SmallCasRecipe()).Bytes;
+    const QString good = WriteBytes(Path("good.cas"), Bytes(model.begin(), model.end()));
+    const QString bad = WriteBytes(Path("bad.cas"), Bytes(model.begin(), model.begin() + 40));
+    const QRect free(24, 126, 529, 26); // between the model file's row and the textures' row
+    QVERIFY(free.contains(form_->ModelInfo->geometry()));
+    QVERIFY(free.contains(form_->ModelViewButton->geometry()));
+    QCOMPARE(form_->ModelViewButton->text(), QStringLiteral("Просмотр..."));
+    QCOMPARE(form_->ModelViewButton->Glyph().size(), QSize(16, 16));
+    QVERIFY(!form_->ModelViewButton->isEnabled());
+
+    const struct {
+        QString Path;
+        bool Readable;
+    } cases[] = {{good, true}, {bad, false}, {Path("missing.cas"), false}, {QString(), false}};
+    for (const auto& c : cases) {
+        form_->Edit8->setText(c.Path);
+        form_->UpdateModelInfo(); // as the pause after typing does
+        QCOMPARE(form_->ModelViewButton->isEnabled(), c.Readable);
+        QCOMPARE(form_->ModelInfo->text().isEmpty(), c.Path.isEmpty());
+        QCOMPARE(form_->ModelInfo->toolTip(), c.Path.isEmpty() ? QString() : ModelSummary(c.Path).Text);
+    }
+    // Typing reads the model once the typing pauses.
+    form_->Edit8->setText(good);
+    QTRY_VERIFY(form_->ModelViewButton->isEnabled());
 }
 
 void PagesTest::factionListsLook()
