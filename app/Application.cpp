@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include <QFileInfo>
+#include <QTimer>
 #include <QLibraryInfo>
 #include <QLocale>
 
@@ -100,6 +101,12 @@ int RunUnitPack(TApplication& application)
 {
     StartPictureModules();
     application.CreateForms();
+    // "UnitPack FILE", as a file manager's "Open with" starts it.
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1 && Form1) {
+        const QString file = arguments.at(1);
+        QTimer::singleShot(0, Form1, [file] { RunHandler([&] { Form1->OpenUnit(file); }); });
+    }
     return application.Run();
 }
 

@@ -1,6 +1,12 @@
 #include "Unit1.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -30,6 +36,9 @@
 #include "dialogs/Placement.h"
 #include "dialogs/SpeedButton.h"
 #include "package/Build.h"
+#include "package/Manifest.h"
+#include "package/PackageReader.h"
+#include "package/Unpack.h"
 
 namespace quorin {
 
@@ -147,6 +156,7 @@ void TForm1::CreateFrame()
     LoadArtwork(Image1->Picture(), Artwork::Background);
 
     CreatePageButtons();
+    CreateUnitButtons();
 
     SpeedButton6 = new TSpeedButton(QStringLiteral("SpeedButton6"), QString(), QRect(0, 552, 161, 38), this);
     SpeedButton6->SetGlyph(LoadGlyph(Artwork::ForumBanner));
@@ -177,6 +187,31 @@ void TForm1::CreatePageButtons()
     SpeedButton3 = make("SpeedButton3", captions[2], QRect(8, 160, 153, 41));
     SpeedButton4 = make("SpeedButton4", captions[3], QRect(8, 200, 153, 41));
     SpeedButton5 = make("SpeedButton5", captions[4], QRect(8, 240, 153, 41));
+}
+
+void TForm1::CreateUnitButtons()
+{
+    // In the page buttons' look, below "Создать пак...", where a newcomer
+    // looks for them; Ctrl+O, Ctrl+S and Ctrl+Shift+S do the same.
+    const QStringList captions = {QStringLiteral("Открыть..."), QStringLiteral("Сохранить...")};
+    const QFont font = FitCaptions(MakeFont(Impact, 15, false, false, true), captions, 137 - 4);
+    OpenButton = new TSpeedButton(QStringLiteral("OpenButton"), captions[0], QRect(8, 364, 137, 28), this);
+    SaveButton = new TSpeedButton(QStringLiteral("SaveButton"), captions[1], QRect(8, 392, 137, 28), this);
+    for (TSpeedButton* button : {OpenButton, SaveButton}) {
+        button->setFont(font);
+        SetColour(button, QPalette::ButtonText, QColor(255, 255, 0));
+    }
+    auto shortcut = [this](QKeySequence keys, void (TForm1::*handler)()) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        ConnectHandler(action, &QAction::triggered, this, handler);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &TForm1::OpenButtonClick);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &TForm1::SaveButtonClick);
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &TForm1::SaveAsClick);
+    setAcceptDrops(true);
 }
 
 void TForm1::CreatePages()
@@ -338,6 +373,25 @@ TOpenPictureDialog* TForm1::CardDialog()
     return OpnTGA;
 }
 
+TFileDialog* TForm1::UnitOpenDialog()
+{
+    if (!OpnUnit)
+        OpnUnit = new TFileDialog(QStringLiteral("OpnUnit"), QFileDialog::AcceptOpen,
+                                  QStringLiteral("Юнит Quorin (*.quorin *.toml)|*.quorin *.toml|Пак Quorin (*.quorin)|*.quorin|"
+                                                 "Манифест юнита (*.toml)|*.toml"),
+                                  this);
+    return OpnUnit;
+}
+
+TFileDialog* TForm1::UnitSaveDialog()
+{
+    if (!SavUnit) {
+        SavUnit = new TFileDialog(QStringLiteral("SavUnit"), QFileDialog::AcceptSave, QStringLiteral("Манифест юнита (*.toml)|*.toml"), this);
+        SavUnit->setDefaultSuffix(QStringLiteral("toml"));
+    }
+    return SavUnit;
+}
+
 TFileDialog* TForm1::SaveDialog()
 {
     if (SavDlg)
@@ -366,7 +420,8 @@ void TForm1::ConnectHandlers()
         {SpeedButton8, &TForm1::SpeedButton8Click},   {SpeedButton9, &TForm1::SpeedButton9Click},
         {SpeedButton10, &TForm1::SpeedButton10Click}, {SpeedButton11, &TForm1::SpeedButton11Click},
         {SpeedButton12, &TForm1::SpeedButton12Click}, {SpeedButton13, &TForm1::SpeedButton13Click},
-        {ModelViewButton, &TForm1::ModelViewButtonClick},
+        {ModelViewButton, &TForm1::ModelViewButtonClick}, {OpenButton, &TForm1::OpenButtonClick},
+        {SaveButton, &TForm1::SaveButtonClick},
     };
     for (const auto& [button, handler] : clicks)
         ConnectHandler(button, &QToolButton::clicked, this, handler);
@@ -474,6 +529,85 @@ void TForm1::SpeedButton12Click()
 
 void TForm1::SpeedButton13Click() { Compile(); }
 
+void TForm1::OpenButtonClick()
+{
+    if (UnitOpenDialog()->Execute())
+        OpenUnit(OpnUnit->FileName());
+}
+
+void TForm1::SaveButtonClick()
+{
+    if (unitPath_.endsWith(QStringLiteral(".toml"), Qt::CaseInsensitive))
+        SaveUnit(unitPath_);
+    else
+        SaveAsClick();
+}
+
+void TForm1::SaveAsClick()
+{
+    if (UnitSaveDialog()->Execute())
+        SaveUnit(SavUnit->FileName());
+}
+
+void TForm1::SetUnitPath(const QString& path)
+{
+    unitPath_ = path;
+    const QString caption = QStringLiteral("Упаковщик Quorin Unit Packer");
+    setWindowTitle(path.isEmpty() ? caption : caption + QStringLiteral(" — ") + QFileInfo(path).fileName());
+}
+
+void TForm1::OpenUnit(const QString& path)
+{
+    TUnitSheet sheet;
+    if (path.endsWith(QStringLiteral(".toml"), Qt::CaseInsensitive)) {
+        sheet = LoadManifest(path.toStdString());
+    } else {
+        const TPackage package = ReadPackage(path.toStdString());
+        // Beside the package, named after it; never over a folder in use.
+        const QFileInfo info(path);
+        QString folder = info.absolutePath() + QLatin1Char('/') + info.completeBaseName();
+        if (QDir(folder).exists() && !QDir(folder).isEmpty()) {
+            QFileDialog dialog(this);
+            dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+            dialog.setFileMode(QFileDialog::Directory);
+            dialog.setDirectory(info.absolutePath());
+            PlaceFileDialog(dialog);
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+                return;
+            folder = dialog.selectedFiles().constFirst();
+        }
+        sheet = LoadManifest(UnpackPackage(package, folder.toStdString(), false).Manifest);
+    }
+    LoadSheet(sheet);
+    SetUnitPath(path);
+}
+
+void TForm1::SaveUnit(const QString& path)
+{
+    SaveManifest(ReadSheet(), path.toStdString());
+    SetUnitPath(path);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.constFirst().isLocalFile()) {
+        const QString file = urls.constFirst().toLocalFile();
+        if (file.endsWith(QStringLiteral(".quorin"), Qt::CaseInsensitive) || file.endsWith(QStringLiteral(".toml"), Qt::CaseInsensitive))
+            event->acceptProposedAction();
+    }
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    const QString file = urls.constFirst().toLocalFile();
+    RunHandler([&] { OpenUnit(file); });
+}
+
 void TForm1::Timer1Timer()
 {
     // Disabled first, so the About window is never shown twice.
@@ -506,6 +640,52 @@ TUnitSheet TForm1::ReadSheet() const
     for (int i = 0; i < LV2->topLevelItemCount(); ++i)
         sheet.UiCardRows.push_back(CardRowOf(*LV2->topLevelItem(i)));
     return sheet;
+}
+
+namespace {
+
+// The text that gives back exactly these lines under the line rule: a last
+// empty line needs a line break after it, or it would not be counted.
+QString MemoText(const std::vector<std::string>& lines)
+{
+    QStringList texts;
+    for (const std::string& line : lines)
+        texts << FromUtf8(line);
+    QString text = texts.join(QLatin1Char('\n'));
+    if (!lines.empty() && lines.back().empty())
+        text += QLatin1Char('\n');
+    return text;
+}
+
+} // namespace
+
+void TForm1::LoadSheet(const TUnitSheet& sheet)
+{
+    QLineEdit* const texts[] = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6};
+    const std::string* const values[] = {&sheet.UnitName, &sheet.SourceMod, &sheet.UnitAuthor, &sheet.PackAuthor, &sheet.UnitVersion, &sheet.Comment};
+    for (std::size_t i = 0; i < std::size(texts); ++i)
+        texts[i]->setText(FromUtf8(*values[i]));
+    ComboBox1->setCurrentIndex(std::clamp(sheet.GameVersion, 0, ComboBox1->count() - 1));
+    Edit7->setText(FromUtf8(sheet.ModelName));
+    Edit8->setText(FromUtf8(sheet.ModelFile));
+    LV1->clear();
+    for (const TTextureRow& row : sheet.TextureRows)
+        AppendTextureRow(row);
+    Edit9->setText(FromUtf8(sheet.Skeletons));
+    CheckBox1->setChecked(sheet.CustomSkeletons);
+    Memo1->setPlainText(MemoText(sheet.ModelBattleLines));
+    Memo2->setPlainText(MemoText(sheet.UnitDescrLines));
+    Memo3->setPlainText(MemoText(sheet.UnitTextLines));
+    {
+        const QScopedValueRollback adding(addingCardRow_, true);
+        LV2->clear();
+        for (const TUiCardRow& row : sheet.UiCardRows)
+            AppendCardRow(row);
+        if (LV2->topLevelItemCount() > 0)
+            LV2->SelectRow(LV2->topLevelItem(LV2->topLevelItemCount() - 1));
+    }
+    UpdateModelInfo();
+    ShowCardPreviews();
 }
 
 void TForm1::AppendTextureRow(const TTextureRow& row) { LV1->AppendRow({FromUtf8(row.Faction), FromUtf8(row.TextureFile)}); }

@@ -40,6 +40,19 @@ public:
     // to the event loop's error box.
     void Compile();
 
+    // Fills every page from sheet, replacing what they held; the card
+    // previews then show the last row's cards, as after an addition.
+    void LoadSheet(const TUnitSheet& sheet);
+    // Opens a unit manifest (.toml) or a package: a package's files are first
+    // unpacked beside it into a folder named after it (or one the user picks
+    // when that folder holds anything). Nothing changes unless the whole file
+    // was read; a failure propagates to the error box.
+    void OpenUnit(const QString& path);
+    // Saves the pages as a unit manifest, atomically.
+    void SaveUnit(const QString& path);
+    // The manifest or package last opened or saved; empty before.
+    const QString& UnitPath() const { return unitPath_; }
+
     // Rows as the additions make them; the new row is not selected.
     void AppendTextureRow(const TTextureRow& row);
     void AppendCardRow(const TUiCardRow& row);
@@ -55,6 +68,8 @@ public:
     TOpenPictureDialog* TextureDialog();
     TOpenPictureDialog* CardDialog();
     TFileDialog* SaveDialog();
+    TFileDialog* UnitOpenDialog();
+    TFileDialog* UnitSaveDialog();
 
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -73,6 +88,15 @@ public:
     void UpdateModelInfo();
     void ModelViewButtonClick();
     void Timer1Timer();
+    void OpenButtonClick();   // Ctrl+O
+    void SaveButtonClick();   // Ctrl+S: the open manifest, else a new name
+    void SaveAsClick();       // Ctrl+Shift+S
+
+    // Beyond the layout: opening and saving a unit, under "Создать пак...".
+    TSpeedButton* OpenButton = nullptr;
+    TSpeedButton* SaveButton = nullptr;
+    TFileDialog* OpnUnit = nullptr; // see UnitOpenDialog()
+    TFileDialog* SavUnit = nullptr; // see UnitSaveDialog()
 
     // The frame.
     TImage* Image1 = nullptr;
@@ -158,8 +182,14 @@ public:
     QListWidget* List1 = nullptr;
     TFileDialog* SavDlg = nullptr; // see SaveDialog()
 
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     void CreateFrame();
+    void CreateUnitButtons();
+    void SetUnitPath(const QString& path);
     void CreatePageButtons();
     void CreatePages();
     void CreateBasicPage();
@@ -173,6 +203,7 @@ private:
     // Set while an addition selects its row: the addition shows the
     // previews itself, once.
     bool addingCardRow_ = false;
+    QString unitPath_;
     QTimer* modelInfoTimer_ = nullptr; // reads the model once typing pauses
 };
 
