@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "FileFormats.h"
@@ -185,38 +184,99 @@ void FillRun(std::uint8_t* to, std::size_t bytes, const std::uint8_t* pixel)
         std::memcpy(to + bytes - PatternBytes, pattern, PatternBytes);
 }
 
-// Expands run-length packets of P-byte pixels into work[0, size). Packets may
-// cross rows; one that would pass the end is cut there. Returns how far the
-// data reached: when it ends early, the packet it ends in is completed with
-// white and the caller treats everything after the returned length as white.
+// The picture's rows in the order the file stores them, seen as one run of
+// bytes that the packets fill front to back: a packet may cross rows, and
+// one that would pass the last row is cut there. Filler bytes are not part
+// of the run.
+class TStoredRows {
+public:
+    TStoredRows(TBitmap& bitmap, bool bottomUp, std::size_t rowSize)
+        : bitmap_(bitmap), bottomUp_(bottomUp), rowSize_(rowSize), height_(bitmap.Height())
+    {
+        EnterRow();
+    }
+
+    bool Done() const { return row_ == height_; }
+    // Where the next bytes go, and how many fit before the row ends.
+    std::uint8_t* At() const { return at_; }
+    std::size_t Left() const { return static_cast<std::size_t>(end_ - at_); }
+
+    void Advance(std::size_t bytes)
+    {
+        at_ += bytes;
+        if (at_ == end_) {
+            ++row_;
+            EnterRow();
+        }
+    }
+
+    // What the data never reached stays white.
+    void WhitenRest()
+    {
+        while (!Done()) {
+            std::memset(at_, White, Left());
+            Advance(Left());
+        }
+    }
+
+private:
+    void EnterRow()
+    {
+        if (Done())
+            return;
+        at_ = bitmap_.RowAddress(bottomUp_ ? height_ - 1 - row_ : row_);
+        end_ = at_ + rowSize_;
+    }
+
+    TBitmap& bitmap_;
+    bool bottomUp_;
+    std::size_t rowSize_;
+    int height_;
+    int row_ = 0;
+    std::uint8_t* at_ = nullptr;
+    std::uint8_t* end_ = nullptr;
+};
+
+// Expands run-length packets of P-byte pixels straight into the rows, so a
+// picture costs its own pixels and no copy of them. When the data end early,
+// the packet they end in is completed with white, and so is everything after.
 template <int P>
-std::size_t ExpandRunLength(TReadAhead& input, std::uint8_t* work, std::size_t size)
+void ExpandRunLength(TReadAhead& input, TStoredRows& rows)
 {
-    std::size_t at = 0;
-    while (at < size) {
+    while (!rows.Done()) {
         std::uint8_t header = 0;
         if (!input.Next(header))
             break;
-        std::size_t bytes = std::min<std::size_t>((static_cast<std::size_t>(header & 0x7F) + 1) * P, size - at);
+        std::size_t bytes = (static_cast<std::size_t>(header & 0x7F) + 1) * P;
         if (header & RunPacketBit) {
             std::uint8_t pixel[P];
             std::memset(pixel, White, P);
             std::size_t got = input.ReadFixed<P>(pixel);
-            FillRun<P>(work + at, bytes, pixel);
-            at += bytes;
+            while (bytes > 0 && !rows.Done()) {
+                std::size_t n = std::min(bytes, rows.Left());
+                FillRun<P>(rows.At(), n, pixel);
+                rows.Advance(n);
+                bytes -= n;
+            }
             if (got < P)
                 break;
         } else {
-            std::size_t got = input.Read(work + at, bytes);
-            if (got < bytes) {
-                std::memset(work + at + got, White, bytes - got);
-                at += bytes;
-                break;
+            bool ended = false;
+            while (bytes > 0 && !rows.Done()) {
+                std::size_t n = std::min(bytes, rows.Left());
+                std::size_t got = input.Read(rows.At(), n);
+                rows.Advance(got);
+                if (got < n) {
+                    ended = true;
+                    break;
+                }
+                bytes -= n;
             }
-            at += bytes;
+            if (ended)
+                break;
         }
     }
-    return at;
+    rows.WhitenRest();
 }
 
 } // namespace
@@ -275,26 +335,16 @@ void TTGAImage::DecodeStream(TStream& stream)
         return;
     }
 
-    // Run-length: one pass into one work buffer, then a copy per row. The
-    // buffer's size fits 32 bits: the picture size was checked above.
-    const std::size_t workSize = rowSize * static_cast<std::size_t>(height);
-    std::unique_ptr<std::uint8_t[]> work(new (std::nothrow) std::uint8_t[workSize]);
-    if (!work)
-        throw ETGAException("Not enough memory for TGA picture (" + SizeText(width, height) + ")");
-    std::size_t reached = 0;
+    TStoredRows rows(*this, bottomUp, rowSize);
     {
         TReadAhead input(stream);
-        reached = BytesPerPixel() == 3 ? ExpandRunLength<3>(input, work.get(), workSize)
-                                       : ExpandRunLength<4>(input, work.get(), workSize);
+        if (BytesPerPixel() == 3)
+            ExpandRunLength<3>(input, rows);
+        else
+            ExpandRunLength<4>(input, rows);
     }
-    for (int i = 0; i < height; ++i) {
-        std::uint8_t* row = bitmapRow(i);
-        std::size_t offset = static_cast<std::size_t>(i) * rowSize;
-        std::size_t supplied = reached > offset ? std::min(rowSize, reached - offset) : 0;
-        std::memcpy(row, work.get() + offset, supplied);
-        std::memset(row + supplied, White, rowSize - supplied);
-        whitenFiller(row);
-    }
+    for (int i = 0; i < height; ++i)
+        whitenFiller(RowAddress(i));
     Changed();
 }
 
