@@ -1,8 +1,8 @@
-// libFuzzer target: decodes the input as a BMP file.
-#include "DecodeFuzz.h"
-#include "imaging/Bitmap.h"
+// libFuzzer target over corpus/bmp/; the body (bodies/Bmp.cpp) is shared with
+// the corpus replay test of the normal build.
+#include "fuzz/FuzzBodies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    return FuzzDecode<quorin::TBitmap>(data, size);
+    return quorin::fuzz::Bmp(data, size);
 }

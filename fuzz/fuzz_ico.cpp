@@ -1,8 +1,8 @@
-// libFuzzer target: decodes the input as an icon file.
-#include "DecodeFuzz.h"
-#include "imaging/ICO.h"
+// libFuzzer target over corpus/ico/; the body (bodies/Ico.cpp) is shared with
+// the corpus replay test of the normal build.
+#include "fuzz/FuzzBodies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    return FuzzDecode<quorin::TIcon>(data, size);
+    return quorin::fuzz::Ico(data, size);
 }

@@ -1,8 +1,8 @@
-// libFuzzer target: decodes the input as a JPEG file.
-#include "DecodeFuzz.h"
-#include "imaging/JPEG.h"
+// libFuzzer target over corpus/jpeg/; the body (bodies/Jpeg.cpp) is shared with
+// the corpus replay test of the normal build.
+#include "fuzz/FuzzBodies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    return FuzzDecode<quorin::TJPEGImage>(data, size);
+    return quorin::fuzz::Jpeg(data, size);
 }

@@ -1,56 +1,8 @@
-// libFuzzer target: arbitrary bytes through the TGA decoder. Any quorin
-// exception is a clean refusal; everything else (a crash, a sanitizer
-// report, a leak, two decodes of the same bytes that differ) is a finding.
-
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
-#include "base/Stream.h"
-#include "imaging/TGA.h"
-
-namespace {
-
-// A few header bytes can legitimately ask for hundreds of megabytes of white
-// picture; that is correct, and tested, but at a second per input it would
-// starve the search. Such sizes are left out here; sizes over the decoder's
-// limit still go through, to exercise the refusal.
-constexpr std::int64_t MaxFuzzedPixels = std::int64_t{1} << 20;
-
-bool WouldAllocateALot(const std::uint8_t* data, std::size_t size)
-{
-    if (size < 16)
-        return false;
-    const bool allocates = data[2] == 2 || data[2] == 10;
-    std::int64_t pixels = std::int64_t{data[12] | data[13] << 8} * std::int64_t{data[14] | data[15] << 8};
-    return allocates && pixels > MaxFuzzedPixels && quorin::PictureSizeFits(data[12] | data[13] << 8, data[14] | data[15] << 8);
-}
-
-} // namespace
+// libFuzzer target over corpus/tga/; the body (bodies/Tga.cpp) is shared with
+// the corpus replay test of the normal build.
+#include "fuzz/FuzzBodies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (WouldAllocateALot(data, size))
-        return 0;
-    quorin::TTGAImage image;
-    try {
-        quorin::TMemoryViewStream stream(data, static_cast<std::int64_t>(size));
-        image.DecodeStream(stream);
-    } catch (const quorin::Exception&) {
-        return 0;
-    }
-
-    // A second decode into the same object, whose pixel block may be written
-    // over, must give the very same bytes as the first into a new one.
-    quorin::TBitmap first;
-    first.Assign(image);
-    quorin::TMemoryViewStream again(data, static_cast<std::int64_t>(size));
-    image.DecodeStream(again);
-    if (image.Width() != first.Width() || image.Height() != first.Height() || image.PixelDepth() != first.PixelDepth())
-        __builtin_trap();
-    const auto rowBytes = static_cast<std::size_t>(image.RowStride());
-    for (int row = 0; row < image.Height() && rowBytes > 0; ++row)
-        if (std::memcmp(image.RowAddress(row), first.RowAddress(row), rowBytes) != 0)
-            __builtin_trap();
-    return 0;
+    return quorin::fuzz::Tga(data, size);
 }
