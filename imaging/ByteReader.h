@@ -1,8 +1,10 @@
 #pragma once
-// Little-endian reads from bytes in memory and the bounds checks that guard
-// them, shared by the BMP, ICO, DDS and metafile readers. Every read is preceded by
-// a Fits check against the size of the buffer it reads.
+// The decoders' one little-endian reader: multi-byte fields are put together
+// byte by byte (the compiler merges them), so neither alignment nor the
+// host's byte order matters. Every read from a buffer of outside size is
+// preceded by a Fits check against that size.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -10,15 +12,34 @@ namespace quorin::bytes {
 
 using TBytes = std::span<const std::uint8_t>;
 
-inline std::uint16_t U16(const std::uint8_t* p)
+// A 16-bit field widened to 32 bits, for arithmetic that goes on in 32 bits
+// anyway: handing it over as 16 bits first costs the DXT3 decoder a sixth of
+// its speed with GCC 12.
+inline std::uint32_t U16Wide(const std::uint8_t* p)
 {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
+}
+
+inline std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(U16Wide(p)); }
+
+inline std::uint32_t U24(const std::uint8_t* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16);
 }
 
 inline std::uint32_t U32(const std::uint8_t* p)
 {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return U24(p) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// The first count bytes (at most 4) as a number; missing high bytes are 0.
+inline std::uint32_t ULeading(const std::uint8_t* p, std::size_t count)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = count; i-- > 0;)
+        value = value << 8 | p[i];
+    return value;
 }
 
 inline std::int16_t I16(const std::uint8_t* p) { return static_cast<std::int16_t>(U16(p)); }

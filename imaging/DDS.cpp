@@ -316,9 +316,7 @@ void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool 
             const std::uint8_t* from = row.get();
             std::uint8_t* to = RowAddress(y);
             for (int x = 0; x < width; ++x, from += pixelBytes, to += 4) {
-                std::uint32_t v = 0;
-                for (std::size_t i = valueBytes; i-- > 0;)
-                    v = v << 8 | from[i];
+                const std::uint32_t v = bytes::ULeading(from, valueBytes);
                 to[0] = blue.Value(v);
                 to[1] = green.Value(v);
                 to[2] = red.Value(v);

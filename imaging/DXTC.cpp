@@ -1,8 +1,7 @@
 // S3TC block decompression. Whole block rows are decoded in one loop; a block
 // that crosses the right or bottom edge of the picture is decoded into a 4x4
 // scratch and only its in-picture pixels are copied, so no write leaves the
-// picture. Multi-byte fields are read byte by byte (the compiler merges them),
-// so neither alignment nor the host's byte order matters.
+// picture. Multi-byte fields go through the decoders' little-endian reader.
 
 #include "DXTC.h"
 
@@ -12,6 +11,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "ByteReader.h"
 #include "DXTCPaths.h"
 
 #if defined(__x86_64__) || defined(_M_X64) || defined(__i386__) || defined(_M_IX86)
@@ -49,20 +49,9 @@ constexpr std::size_t BlockBytes = Kind == TKind::DXT1 ? 8 : 16;
 template <TKind Kind>
 constexpr std::size_t ColourOffset = Kind == TKind::DXT1 ? 0 : 8;
 
-inline std::uint32_t Load16(const std::uint8_t* p)
-{
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8);
-}
-
-inline std::uint32_t Load24(const std::uint8_t* p)
-{
-    return Load16(p) | (std::uint32_t{p[2]} << 16);
-}
-
-inline std::uint32_t Load32(const std::uint8_t* p)
-{
-    return Load24(p) | (std::uint32_t{p[3]} << 24);
-}
+using bytes::U16Wide;
+using bytes::U24;
+using bytes::U32;
 
 // A pixel word whose bytes in memory are blue, green, red, alpha.
 constexpr std::uint32_t PixelWord(std::uint32_t blue, std::uint32_t green, std::uint32_t red, std::uint32_t alpha)
@@ -93,8 +82,8 @@ inline TChannels Widen(std::uint32_t colour)
 template <TKind Kind>
 bool BuildColourTable(const std::uint8_t* colourBlock, std::uint32_t alpha, std::uint32_t table[4])
 {
-    const std::uint32_t c0 = Load16(colourBlock);
-    const std::uint32_t c1 = Load16(colourBlock + 2);
+    const std::uint32_t c0 = U16Wide(colourBlock);
+    const std::uint32_t c1 = U16Wide(colourBlock + 2);
     const TChannels e0 = Widen(c0);
     const TChannels e1 = Widen(c1);
     table[0] = PixelWord(e0.Blue, e0.Green, e0.Red, alpha);
@@ -133,7 +122,7 @@ void DecodeBlockScalar(const std::uint8_t* block, std::uint32_t* out, std::size_
     const std::uint8_t* colourBlock = block + ColourOffset<Kind>;
     std::uint32_t colours[4];
     threeColour |= BuildColourTable<Kind>(colourBlock, Kind == TKind::DXT1 ? 255 : 0, colours);
-    const std::uint32_t indices = Load32(colourBlock + 4);
+    const std::uint32_t indices = U32(colourBlock + 4);
 
     if constexpr (Kind == TKind::DXT1) {
         for (unsigned r = 0; r < 4; ++r, out += stride)
@@ -141,7 +130,7 @@ void DecodeBlockScalar(const std::uint8_t* block, std::uint32_t* out, std::size_
                 out[k] = colours[(indices >> (8 * r + 2 * k)) & 3];
     } else if constexpr (Kind == TKind::DXT3) {
         for (unsigned r = 0; r < 4; ++r, out += stride) {
-            const std::uint32_t alphaRow = Load16(block + 2 * r);
+            const std::uint32_t alphaRow = U16Wide(block + 2 * r);
             for (unsigned k = 0; k < 4; ++k)
                 out[k] = colours[(indices >> (8 * r + 2 * k)) & 3] | PixelWord(0, 0, 0, ((alphaRow >> (4 * k)) & 15) * 17);
         }
@@ -150,7 +139,7 @@ void DecodeBlockScalar(const std::uint8_t* block, std::uint32_t* out, std::size_
         BuildAlphaTable(block[0], block[1], alphas);
         for (unsigned i = 0; i < 8; ++i)
             alphas[i] = PixelWord(0, 0, 0, alphas[i]);
-        const std::uint64_t alphaIndices = Load24(block + 2) | (std::uint64_t{Load24(block + 5)} << 24);
+        const std::uint64_t alphaIndices = U24(block + 2) | (std::uint64_t{U24(block + 5)} << 24);
         for (unsigned r = 0; r < 4; ++r, out += stride)
             for (unsigned k = 0; k < 4; ++k) {
                 const unsigned pixel = 4 * r + k;
@@ -251,8 +240,8 @@ inline QUORIN_TARGET_SSSE3 __m128i LoadShuffle(const TShuffle& shuffle)
 template <TKind Kind>
 inline QUORIN_TARGET_SSSE3 __m128i ColourTableSsse3(const std::uint8_t* colourBlock, bool& threeColour)
 {
-    const std::uint32_t c0 = Load16(colourBlock);
-    const std::uint32_t c1 = Load16(colourBlock + 2);
+    const std::uint32_t c0 = U16Wide(colourBlock);
+    const std::uint32_t c1 = U16Wide(colourBlock + 2);
     const std::uint32_t alpha = Kind == TKind::DXT1 ? 0xFF000000u : 0;
     const __m128i zero = _mm_setzero_si128();
     // E0 in lanes 0-3 and E1 in lanes 4-7, one channel per 16-bit lane.
@@ -330,7 +319,7 @@ inline QUORIN_TARGET_SSSE3 void DecodeBlockSsse3(const std::uint8_t* block, std:
 {
     const std::uint8_t* colourBlock = block + ColourOffset<Kind>;
     const __m128i colours = ColourTableSsse3<Kind>(colourBlock, threeColour);
-    const std::uint32_t indices = Load32(colourBlock + 4);
+    const std::uint32_t indices = U32(colourBlock + 4);
     __m128i alphas = _mm_setzero_si128();
     if constexpr (Kind == TKind::DXT3)
         alphas = ExplicitAlphaSsse3(block);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "ByteReader.h"
 #include "base/Stream.h"
 
 namespace quorin {
@@ -28,8 +29,7 @@ void TGraphic::ReadData(TStream& stream)
     std::uint8_t raw[4] = {};
     if (stream.ReadBytes(raw, sizeof raw) != static_cast<std::int64_t>(sizeof raw))
         throw EInvalidGraphic("Stored picture data ends before its byte count");
-    auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(raw[0]) | static_cast<std::uint32_t>(raw[1]) << 8
-                                           | static_cast<std::uint32_t>(raw[2]) << 16 | static_cast<std::uint32_t>(raw[3]) << 24);
+    const std::int32_t count = bytes::I32(raw);
     if (count < 0)
         throw EInvalidGraphic("Stored picture byte count is negative (" + std::to_string(count) + ")");
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "ByteReader.h"
 #include "FileFormats.h"
 
 namespace quorin {
@@ -41,8 +42,8 @@ TTGAHeader ReadHeader(TStream& stream)
     header.IdLength = raw[0];
     header.ColourMapType = raw[1];
     header.ImageType = raw[2];
-    header.Width = static_cast<std::uint16_t>(raw[12] | raw[13] << 8);
-    header.Height = static_cast<std::uint16_t>(raw[14] | raw[15] << 8);
+    header.Width = bytes::U16(&raw[12]);
+    header.Height = bytes::U16(&raw[14]);
     header.PixelDepth = raw[16];
     header.Descriptor = raw[17];
     return header;

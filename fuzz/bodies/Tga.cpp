@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "base/Stream.h"
+#include "imaging/ByteReader.h"
 #include "imaging/TGA.h"
 
 namespace {
@@ -24,8 +25,9 @@ bool WouldAllocateALot(const std::uint8_t* data, std::size_t size)
     if (size < 16)
         return false;
     const bool allocates = data[2] == 2 || data[2] == 10;
-    std::int64_t pixels = std::int64_t{data[12] | data[13] << 8} * std::int64_t{data[14] | data[15] << 8};
-    return allocates && pixels > MaxFuzzedPixels && quorin::PictureSizeFits(data[12] | data[13] << 8, data[14] | data[15] << 8);
+    const std::int64_t width = quorin::bytes::U16(data + 12);
+    const std::int64_t height = quorin::bytes::U16(data + 14);
+    return allocates && width * height > MaxFuzzedPixels && quorin::PictureSizeFits(width, height);
 }
 
 } // namespace
