@@ -6,7 +6,6 @@
 
 #include "ICO.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +15,7 @@
 
 #include "ByteReader.h"
 #include "DIB.h"
+#include "JumpGuard.h"
 
 namespace quorin {
 
@@ -71,20 +71,9 @@ extern "C" void PngRead(png_structp png, png_bytep out, png_size_t count)
     source->At += count;
 }
 
-// The setjmp of each step lives in a function without C++ objects, so the
-// jump from PngError skips no destructor.
-bool GuardedReadInfo(png_structp png, png_infop info)
+// Turns what libpng gives into blue, green, red, alpha rows of 8 bits.
+void SetBgraOutput(png_structp png, png_infop info)
 {
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_info(png, info);
-    return true;
-}
-
-bool GuardedToBgra(png_structp png, png_infop info)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
     png_set_expand(png); // palette, low-bit grey and tRNS to 8-bit channels
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
@@ -92,15 +81,6 @@ bool GuardedToBgra(png_structp png, png_infop info)
     png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    return true;
-}
-
-bool GuardedReadImage(png_structp png, png_bytepp rows)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_image(png, rows);
-    return true;
 }
 
 class TPngReader {
@@ -149,7 +129,7 @@ void DecodePng(TBytes data, TBitmap& bitmap)
         if (!ok)
             Fail(source.Message);
     };
-    check(GuardedReadInfo(png, info));
+    check(RunGuarded(png_jmpbuf(png), [&] { png_read_info(png, info); }));
 
     const std::int64_t width = png_get_image_width(png, info);
     const std::int64_t height = png_get_image_height(png, info);
@@ -160,7 +140,7 @@ void DecodePng(TBytes data, TBitmap& bitmap)
     if (rawBytes / MaxDeflateRatio > static_cast<std::int64_t>(data.size()))
         Fail("PNG image larger than its data can hold");
 
-    check(GuardedToBgra(png, info));
+    check(RunGuarded(png_jmpbuf(png), [&] { SetBgraOutput(png, info); }));
     if (static_cast<std::int64_t>(png_get_rowbytes(png, info)) != width * 4)
         Fail("unexpected PNG row layout");
 
@@ -171,7 +151,8 @@ void DecodePng(TBytes data, TBitmap& bitmap)
     std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y)
         rows[static_cast<std::size_t>(y)] = bitmap.RowAddress(y);
-    check(GuardedReadImage(png, rows.data()));
+    png_bytepp rowPointers = rows.data();
+    check(RunGuarded(png_jmpbuf(png), [&] { png_read_image(png, rowPointers); }));
 
     if (AnyTranslucent(bitmap))
         bitmap.SetAlphaChannel(true);

@@ -2,11 +2,10 @@
 // decompressed to blue-green-red rows of a 24-bit Bitmap.
 //
 // libjpeg reports a fatal error by calling error_exit, which must not return.
-// Ours jumps back with longjmp to a setjmp in one of the small Guarded*
-// functions below; those hold no C++ objects, so the jump skips no
-// destructor. The C++ side (TDecompressor) then raises EJPEGException with
-// libjpeg's own message, and its destructor always runs
-// jpeg_destroy_decompress, which frees everything libjpeg allocated.
+// Ours jumps back with longjmp to RunGuarded (JumpGuard.h) around each step.
+// The C++ side (TDecompressor) then raises EJPEGException with libjpeg's own
+// message, and its destructor always runs jpeg_destroy_decompress, which
+// frees everything libjpeg allocated.
 
 #include "JPEG.h"
 
@@ -20,6 +19,7 @@
 
 #include "DIB.h"
 #include "FileFormats.h"
+#include "JumpGuard.h"
 
 namespace quorin {
 
@@ -61,55 +61,6 @@ extern "C" void ProgressMonitor(j_common_ptr cinfo)
     }
 }
 
-// Each returns false after libjpeg failed; the message is in the error manager.
-bool GuardedCreate(j_decompress_ptr cinfo, TErrorManager& errors)
-{
-    if (setjmp(errors.Jump))
-        return false;
-    jpeg_create_decompress(cinfo);
-    return true;
-}
-
-bool GuardedSource(j_decompress_ptr cinfo, TErrorManager& errors, const unsigned char* data, unsigned long size)
-{
-    if (setjmp(errors.Jump))
-        return false;
-    jpeg_mem_src(cinfo, data, size);
-    return true;
-}
-
-bool GuardedReadHeader(j_decompress_ptr cinfo, TErrorManager& errors)
-{
-    if (setjmp(errors.Jump))
-        return false;
-    jpeg_read_header(cinfo, TRUE);
-    return true;
-}
-
-bool GuardedStart(j_decompress_ptr cinfo, TErrorManager& errors)
-{
-    if (setjmp(errors.Jump))
-        return false;
-    jpeg_start_decompress(cinfo);
-    return true;
-}
-
-bool GuardedReadRow(j_decompress_ptr cinfo, TErrorManager& errors, JSAMPROW row, JDIMENSION* got)
-{
-    if (setjmp(errors.Jump))
-        return false;
-    *got = jpeg_read_scanlines(cinfo, &row, 1);
-    return true;
-}
-
-bool GuardedFinish(j_decompress_ptr cinfo, TErrorManager& errors)
-{
-    if (setjmp(errors.Jump))
-        return false;
-    jpeg_finish_decompress(cinfo);
-    return true;
-}
-
 class TDecompressor {
 public:
     TDecompressor()
@@ -120,7 +71,7 @@ public:
         // jpeg_create_decompress fails only on a library version mismatch or
         // out of memory; it reports that through error_exit as well. The
         // destructor will not run for a constructor that throws.
-        if (!GuardedCreate(&cinfo_, errors_)) {
+        if (!RunGuarded(errors_.Jump, [this] { jpeg_create_decompress(&cinfo_); })) {
             jpeg_destroy_decompress(&cinfo_);
             throw EJPEGException(errors_.Message);
         }
@@ -133,10 +84,12 @@ public:
     TDecompressor& operator=(const TDecompressor&) = delete;
 
     j_decompress_ptr Info() { return &cinfo_; }
-    TErrorManager& Errors() { return errors_; }
-    void Check(bool ok)
+    // Runs one libjpeg step; its failure becomes an EJPEGException with
+    // libjpeg's own message.
+    template <class TStep>
+    void Run(TStep&& step)
     {
-        if (!ok)
+        if (!RunGuarded(errors_.Jump, step))
             throw EJPEGException(errors_.Message);
     }
 
@@ -192,8 +145,10 @@ void TJPEGImage::DecodeStream(TStream& stream)
 
     TDecompressor jpeg;
     j_decompress_ptr cinfo = jpeg.Info();
-    jpeg.Check(GuardedSource(cinfo, jpeg.Errors(), data.data(), static_cast<unsigned long>(data.size())));
-    jpeg.Check(GuardedReadHeader(cinfo, jpeg.Errors()));
+    const unsigned char* bytes = data.data();
+    const auto size = static_cast<unsigned long>(data.size());
+    jpeg.Run([&] { jpeg_mem_src(cinfo, bytes, size); });
+    jpeg.Run([&] { jpeg_read_header(cinfo, TRUE); });
 
     const std::int64_t width = cinfo->image_width;
     const std::int64_t height = cinfo->image_height;
@@ -215,7 +170,7 @@ void TJPEGImage::DecodeStream(TStream& stream)
         throw EJPEGException("Unsupported JPEG colour space (" + std::to_string(cinfo->num_components) +
                              " components)");
     }
-    jpeg.Check(GuardedStart(cinfo, jpeg.Errors()));
+    jpeg.Run([&] { jpeg_start_decompress(cinfo); });
 
     SetSize(0, 0);
     SetPixelDepth(24);
@@ -226,7 +181,7 @@ void TJPEGImage::DecodeStream(TStream& stream)
         const int row = static_cast<int>(cinfo->output_scanline);
         JSAMPROW target = cmyk ? scratch.data() : RowAddress(row);
         JDIMENSION got = 0;
-        jpeg.Check(GuardedReadRow(cinfo, jpeg.Errors(), target, &got));
+        jpeg.Run([&] { got = jpeg_read_scanlines(cinfo, &target, 1); });
         if (got == 0) // cannot happen with an in-memory source; never loop forever
             throw EJPEGException("JPEG data ended early");
         if (cmyk)
@@ -234,7 +189,7 @@ void TJPEGImage::DecodeStream(TStream& stream)
         else if (BgrColourSpace == JCS_RGB)
             SwapRedBlue(RowAddress(row), cinfo->output_width);
     }
-    jpeg.Check(GuardedFinish(cinfo, jpeg.Errors()));
+    jpeg.Run([&] { jpeg_finish_decompress(cinfo); });
     Changed();
 }
 

@@ -1,19 +1,18 @@
 // PNG output through libpng, written via TSaveFileStream so that a failure
 // never leaves a partial file behind: the target is replaced only by Commit.
 //
-// libpng reports errors by calling our error function, which jumps back to a
-// setjmp in one of the Guarded* functions; they hold no C++ objects, so the
-// jump skips no destructor.
+// libpng reports errors by calling our error function, which jumps back to
+// RunGuarded (JumpGuard.h) around each step.
 
 #include "PngWriter.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include <png.h>
 
+#include "JumpGuard.h"
 #include "base/SaveFile.h"
 
 namespace quorin {
@@ -49,31 +48,12 @@ extern "C" void WriterWrite(png_structp png, png_bytep data, png_size_t count)
 
 extern "C" void WriterFlush(png_structp) {}
 
-bool GuardedHeader(png_structp png, png_infop info, int width, int height, bool withAlpha)
+void WriteHeader(png_structp png, png_infop info, int width, int height, bool withAlpha)
 {
-    if (setjmp(png_jmpbuf(png)))
-        return false;
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    return true;
-}
-
-bool GuardedRow(png_structp png, png_const_bytep row)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_write_row(png, row);
-    return true;
-}
-
-bool GuardedEnd(png_structp png, png_infop info)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_write_end(png, info);
-    return true;
 }
 
 class TPngWriter {
@@ -131,13 +111,16 @@ void WritePng(const TBitmap& bitmap, std::string_view path, bool withAlpha)
         if (!ok)
             throw EWriteError("Cannot write PNG file " + std::string(path) + ": " + target.Message);
     };
-    check(GuardedHeader(writer.Png(), writer.Info(), bitmap.Width(), bitmap.Height(), withAlpha));
+    png_structp png = writer.Png();
+    png_infop info = writer.Info();
+    check(RunGuarded(png_jmpbuf(png), [&] { WriteHeader(png, info, bitmap.Width(), bitmap.Height(), withAlpha); }));
     std::vector<std::uint8_t> row(static_cast<std::size_t>(bitmap.Width()) * (withAlpha ? 4 : 3));
     for (int y = 0; y < bitmap.Height(); ++y) {
         ConvertRow(bitmap, y, withAlpha, row);
-        check(GuardedRow(writer.Png(), row.data()));
+        png_const_bytep data = row.data();
+        check(RunGuarded(png_jmpbuf(png), [&] { png_write_row(png, data); }));
     }
-    check(GuardedEnd(writer.Png(), writer.Info()));
+    check(RunGuarded(png_jmpbuf(png), [&] { png_write_end(png, info); }));
     file.Commit(); // "Stream write error"; the temporary is removed on failure
 }
 
