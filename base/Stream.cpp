@@ -152,6 +152,17 @@ std::int64_t TFileStream::Size()
     return end;
 }
 
+namespace {
+
+std::span<const std::uint8_t> BytesAfter(const std::uint8_t* data, std::int64_t size, std::int64_t position)
+{
+    if (position >= size)
+        return {};
+    return {data + position, static_cast<std::size_t>(size - position)};
+}
+
+} // namespace
+
 // ---- TMemoryStream --------------------------------------------------------
 
 void TMemoryStream::TFreeBlock::operator()(std::uint8_t* block) const { std::free(block); }
@@ -259,6 +270,11 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count)
     return count;
 }
 
+std::optional<std::span<const std::uint8_t>> TMemoryStream::HeldBytes()
+{
+    return BytesAfter(data_.get(), size_, position_);
+}
+
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin)
 {
     position_ = std::min(ResolveSeek(offset, origin, position_, size_), MaxMemoryStreamSize);
@@ -275,6 +291,11 @@ std::int64_t TMemoryViewStream::Read(void* buffer, std::int64_t count)
         std::memcpy(buffer, data_ + position_, static_cast<std::size_t>(n));
     position_ += n;
     return n;
+}
+
+std::optional<std::span<const std::uint8_t>> TMemoryViewStream::HeldBytes()
+{
+    return BytesAfter(data_, size_, position_);
 }
 
 std::int64_t TMemoryViewStream::Seek(std::int64_t offset, TSeekOrigin origin)

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,6 +33,11 @@ public:
     // The decoders' reading primitives: a short read is no error by itself.
     std::int64_t ReadBytes(void* buffer, std::int64_t count) { return Read(buffer, count); }
     void SkipBytes(std::int64_t count) { Seek(count, TSeekOrigin::Current); }
+
+    // The bytes from the position to the end, when the stream keeps them in
+    // memory: a reader may use them in place instead of copying them out.
+    // Nothing for a stream that must be read. The position does not move.
+    virtual std::optional<std::span<const std::uint8_t>> HeldBytes() { return std::nullopt; }
 
     // Exact transfers: "Stream read error" / "Stream write error" on a short count.
     void ReadBuffer(void* buffer, std::int64_t count);
@@ -68,6 +75,7 @@ public:
     std::int64_t Write(const void* buffer, std::int64_t count) override;
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::int64_t Size() override { return size_; }
+    std::optional<std::span<const std::uint8_t>> HeldBytes() override;
 
     // Resizes to exactly size bytes; keeps the common prefix.
     void SetSize(std::int64_t size);
@@ -106,6 +114,7 @@ public:
     std::int64_t Write(const void*, std::int64_t) override { return 0; }
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::int64_t Size() override { return size_; }
+    std::optional<std::span<const std::uint8_t>> HeldBytes() override;
 
 private:
     const std::uint8_t* data_;

@@ -4,8 +4,10 @@
 // host's byte order matters. Every read from a buffer of outside size is
 // preceded by a Fits check against that size.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace quorin::bytes {
@@ -56,5 +58,54 @@ inline bool Fits(std::int64_t offset, std::int64_t count, TBytes data)
 {
     return Fits(offset, count, static_cast<std::int64_t>(data.size()));
 }
+
+// Bytes taken front to back, as a stream would give them: a read past the
+// end delivers what is left, and Used() says how far the reading got.
+class TCursor {
+public:
+    explicit TCursor(TBytes data) : data_(data) {}
+
+    std::size_t Used() const { return at_; }
+    std::size_t Left() const { return data_.size() - at_; }
+    // Where the next byte lies (for reading in place after a Left check).
+    const std::uint8_t* At() const { return data_.data() + at_; }
+
+    // One byte, or false at the end.
+    bool Next(std::uint8_t& byte)
+    {
+        if (at_ == data_.size())
+            return false;
+        byte = data_[at_++];
+        return true;
+    }
+
+    // Up to count bytes; fewer only at the end.
+    std::size_t Read(std::uint8_t* to, std::size_t count)
+    {
+        const std::size_t n = std::min(count, Left());
+        if (n > 0)
+            std::memcpy(to, At(), n);
+        at_ += n;
+        return n;
+    }
+
+    // N bytes of a fixed size, so the common case is a single load and store.
+    template <std::size_t N>
+    std::size_t ReadFixed(std::uint8_t* to)
+    {
+        if (N > Left())
+            return Read(to, N);
+        std::memcpy(to, At(), N);
+        at_ += N;
+        return N;
+    }
+
+    // Moves on count bytes, or to the end.
+    void Skip(std::size_t count) { at_ += std::min(count, Left()); }
+
+private:
+    TBytes data_;
+    std::size_t at_ = 0;
+};
 
 } // namespace quorin::bytes

@@ -7,6 +7,7 @@
 
 #include "ByteReader.h"
 #include "FileFormats.h"
+#include "StreamBytes.h"
 
 namespace quorin {
 
@@ -32,12 +33,12 @@ struct TTGAHeader {
     std::uint8_t Descriptor = 0;
 };
 
-TTGAHeader ReadHeader(TStream& stream)
+TTGAHeader ReadHeader(bytes::TCursor& input)
 {
     // A file shorter than the header reads as if the missing bytes were 0.
     std::array<std::uint8_t, HeaderSize> raw{};
     static_assert(sizeof raw == HeaderSize);
-    stream.ReadBytes(raw.data(), HeaderSize);
+    input.Read(raw.data(), HeaderSize);
     TTGAHeader header;
     header.IdLength = raw[0];
     header.ColourMapType = raw[1];
@@ -77,86 +78,6 @@ TTGASize CheckHeader(const TTGAHeader& header)
         return {0, 0, "TGA picture too large (" + SizeText(width, height) + ")"};
     return {width, height, {}};
 }
-
-// Packet data comes in small pieces; reading them through the stream one by
-// one would cost a call each. This reads ahead in blocks and gives back what
-// it did not use when it is done, so the stream ends where the data ended.
-class TReadAhead {
-public:
-    explicit TReadAhead(TStream& stream) : stream_(stream) {}
-    TReadAhead(const TReadAhead&) = delete;
-    TReadAhead& operator=(const TReadAhead&) = delete;
-    ~TReadAhead()
-    {
-        if (std::size_t unused = length_ - position_)
-            stream_.Seek(-static_cast<std::int64_t>(unused), TSeekOrigin::Current);
-    }
-
-    // One byte, or false at the end of the data.
-    bool Next(std::uint8_t& byte)
-    {
-        if (position_ == length_ && !Refill())
-            return false;
-        byte = buffer_[position_++];
-        return true;
-    }
-
-    // Up to count bytes; fewer only at the end of the data.
-    std::size_t Read(std::uint8_t* to, std::size_t count)
-    {
-        if (count <= length_ - position_) {
-            std::memcpy(to, buffer_ + position_, count);
-            position_ += count;
-            return count;
-        }
-        return ReadAcrossBlocks(to, count);
-    }
-
-    // One pixel: a fixed size, so the common case is a single load and store.
-    template <std::size_t N>
-    std::size_t ReadFixed(std::uint8_t* to)
-    {
-        if (N <= length_ - position_) {
-            std::memcpy(to, buffer_ + position_, N);
-            position_ += N;
-            return N;
-        }
-        return ReadAcrossBlocks(to, N);
-    }
-
-private:
-    std::size_t ReadAcrossBlocks(std::uint8_t* to, std::size_t count)
-    {
-        std::size_t done = 0;
-        while (done < count) {
-            if (position_ == length_ && !Refill())
-                break;
-            std::size_t n = std::min(count - done, length_ - position_);
-            std::memcpy(to + done, buffer_ + position_, n);
-            position_ += n;
-            done += n;
-        }
-        return done;
-    }
-
-    bool Refill()
-    {
-        if (ended_)
-            return false;
-        std::int64_t got = stream_.ReadBytes(buffer_, sizeof buffer_);
-        position_ = 0;
-        length_ = got > 0 ? static_cast<std::size_t>(got) : 0;
-        // A short block means the data ends here; later reads would give nothing.
-        ended_ = length_ < sizeof buffer_;
-        return length_ > 0;
-    }
-
-    TStream& stream_;
-    std::uint8_t buffer_[32768];
-    std::size_t position_ = 0;
-    std::size_t length_ = 0;
-    bool ended_ = false;
-};
 
 // Writes bytes (a multiple of P) as copies of one P-byte pixel. Long runs are
 // stored from a pattern of 16 pixels in fixed-size pieces; the last piece may
@@ -242,7 +163,7 @@ private:
 // picture costs its own pixels and no copy of them. When the data end early,
 // the packet they end in is completed with white, and so is everything after.
 template <int P>
-void ExpandRunLength(TReadAhead& input, TStoredRows& rows)
+void ExpandRunLength(bytes::TCursor& input, TStoredRows& rows)
 {
     while (!rows.Done()) {
         std::uint8_t header = 0;
@@ -286,7 +207,16 @@ const TGraphicClass TTGAImage::ClassRecord{"TTGAImage", &CreateTGA, &TBitmap::Cl
 
 void TTGAImage::DecodeStream(TStream& stream)
 {
-    const TTGAHeader header = ReadHeader(stream);
+    TStreamBytes input(stream);
+    if (!input.Complete())
+        throw ETGAException("TGA file too large");
+    input.Consume(DecodeTGA(input.Bytes()));
+}
+
+std::size_t TTGAImage::DecodeTGA(std::span<const std::uint8_t> file)
+{
+    bytes::TCursor input(file);
+    const TTGAHeader header = ReadHeader(input);
     const TTGASize size = CheckHeader(header);
     if (!size.Error.empty())
         throw ETGAException(size.Error);
@@ -299,8 +229,7 @@ void TTGAImage::DecodeStream(TStream& stream)
     SetPixelDepth(header.PixelDepth);
     SetAlphaChannel(header.PixelDepth == 32);
     SetSizeForDecoding(width, height);
-    if (header.IdLength > 0)
-        stream.SkipBytes(header.IdLength);
+    input.Skip(header.IdLength);
 
     const bool bottomUp = (header.Descriptor & TopDownBit) == 0;
     const auto rowSize = static_cast<std::size_t>(width) * BytesPerPixel();
@@ -313,7 +242,7 @@ void TTGAImage::DecodeStream(TStream& stream)
 
     if (noImage || rowSize == 0 || height == 0) {
         Changed();
-        return;
+        return input.Used();
     }
 
     if (header.ImageType == TrueColour) {
@@ -322,10 +251,8 @@ void TTGAImage::DecodeStream(TStream& stream)
         for (int i = 0; i < height; ++i) {
             std::uint8_t* row = bitmapRow(i);
             std::size_t got = 0;
-            if (!ended) {
-                std::int64_t n = stream.ReadBytes(row, static_cast<std::int64_t>(rowSize));
-                got = n > 0 ? static_cast<std::size_t>(n) : 0;
-            }
+            if (!ended)
+                got = input.Read(row, rowSize);
             if (got < rowSize) {
                 std::memset(row + got, White, rowSize - got);
                 ended = true;
@@ -333,26 +260,24 @@ void TTGAImage::DecodeStream(TStream& stream)
             whitenFiller(row);
         }
         Changed();
-        return;
+        return input.Used();
     }
 
     TStoredRows rows(*this, bottomUp, rowSize);
-    {
-        TReadAhead input(stream);
-        if (BytesPerPixel() == 3)
-            ExpandRunLength<3>(input, rows);
-        else
-            ExpandRunLength<4>(input, rows);
-    }
+    if (BytesPerPixel() == 3)
+        ExpandRunLength<3>(input, rows);
+    else
+        ExpandRunLength<4>(input, rows);
     for (int i = 0; i < height; ++i)
         whitenFiller(RowAddress(i));
     Changed();
+    return input.Used();
 }
 
 TPictureHeader InspectTGAHeader(const std::uint8_t* head, std::size_t headSize)
 {
-    TMemoryViewStream stream(head, static_cast<std::int64_t>(std::min(headSize, HeaderSize)));
-    const TTGAHeader header = ReadHeader(stream);
+    bytes::TCursor input(std::span<const std::uint8_t>(head, std::min(headSize, HeaderSize)));
+    const TTGAHeader header = ReadHeader(input);
     const TTGASize size = CheckHeader(header);
     if (!size.Error.empty())
         return {0, 0, {}, size.Error};

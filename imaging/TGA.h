@@ -1,6 +1,10 @@
 #pragma once
 // Truevision Targa: uncompressed and run-length true-colour, 24 and 32 bits.
 
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
 #include "Bitmap.h"
 
 namespace quorin {
@@ -11,6 +15,10 @@ class TTGAImage : public TBitmap {
 public:
     static const TGraphicClass ClassRecord;
     const TGraphicClass& ClassType() const override { return ClassRecord; }
+    // Decodes a TGA file held in memory. Returns how many of its bytes the
+    // picture used: header, ID field and pixel data, not what follows.
+    std::size_t DecodeTGA(std::span<const std::uint8_t> file);
+    // DecodeTGA on the rest of the stream, which is left after the bytes used.
     void DecodeStream(TStream& stream) override;
 };
 

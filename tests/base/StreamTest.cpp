@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "base/Exception.h"
 #include "base/RuntimeText.h"
@@ -164,6 +165,40 @@ TEST(MemoryViewStreamTest, ReadsWithinTheViewOnly)
     view.Seek(-100, TSeekOrigin::Beginning); // before the start clamps to 0
     EXPECT_EQ(view.Read(out, 4), 3);
     EXPECT_EQ(view.Write(out, 1), 0);
+}
+
+// Streams in memory lend the bytes from their position on; the position stays.
+TEST(MemoryStreamTest, HeldBytesStartAtThePosition)
+{
+    const std::uint8_t data[] = {10, 20, 30, 40};
+    TMemoryStream owned;
+    owned.WriteBuffer(data, 4);
+    TMemoryViewStream view(data, 4);
+    for (TStream* stream : {static_cast<TStream*>(&owned), static_cast<TStream*>(&view)}) {
+        struct Case {
+            std::int64_t Position;
+            std::vector<std::uint8_t> Held;
+        };
+        const Case cases[] = {{0, {10, 20, 30, 40}}, {1, {20, 30, 40}}, {3, {40}}, {4, {}}, {9, {}}};
+        for (const Case& c : cases) {
+            const std::int64_t position = stream->Seek(c.Position, TSeekOrigin::Beginning);
+            const auto held = stream->HeldBytes();
+            ASSERT_TRUE(held.has_value()) << c.Position;
+            EXPECT_EQ(std::vector<std::uint8_t>(held->begin(), held->end()), c.Held) << c.Position;
+            EXPECT_EQ(stream->Position(), position);
+        }
+    }
+}
+
+TEST(FileStreamTest, HoldsNoBytesInMemory)
+{
+    test::TempDir dir;
+    {
+        TFileStream out(dir.File("f"), TFileMode::Create);
+        out.WriteBuffer("abc", 3);
+    }
+    TFileStream in(dir.File("f"), TFileMode::OpenRead);
+    EXPECT_FALSE(in.HeldBytes().has_value());
 }
 
 } // namespace

@@ -1,0 +1,40 @@
+#pragma once
+// How every decoder takes its input from a stream: the bytes from the
+// stream's position to its end, at once. A stream that keeps its bytes in
+// memory lends them and nothing is copied; any other is read once into a
+// block of our own. The formats then decode from a byte span, and their
+// DecodeStream is only this adapter around that.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "base/Stream.h"
+
+namespace quorin {
+
+class TStreamBytes {
+public:
+    // The rest of the stream, which is left after it. A stream with more
+    // than limit bytes left is not read at all: Complete() is then false.
+    explicit TStreamBytes(TStream& stream, std::int64_t limit = MaxMemoryStreamSize);
+    TStreamBytes(const TStreamBytes&) = delete;
+    TStreamBytes& operator=(const TStreamBytes&) = delete;
+
+    std::span<const std::uint8_t> Bytes() const { return bytes_; }
+    bool Complete() const { return complete_; }
+
+    // Leaves the stream right after the first used bytes, as if the decoder
+    // had read no further.
+    void Consume(std::size_t used);
+
+private:
+    TStream& stream_;
+    std::int64_t start_ = 0;
+    std::unique_ptr<std::uint8_t[]> own_;
+    std::span<const std::uint8_t> bytes_;
+    bool complete_ = true;
+};
+
+} // namespace quorin

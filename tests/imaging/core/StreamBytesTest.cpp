@@ -1,0 +1,98 @@
+// The decoders' input: the rest of a stream at once, lent or read.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "imaging/StreamBytes.h"
+#include "tests/support/TestSupport.h"
+
+namespace quorin::test {
+namespace {
+
+enum class Kind { Memory, View, File };
+
+// A stream of the given kind over bytes, positioned at start.
+class StreamOver {
+public:
+    StreamOver(Kind kind, const std::vector<std::uint8_t>& bytes, std::int64_t start) : bytes_(bytes)
+    {
+        switch (kind) {
+        case Kind::Memory: {
+            auto memory = std::make_unique<TMemoryStream>();
+            memory->WriteBuffer(bytes_.data(), static_cast<std::int64_t>(bytes_.size()));
+            stream_ = std::move(memory);
+            break;
+        }
+        case Kind::View:
+            stream_ = std::make_unique<TMemoryViewStream>(bytes_.data(), static_cast<std::int64_t>(bytes_.size()));
+            break;
+        case Kind::File:
+            WriteFile(dir_.File("bytes"), bytes_);
+            stream_ = std::make_unique<TFileStream>(dir_.File("bytes"), TFileMode::OpenRead);
+            break;
+        }
+        stream_->Seek(start, TSeekOrigin::Beginning);
+    }
+    TStream& operator*() { return *stream_; }
+
+private:
+    TempDir dir_;
+    std::vector<std::uint8_t> bytes_;
+    std::unique_ptr<TStream> stream_;
+};
+
+class StreamBytesTest : public testing::TestWithParam<Kind> {};
+
+TEST_P(StreamBytesTest, TakesTheRestAndGivesBackWhatWasNotUsed)
+{
+    const std::vector<std::uint8_t> file{1, 2, 3, 4, 5, 6, 7};
+    struct Case {
+        std::int64_t Start;
+        std::size_t Used;
+        std::int64_t PositionAfter;
+    };
+    const Case cases[] = {{0, 7, 7}, {0, 3, 3}, {2, 0, 2}, {2, 4, 6}, {2, 99, 7}, {7, 0, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "from " << c.Start << ", " << c.Used << " used");
+        StreamOver stream(GetParam(), file, c.Start);
+        TStreamBytes input(*stream);
+        EXPECT_TRUE(input.Complete());
+        EXPECT_EQ(std::vector<std::uint8_t>(input.Bytes().begin(), input.Bytes().end()),
+                  std::vector<std::uint8_t>(file.begin() + c.Start, file.end()));
+        EXPECT_EQ((*stream).Position(), 7); // taken, until the decoder says otherwise
+        input.Consume(c.Used);
+        EXPECT_EQ((*stream).Position(), c.PositionAfter);
+    }
+}
+
+TEST_P(StreamBytesTest, MoreThanTheLimitIsNotRead)
+{
+    const std::vector<std::uint8_t> file(10, 0x42);
+    for (std::int64_t limit : {0, 5, 9}) {
+        StreamOver stream(GetParam(), file, 0);
+        TStreamBytes input(*stream, limit);
+        EXPECT_FALSE(input.Complete()) << limit;
+        EXPECT_TRUE(input.Bytes().empty()) << limit;
+        EXPECT_EQ((*stream).Position(), 0) << limit;
+    }
+    StreamOver stream(GetParam(), file, 0);
+    EXPECT_TRUE(TStreamBytes(*stream, 10).Complete());
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, StreamBytesTest, testing::Values(Kind::Memory, Kind::View, Kind::File));
+
+// A stream that keeps its bytes in memory lends them: nothing is copied.
+TEST(StreamBytesLending, MemoryIsLentInPlace)
+{
+    const std::vector<std::uint8_t> file{9, 8, 7};
+    TMemoryViewStream view(file.data(), 3);
+    view.Seek(1, TSeekOrigin::Beginning);
+    TStreamBytes input(view);
+    EXPECT_EQ(input.Bytes().data(), file.data() + 1);
+    EXPECT_EQ(input.Bytes().size(), 2u);
+}
+
+} // namespace
+} // namespace quorin::test
