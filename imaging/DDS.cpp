@@ -10,6 +10,7 @@
 #include "ByteReader.h"
 #include "DXTC.h"
 #include "FileFormats.h"
+#include "StreamBytes.h"
 #include "base/RuntimeText.h"
 
 namespace quorin {
@@ -27,10 +28,6 @@ constexpr std::uint32_t AlphaPixelsFlag = 0x1;
 constexpr std::uint32_t FourCCFlag = 0x4;
 constexpr std::uint32_t TextureCap = 0x1000;
 
-// Block data is read in pieces of whole block rows of about this size, so a
-// large texture needs no copy of its whole data at once.
-constexpr std::int64_t ChunkBytes = 256 * 1024;
-
 struct TDDSHeader {
     std::array<std::uint8_t, 4> Magic{};
     std::uint32_t Height = 0;
@@ -46,11 +43,11 @@ struct TDDSHeader {
     std::uint32_t Caps = 0;
 };
 
-// One read of the whole header; a stream too short to hold it is no DDS file.
-TDDSHeader ReadHeader(TStream& stream)
+// A file too short to hold the whole header is no DDS file.
+TDDSHeader ReadHeader(bytes::TCursor& input)
 {
     std::array<std::uint8_t, HeaderSize> raw{};
-    if (stream.ReadBytes(raw.data(), HeaderSize) != static_cast<std::int64_t>(HeaderSize))
+    if (input.Read(raw.data(), HeaderSize) != HeaderSize)
         throw EDDSException(std::string(InvalidFile));
     TDDSHeader header;
     std::memcpy(header.Magic.data(), &raw[0], 4);
@@ -86,12 +83,6 @@ std::string FourCCText(const std::array<std::uint8_t, 4>& fourCC)
         text += static_cast<char>(c);
     }
     return text;
-}
-
-// What the stream can still supply; streams here know their size.
-std::int64_t BytesLeft(TStream& stream)
-{
-    return std::max<std::int64_t>(0, stream.Size() - stream.Position());
 }
 
 [[noreturn]] void Fail(std::string_view message)
@@ -170,6 +161,19 @@ struct TChannel {
     }
 };
 
+// One of the three block decoders on block rows of the given height.
+bool UnpackBlocks(int dxt, const std::uint8_t* source, std::uint32_t* pixels, int width, int rows)
+{
+    bool threeColour = false;
+    if (dxt == 1)
+        UnpackDXT1Blocks(source, pixels, width, rows, threeColour);
+    else if (dxt == 3)
+        UnpackDXT3Blocks(source, pixels, width, rows);
+    else
+        UnpackDXT5Blocks(source, pixels, width, rows);
+    return threeColour;
+}
+
 template <class T>
 std::unique_ptr<T[]> Allocate(std::int64_t count)
 {
@@ -190,7 +194,22 @@ int LowestSetBit(std::uint32_t mask)
 
 void TDDSImage::DecodeStream(TStream& stream)
 {
-    const TDDSHeader header = ReadHeader(stream);
+    TStreamBytes input(stream);
+    if (!input.Complete())
+        Fail(InvalidFile);
+    input.Decode([this](bytes::TCursor& file) { Decode(file); });
+}
+
+std::size_t TDDSImage::DecodeDDS(std::span<const std::uint8_t> file)
+{
+    bytes::TCursor input(file);
+    Decode(input);
+    return input.Used();
+}
+
+void TDDSImage::Decode(bytes::TCursor& input)
+{
+    const TDDSHeader header = ReadHeader(input);
     FailOn(HeaderProblem(header));
 
     const int width = static_cast<int>(header.Width);
@@ -198,7 +217,7 @@ void TDDSImage::DecodeStream(TStream& stream)
     const bool alphaPixels = (header.FormatFlags & AlphaPixelsFlag) != 0;
 
     if ((header.FormatFlags & FourCCFlag) == 0) {
-        DecodeUncompressed(stream, width, height, alphaPixels, header.RGBBitCount,
+        DecodeUncompressed(input, width, height, alphaPixels, header.RGBBitCount,
                            {header.RedMask, header.GreenMask, header.BlueMask, header.AlphaMask});
         return;
     }
@@ -211,19 +230,21 @@ void TDDSImage::DecodeStream(TStream& stream)
         SetPixelDepth(32);
         if (alphaPixels)
             SetTransparent(true);
-        stream.SkipBytes(std::min<std::int64_t>(header.LinearSize, BytesLeft(stream)));
+        input.Skip(header.LinearSize);
         throw EDDSException(FormatText(UnsupportedCompression, FourCCText(header.FourCC)));
     }
-    DecodeBlocks(stream, width, height, alphaPixels, DxtNumber(format), header.LinearSize);
+    DecodeBlocks(input, width, height, alphaPixels, DxtNumber(format), header.LinearSize);
 }
 
-void TDDSImage::DecodeBlocks(TStream& stream, int width, int height, bool alphaPixels, int dxt, std::uint32_t linearSize)
+void TDDSImage::DecodeBlocks(bytes::TCursor& input, int width, int height, bool alphaPixels, int dxt,
+                             std::uint32_t linearSize)
 {
     const std::int64_t blockBytes = dxt == 1 ? 8 : 16;
     const std::int64_t across = (std::int64_t{width} + 3) / 4;
     const std::int64_t down = (std::int64_t{height} + 3) / 4;
     const std::int64_t needed = BlockBytes(dxt, width, height); // width x height fits, so this does
-    FailOn(BlocksProblem(dxt, width, height, linearSize, BytesLeft(stream)));
+    FailOn(BlocksProblem(dxt, width, height, linearSize, static_cast<std::int64_t>(input.Left())));
+    const std::uint8_t* data = input.At();
 
     SetPixelDepth(32);
     if (alphaPixels)
@@ -233,66 +254,43 @@ void TDDSImage::DecodeBlocks(TStream& stream, int width, int height, bool alphaP
 
     bool threeColour = false;
     if (needed > 0) {
-        const std::int64_t rowBytes = across * blockBytes;
-        const std::int64_t rowsPerChunk = std::clamp<std::int64_t>(ChunkBytes / rowBytes, 1, down);
-        auto data = Allocate<std::uint8_t>(rowsPerChunk * rowBytes);
-
         // 32-bit rows have no filler, so when they lie top-down one after
-        // another the Bitmap itself is the decoders' pixel array; otherwise a
-        // block row is decoded aside and copied.
+        // another the Bitmap itself is the decoders' pixel array; otherwise
+        // each block row is decoded aside and copied.
         std::uint8_t* first = RowAddress(0);
         const std::int64_t rowStride = std::int64_t{width} * 4;
         const bool direct = RowStride() == rowStride && (height == 1 || RowAddress(1) == first + rowStride)
                             && reinterpret_cast<std::uintptr_t>(first) % alignof(std::uint32_t) == 0;
-        std::unique_ptr<std::uint32_t[]> aside;
-        if (!direct)
-            aside = Allocate<std::uint32_t>(rowStride); // four rows of width pixels
-
-        for (std::int64_t by = 0; by < down;) {
-            const std::int64_t blockRows = direct ? std::min(rowsPerChunk, down - by) : 1;
-            const std::int64_t bytes = blockRows * rowBytes;
-            if (stream.ReadBytes(data.get(), bytes) != bytes)
-                FailWithoutPixels();
-            const int y = static_cast<int>(4 * by);
-            const int rows = static_cast<int>(std::min<std::int64_t>(4 * blockRows, height - y));
-            std::uint32_t* pixels = direct ? reinterpret_cast<std::uint32_t*>(first) + std::int64_t{y} * width : aside.get();
-            bool three = false;
-            if (dxt == 1)
-                UnpackDXT1Blocks(data.get(), pixels, width, rows, three);
-            else if (dxt == 3)
-                UnpackDXT3Blocks(data.get(), pixels, width, rows);
-            else
-                UnpackDXT5Blocks(data.get(), pixels, width, rows);
-            threeColour |= three;
-            if (!direct)
+        if (direct) {
+            threeColour = UnpackBlocks(dxt, data, reinterpret_cast<std::uint32_t*>(first), width, height);
+        } else {
+            auto aside = Allocate<std::uint32_t>(rowStride); // four rows of width pixels
+            const std::int64_t rowBytes = across * blockBytes;
+            for (std::int64_t by = 0; by < down; ++by) {
+                const int y = static_cast<int>(4 * by);
+                const int rows = std::min(4, height - y);
+                threeColour |= UnpackBlocks(dxt, data + by * rowBytes, aside.get(), width, rows);
                 for (int r = 0; r < rows; ++r)
                     std::memcpy(RowAddress(y + r), aside.get() + std::int64_t{r} * width, static_cast<std::size_t>(rowStride));
-            by += blockRows;
+            }
         }
     }
-    stream.SkipBytes(linearSize - needed);
 
     // DXT1 carries alpha only through three-colour blocks; DXT3 and DXT5 always.
     const bool alpha = dxt != 1 || threeColour;
     SetTransparent(alpha);
     SetAlphaChannel(alpha);
+    input.Skip(linearSize);
     Changed();
 }
 
-// The stream ended before its reported size: the pixels taken without
-// whitening are dropped, so none of them is ever seen unwritten.
-void TDDSImage::FailWithoutPixels()
+void TDDSImage::DecodeUncompressed(bytes::TCursor& input, int width, int height, bool alphaPixels,
+                                   std::uint32_t bitCount, const std::array<std::uint32_t, 4>& masks)
 {
-    SetSizeForDecoding(0, 0);
-    Fail(InvalidFile);
-}
-
-void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool alphaPixels, std::uint32_t bitCount,
-                                   const std::array<std::uint32_t, 4>& masks)
-{
-    FailOn(UncompressedProblem(bitCount, width, height, BytesLeft(stream)));
+    FailOn(UncompressedProblem(bitCount, width, height, static_cast<std::int64_t>(input.Left())));
     const std::int64_t pixelBytes = bitCount / 8;
     const std::int64_t rowBytes = pixelBytes * width;
+    const std::uint8_t* data = input.At();
 
     SetPixelDepth(32);
     if (alphaPixels)
@@ -309,11 +307,8 @@ void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool 
     if (rowBytes > 0 && height > 0) {
         const TChannel red(masks[0]), green(masks[1]), blue(masks[2]), alpha(writeAlpha ? masks[3] : 0);
         const std::size_t valueBytes = static_cast<std::size_t>(std::min<std::int64_t>(pixelBytes, 4));
-        auto row = Allocate<std::uint8_t>(rowBytes);
         for (int y = 0; y < height; ++y) {
-            if (stream.ReadBytes(row.get(), rowBytes) != rowBytes)
-                FailWithoutPixels();
-            const std::uint8_t* from = row.get();
+            const std::uint8_t* from = data + y * rowBytes;
             std::uint8_t* to = RowAddress(y);
             for (int x = 0; x < width; ++x, from += pixelBytes, to += 4) {
                 const std::uint32_t v = bytes::ULeading(from, valueBytes);
@@ -326,6 +321,7 @@ void TDDSImage::DecodeUncompressed(TStream& stream, int width, int height, bool 
         }
     }
     SetAlphaChannel(writeAlpha);
+    input.Skip(static_cast<std::size_t>(rowBytes * height));
     Changed();
 }
 
@@ -333,8 +329,8 @@ TPictureHeader InspectDDSHeader(const std::uint8_t* head, std::size_t headSize, 
 {
     if (headSize < HeaderSize)
         return {0, 0, {}, std::string(InvalidFile)};
-    TMemoryViewStream stream(head, static_cast<std::int64_t>(HeaderSize));
-    const TDDSHeader header = ReadHeader(stream);
+    bytes::TCursor input(std::span<const std::uint8_t>(head, HeaderSize));
+    const TDDSHeader header = ReadHeader(input);
     if (auto problem = HeaderProblem(header); !problem.empty())
         return {0, 0, {}, problem};
     const int width = static_cast<int>(header.Width);

@@ -2,11 +2,17 @@
 // DirectDraw Surface textures: DXT1, DXT3, DXT5 and uncompressed masked pixels.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "Bitmap.h"
 
 namespace quorin {
+
+namespace bytes {
+class TCursor;
+}
 
 class EDDSException : public Exception { using Exception::Exception; };
 
@@ -14,14 +20,19 @@ class TDDSImage : public TBitmap {
 public:
     static const TGraphicClass ClassRecord;
     const TGraphicClass& ClassType() const override { return ClassRecord; }
+    // Decodes a DDS file held in memory: its top image only. Returns how
+    // many of its bytes that used: the header and the image's data.
+    std::size_t DecodeDDS(std::span<const std::uint8_t> file);
+    // DecodeDDS on the rest of the stream, which is left after the bytes used.
     void DecodeStream(TStream& stream) override;
 
 private:
-    void DecodeBlocks(TStream& stream, int width, int height, bool alphaPixels, int dxt, std::uint32_t linearSize);
+    void Decode(bytes::TCursor& input);
+    // Each decodes the data that follows the header.
+    void DecodeBlocks(bytes::TCursor& input, int width, int height, bool alphaPixels, int dxt, std::uint32_t linearSize);
     // masks: red, green, blue, alpha.
-    void DecodeUncompressed(TStream& stream, int width, int height, bool alphaPixels, std::uint32_t bitCount,
+    void DecodeUncompressed(bytes::TCursor& input, int width, int height, bool alphaPixels, std::uint32_t bitCount,
                             const std::array<std::uint32_t, 4>& masks);
-    [[noreturn]] void FailWithoutPixels();
 };
 
 // Position (0-31) of the lowest set bit; 0 for an empty mask.

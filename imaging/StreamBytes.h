@@ -3,13 +3,15 @@
 // stream's position to its end, at once. A stream that keeps its bytes in
 // memory lends them and nothing is copied; any other is read once into a
 // block of our own. The formats then decode from a byte span, and their
-// DecodeStream is only this adapter around that.
+// DecodeStream is only this adapter around that. Afterwards the stream
+// stands where the decoder stopped reading, whether it succeeded or not.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 
+#include "ByteReader.h"
 #include "base/Stream.h"
 
 namespace quorin {
@@ -25,11 +27,24 @@ public:
     std::span<const std::uint8_t> Bytes() const { return bytes_; }
     bool Complete() const { return complete_; }
 
-    // Leaves the stream right after the first used bytes, as if the decoder
-    // had read no further.
-    void Consume(std::size_t used);
+    // Runs decode on a cursor over the bytes, then leaves the stream right
+    // after the bytes the cursor passed, also when decode throws.
+    template <class TDecode>
+    void Decode(TDecode&& decode)
+    {
+        bytes::TCursor input(bytes_);
+        try {
+            decode(input);
+        } catch (...) {
+            Consume(input.Used());
+            throw;
+        }
+        Consume(input.Used());
+    }
 
 private:
+    void Consume(std::size_t used);
+
     TStream& stream_;
     std::int64_t start_ = 0;
     std::unique_ptr<std::uint8_t[]> own_;

@@ -210,12 +210,18 @@ void TTGAImage::DecodeStream(TStream& stream)
     TStreamBytes input(stream);
     if (!input.Complete())
         throw ETGAException("TGA file too large");
-    input.Consume(DecodeTGA(input.Bytes()));
+    input.Decode([this](bytes::TCursor& file) { Decode(file); });
 }
 
 std::size_t TTGAImage::DecodeTGA(std::span<const std::uint8_t> file)
 {
     bytes::TCursor input(file);
+    Decode(input);
+    return input.Used();
+}
+
+void TTGAImage::Decode(bytes::TCursor& input)
+{
     const TTGAHeader header = ReadHeader(input);
     const TTGASize size = CheckHeader(header);
     if (!size.Error.empty())
@@ -242,7 +248,7 @@ std::size_t TTGAImage::DecodeTGA(std::span<const std::uint8_t> file)
 
     if (noImage || rowSize == 0 || height == 0) {
         Changed();
-        return input.Used();
+        return;
     }
 
     if (header.ImageType == TrueColour) {
@@ -260,7 +266,7 @@ std::size_t TTGAImage::DecodeTGA(std::span<const std::uint8_t> file)
             whitenFiller(row);
         }
         Changed();
-        return input.Used();
+        return;
     }
 
     TStoredRows rows(*this, bottomUp, rowSize);
@@ -271,7 +277,6 @@ std::size_t TTGAImage::DecodeTGA(std::span<const std::uint8_t> file)
     for (int i = 0; i < height; ++i)
         whitenFiller(RowAddress(i));
     Changed();
-    return input.Used();
 }
 
 TPictureHeader InspectTGAHeader(const std::uint8_t* head, std::size_t headSize)

@@ -9,6 +9,10 @@
 
 namespace quorin {
 
+namespace bytes {
+class TCursor;
+}
+
 class ETGAException : public Exception { using Exception::Exception; };
 
 class TTGAImage : public TBitmap {
@@ -20,6 +24,9 @@ public:
     std::size_t DecodeTGA(std::span<const std::uint8_t> file);
     // DecodeTGA on the rest of the stream, which is left after the bytes used.
     void DecodeStream(TStream& stream) override;
+
+private:
+    void Decode(bytes::TCursor& input);
 };
 
 // Judges the header of a TGA file as decoding it would, from its first bytes

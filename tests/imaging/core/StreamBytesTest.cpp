@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/Exception.h"
 #include "imaging/StreamBytes.h"
 #include "tests/support/TestSupport.h"
 
@@ -45,24 +46,37 @@ private:
 
 class StreamBytesTest : public testing::TestWithParam<Kind> {};
 
-TEST_P(StreamBytesTest, TakesTheRestAndGivesBackWhatWasNotUsed)
+// The stream ends up where the decoder stopped reading, whether it
+// finished or failed.
+TEST_P(StreamBytesTest, TakesTheRestAndGivesBackWhatWasNotRead)
 {
     const std::vector<std::uint8_t> file{1, 2, 3, 4, 5, 6, 7};
     struct Case {
         std::int64_t Start;
-        std::size_t Used;
+        std::size_t Skipped;
+        bool Fails;
         std::int64_t PositionAfter;
     };
-    const Case cases[] = {{0, 7, 7}, {0, 3, 3}, {2, 0, 2}, {2, 4, 6}, {2, 99, 7}, {7, 0, 7}};
+    const Case cases[] = {{0, 7, false, 7}, {0, 3, false, 3}, {2, 0, false, 2}, {2, 4, false, 6},
+                          {2, 99, false, 7}, {7, 0, false, 7}, {0, 3, true, 3},  {2, 99, true, 7}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "from " << c.Start << ", " << c.Used << " used");
+        SCOPED_TRACE(testing::Message() << "from " << c.Start << ", " << c.Skipped << " skipped"
+                                        << (c.Fails ? ", failing" : ""));
         StreamOver stream(GetParam(), file, c.Start);
         TStreamBytes input(*stream);
         EXPECT_TRUE(input.Complete());
         EXPECT_EQ(std::vector<std::uint8_t>(input.Bytes().begin(), input.Bytes().end()),
                   std::vector<std::uint8_t>(file.begin() + c.Start, file.end()));
-        EXPECT_EQ((*stream).Position(), 7); // taken, until the decoder says otherwise
-        input.Consume(c.Used);
+        EXPECT_EQ((*stream).Position(), 7); // taken, until the decoder is done
+        auto decode = [&](bytes::TCursor& bytes) {
+            bytes.Skip(c.Skipped);
+            if (c.Fails)
+                throw Exception("damaged");
+        };
+        if (c.Fails)
+            EXPECT_THROW(input.Decode(decode), Exception);
+        else
+            input.Decode(decode);
         EXPECT_EQ((*stream).Position(), c.PositionAfter);
     }
 }
