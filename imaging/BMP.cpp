@@ -13,6 +13,7 @@
 
 #include "ByteReader.h"
 #include "DIB.h"
+#include "StreamBytes.h"
 
 namespace quorin {
 
@@ -414,23 +415,16 @@ TDibHeader DecodePackedDib(std::span<const std::uint8_t> dib, TBitmap& bitmap, T
     return header;
 }
 
-bool ReadRemainingBytes(TStream& stream, std::int64_t limit, std::vector<std::uint8_t>& bytes)
-{
-    const std::int64_t remaining = std::max<std::int64_t>(0, stream.Size() - stream.Position());
-    if (remaining > limit)
-        return false;
-    bytes.resize(static_cast<std::size_t>(remaining));
-    const std::int64_t got = remaining > 0 ? stream.Read(bytes.data(), remaining) : 0;
-    bytes.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(got, 0, remaining)));
-    return true;
-}
-
 void TBitmap::DecodeStream(TStream& stream)
 {
-    std::vector<std::uint8_t> data;
-    if (!ReadRemainingBytes(stream, MaxMemoryStreamSize, data))
+    TStreamBytes input(stream);
+    if (!input.Complete())
         Fail(TDibKind::BitmapFile, "file too large");
-    const TBytes file(data);
+    DecodeBMP(input.Bytes());
+}
+
+void TBitmap::DecodeBMP(std::span<const std::uint8_t> file)
+{
     if (!Fits(0, FileHeaderSize, file))
         Fail(TDibKind::BitmapFile, "file header truncated");
     if (file[0] != 'B' || file[1] != 'M')

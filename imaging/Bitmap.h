@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <span>
 
 #include "Graphic.h"
 
@@ -65,7 +66,9 @@ public:
     std::uint32_t KeyColour() const;
 
     void Draw(TCanvas& canvas, const TRect& dest) const override;
-    // Reads a BMP file (BMP.cpp).
+    // Decodes a BMP file held in memory (BMP.cpp).
+    void DecodeBMP(std::span<const std::uint8_t> file);
+    // DecodeBMP on the rest of the stream.
     void DecodeStream(TStream& stream) override;
     void Assign(const TGraphic& source) override;
 

@@ -52,8 +52,4 @@ void DecodeDibPixels(const TDibHeader& header, std::span<const std::uint8_t> pix
 // A packed DIB: header, colour table, then the pixels.
 TDibHeader DecodePackedDib(std::span<const std::uint8_t> dib, TBitmap& bitmap, TDibKind kind);
 
-// The rest of stream, read into memory. Returns false, reading nothing, when
-// more than limit bytes remain.
-bool ReadRemainingBytes(TStream& stream, std::int64_t limit, std::vector<std::uint8_t>& bytes);
-
 } // namespace quorin

@@ -43,8 +43,8 @@ void TGraphic::ReadData(TStream& stream)
                               + std::to_string(remaining) + " bytes that follow it");
 
     // Bytes already in memory are decoded in place; others are read once.
-    if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
-        TMemoryViewStream view(memory->Memory() + position, count);
+    if (const auto held = stream.HeldBytes(); held && static_cast<std::int64_t>(held->size()) >= count) {
+        TMemoryViewStream view(held->data(), count);
         DecodeStream(view);
         stream.Seek(position + count, TSeekOrigin::Beginning);
         return;

@@ -16,6 +16,7 @@
 #include "ByteReader.h"
 #include "DIB.h"
 #include "JumpGuard.h"
+#include "StreamBytes.h"
 
 namespace quorin {
 
@@ -212,10 +213,14 @@ const TGraphicClass TIcon::ClassRecord{"TIcon", &CreateIcon, &TBitmap::ClassReco
 
 void TIcon::DecodeStream(TStream& stream)
 {
-    std::vector<std::uint8_t> data;
-    if (!ReadRemainingBytes(stream, MaxMemoryStreamSize, data))
+    TStreamBytes input(stream);
+    if (!input.Complete())
         Fail("file too large");
-    const TBytes file(data);
+    DecodeICO(input.Bytes());
+}
+
+void TIcon::DecodeICO(std::span<const std::uint8_t> file)
+{
     const std::vector<TEntry> entries = ReadDirectory(file);
     const TEntry& entry = ChooseEntry(entries);
     const TBytes image = file.subspan(static_cast<std::size_t>(entry.Offset), static_cast<std::size_t>(entry.Size));

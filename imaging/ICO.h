@@ -2,6 +2,9 @@
 // Windows icons: the largest, deepest entry; BMP entries with their AND mask
 // as transparency, PNG entries through libpng.
 
+#include <cstdint>
+#include <span>
+
 #include "Bitmap.h"
 
 namespace quorin {
@@ -10,6 +13,9 @@ class TIcon : public TBitmap {
 public:
     static const TGraphicClass ClassRecord;
     const TGraphicClass& ClassType() const override { return ClassRecord; }
+    // Decodes an icon file held in memory.
+    void DecodeICO(std::span<const std::uint8_t> file);
+    // DecodeICO on the rest of the stream.
     void DecodeStream(TStream& stream) override;
 };
 

@@ -1,4 +1,4 @@
-// JPEG pictures through libjpeg: the whole stream is read into memory and
+// JPEG pictures through libjpeg: the whole file, held in memory, is
 // decompressed to blue-green-red rows of a 24-bit Bitmap.
 //
 // libjpeg reports a fatal error by calling error_exit, which must not return.
@@ -20,6 +20,7 @@
 #include "DIB.h"
 #include "FileFormats.h"
 #include "JumpGuard.h"
+#include "StreamBytes.h"
 
 namespace quorin {
 
@@ -139,10 +140,14 @@ const TGraphicClass TJPEGImage::ClassRecord{"TJPEGImage", &CreateJPEG, &TBitmap:
 
 void TJPEGImage::DecodeStream(TStream& stream)
 {
-    std::vector<std::uint8_t> data;
-    if (!ReadRemainingBytes(stream, MaxMemoryStreamSize, data))
+    TStreamBytes input(stream);
+    if (!input.Complete())
         throw EJPEGException("JPEG file too large");
+    DecodeJPEG(input.Bytes());
+}
 
+void TJPEGImage::DecodeJPEG(std::span<const std::uint8_t> data)
+{
     TDecompressor jpeg;
     j_decompress_ptr cinfo = jpeg.Info();
     const unsigned char* bytes = data.data();

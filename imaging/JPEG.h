@@ -1,6 +1,9 @@
 #pragma once
 // JPEG pictures, decompressed by libjpeg to RGB scanlines (greyscale too).
 
+#include <cstdint>
+#include <span>
+
 #include "Bitmap.h"
 
 namespace quorin {
@@ -11,6 +14,9 @@ class TJPEGImage : public TBitmap {
 public:
     static const TGraphicClass ClassRecord;
     const TGraphicClass& ClassType() const override { return ClassRecord; }
+    // Decodes a JPEG stream held in memory.
+    void DecodeJPEG(std::span<const std::uint8_t> data);
+    // DecodeJPEG on the rest of the stream.
     void DecodeStream(TStream& stream) override;
 };
 

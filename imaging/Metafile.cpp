@@ -35,6 +35,7 @@
 #include "ByteReader.h"
 #include "Canvas.h"
 #include "DIB.h"
+#include "StreamBytes.h"
 
 namespace quorin {
 
@@ -1088,10 +1089,14 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const
 
 void TMetafile::DecodeStream(TStream& stream)
 {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadRemainingBytes(stream, MaxMemoryStreamSize, bytes))
+    TStreamBytes input(stream);
+    if (!input.Complete())
         Fail("file too large");
-    const TBytes file(bytes);
+    DecodeMetafile(input.Bytes());
+}
+
+void TMetafile::DecodeMetafile(std::span<const std::uint8_t> file)
+{
     int width = 0;
     int height = 0;
     std::shared_ptr<TData> data = IsEmf(file) ? ParseEmf(file, width, height) : ParseWmf(file, width, height);

@@ -2,7 +2,9 @@
 // Windows metafiles (WMF, placeable or not) and enhanced metafiles (EMF):
 // the size comes from the header; the common records are replayed on a canvas.
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "Graphic.h"
@@ -22,6 +24,9 @@ public:
     void SetWidth(int width) override;
     void SetHeight(int height) override;
     void Draw(TCanvas& canvas, const TRect& dest) const override;
+    // Decodes a WMF or EMF file held in memory.
+    void DecodeMetafile(std::span<const std::uint8_t> file);
+    // DecodeMetafile on the rest of the stream.
     void DecodeStream(TStream& stream) override;
     void Assign(const TGraphic& source) override;
 
