@@ -9,6 +9,7 @@
 
 #include "FakeGraphics.h"
 #include "TgaBuilder.h"
+#include "tests/support/TestSupport.h"
 
 namespace quorin::test {
 namespace {
@@ -47,13 +48,9 @@ protected:
             break;
         }
         case Source::File: {
-            // ctest runs each case in a process of its own, side by side: one file each.
-            auto path = std::filesystem::path(testing::TempDir()) /
-                        ("read_data_test-" + std::to_string(::getpid()) + ".bin");
-            std::ofstream(path, std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-            TFileStream stream(path.string(), TFileMode::OpenRead);
-            std::filesystem::remove(path); // the open stream keeps it readable
+            TempDir dir;
+            WriteFile(dir.File("read_data_test.bin"), bytes);
+            TFileStream stream(dir.File("read_data_test.bin"), TFileMode::OpenRead);
             graphic.ReadData(stream);
             if (positionAfter)
                 *positionAfter = stream.Position();
@@ -134,16 +131,14 @@ TEST(DecodeFileTest, AFileThatCannotBeOpenedIsNotDecoded)
 
 TEST(DecodeFileTest, DecodesTheWholeFile)
 {
-    auto path = std::filesystem::path(testing::TempDir()) / "decode_file_test.rec";
+    TempDir dir;
     Bytes bytes(70000);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>(i * 7);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    WriteFile(dir.File("decode_file_test.rec"), bytes);
     TRecordingImage graphic;
-    graphic.DecodeFile(path.string());
+    graphic.DecodeFile(dir.File("decode_file_test.rec"));
     EXPECT_EQ(graphic.Received, bytes);
-    std::filesystem::remove(path);
 }
 
 TEST(GraphicTest, SetTransparentNotifiesOnChangeOnly)

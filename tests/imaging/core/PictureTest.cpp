@@ -11,6 +11,7 @@
 #include "imaging/FileFormats.h"
 #include "imaging/Picture.h"
 #include "imaging/PictureModules.h"
+#include "tests/support/TestSupport.h"
 
 namespace quorin::test {
 namespace {
@@ -35,16 +36,13 @@ protected:
         TFileFormatsList::Instance().RegisterFormat("fake", "Fake", TFakeImage::ClassRecord);
         TFakeImage::Log.clear();
         TFakeImage::Made = 0;
-        folder_ = fs::path(testing::TempDir()) / (std::string("picture_test_") + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
+        folder_ = dir_.Path();
         picture_.OnChange = [this] { ++changes_; };
     }
     void TearDown() override
     {
         picture_.OnChange = nullptr;
         TFileFormatsList::Instance().RemoveFormatsOf(TFakeImage::ClassRecord);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
     }
 
     std::string Write(const std::string& name, const Bytes& bytes)
@@ -62,6 +60,7 @@ protected:
         return picture_.Graphic();
     }
 
+    TempDir dir_; // of this process alone: test programs run side by side
     fs::path folder_;
     TPicture picture_;
     int changes_ = 0;

@@ -9,6 +9,7 @@
 #include "TgaBuilder.h"
 #include "base/Exception.h"
 #include "imaging/FileFormats.h"
+#include "tests/support/TestSupport.h"
 
 namespace quorin::test {
 namespace {
@@ -435,10 +436,9 @@ TEST(TgaReuseTest, ASecondDecodeStartsFromWhite)
 
 TEST(TgaFileTest, DecodeFileReadsTheFileAndReportsAMissingOne)
 {
-    std::filesystem::path path = std::filesystem::path(testing::TempDir()) / "tga_file_test.tga";
-    Bytes file = MakeTga(H(0, 2, 24, 2, 1), Concat({B3, C3}));
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                static_cast<std::streamsize>(file.size()));
+    TempDir dir;
+    std::filesystem::path path = dir.File("tga_file_test.tga");
+    WriteFile(path.string(), MakeTga(H(0, 2, 24, 2, 1), Concat({B3, C3})));
     TTGAImage image;
     image.DecodeFile(path.string());
     EXPECT_EQ(RowBytes(image, 0), Concat({B3, C3}));
