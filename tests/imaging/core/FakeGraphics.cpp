@@ -38,6 +38,8 @@ void TRecordingImage::DecodeStream(TStream& stream)
 {
     ++Decodes;
     Received.clear();
+    const auto held = stream.HeldBytes();
+    HeldAt = held ? held->data() : nullptr;
     std::uint8_t buffer[256];
     for (std::int64_t n; (n = stream.ReadBytes(buffer, sizeof buffer)) > 0;)
         Received.insert(Received.end(), buffer, buffer + n);

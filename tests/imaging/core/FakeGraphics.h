@@ -46,6 +46,8 @@ public:
 
     std::vector<std::uint8_t> Received;
     int Decodes = 0;
+    // Where the stream kept the bytes in memory, if it did.
+    const std::uint8_t* HeldAt = nullptr;
 };
 
 } // namespace quorin::test

@@ -114,6 +114,30 @@ TEST_P(ReadDataTest, RefusesCountsTheStreamCannotHold)
 
 INSTANTIATE_TEST_SUITE_P(Streams, ReadDataTest, testing::Values(Source::Memory, Source::View, Source::File));
 
+// A stored picture whose bytes are in memory already is decoded where it
+// lies, whichever kind of memory stream carries it.
+TEST(ReadDataInPlaceTest, MemoryStreamsLendTheirBytes)
+{
+    const Bytes stored = Concat({CountedData(5, {1, 2, 3, 4, 5}), Bytes{0xAA}});
+    TMemoryStream owned;
+    owned.WriteBuffer(stored.data(), static_cast<std::int64_t>(stored.size()));
+    owned.Seek(0, TSeekOrigin::Beginning);
+    TMemoryViewStream view(stored.data(), static_cast<std::int64_t>(stored.size()));
+    struct Case {
+        const char* Name;
+        TStream& Stream;
+        const std::uint8_t* Memory;
+    };
+    const Case cases[] = {{"TMemoryStream", owned, owned.Memory()}, {"TMemoryViewStream", view, stored.data()}};
+    for (const Case& c : cases) {
+        TRecordingImage graphic;
+        graphic.ReadData(c.Stream);
+        EXPECT_EQ(graphic.Received, Bytes({1, 2, 3, 4, 5})) << c.Name;
+        EXPECT_EQ(graphic.HeldAt, c.Memory + 4) << c.Name;
+        EXPECT_EQ(c.Stream.Position(), 9) << c.Name;
+    }
+}
+
 TEST(DecodeFileTest, AFileThatCannotBeOpenedIsNotDecoded)
 {
     TRecordingImage graphic;
