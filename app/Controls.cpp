@@ -25,7 +25,9 @@ void RegisterWindowFonts()
 {
     static const bool registered = [] {
         const QString folder = QStringLiteral("/usr/share/wine/fonts/");
-        for (const char* file : {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"})
+        // Not tahomabd.ttf: its "bold" is no heavier than the regular face;
+        // Qt's emboldened regular face reads as the bold the layouts want.
+        for (const char* file : {"tahoma.ttf", "ms_sans_serif.ttf"})
             if (QFileInfo::exists(folder + QLatin1String(file)))
                 QFontDatabase::addApplicationFont(folder + QLatin1String(file));
         return true;
