@@ -298,6 +298,7 @@ void TForm1::CreateModelPage()
     ModelInfo->setFixedWidth(425);
     ModelViewButton = new TSpeedButton(QStringLiteral("ModelViewButton"), QStringLiteral("Просмотр..."), QRect(456, 128, 97, 22), page);
     ModelViewButton->SetGlyph(PreviewGlyph());
+    ModelViewButton->setFont(FitCaptions(ModelViewButton->font(), {ModelViewButton->text()}, 97 - 16 - 4 - 4));
     ModelViewButton->setEnabled(false);
     modelInfoTimer_ = new QTimer(this);
     modelInfoTimer_->setSingleShot(true);

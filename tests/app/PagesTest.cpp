@@ -273,6 +273,8 @@ void PagesTest::theModelPageSaysWhatTheModelHolds()
     QVERIFY(free.contains(form_->ModelViewButton->geometry()));
     QCOMPARE(form_->ModelViewButton->text(), QStringLiteral("Просмотр..."));
     QCOMPARE(form_->ModelViewButton->Glyph().size(), QSize(16, 16));
+    QVERIFY(QFontMetrics(form_->ModelViewButton->font()).horizontalAdvance(form_->ModelViewButton->text()) + 16 + 4 <=
+            form_->ModelViewButton->width() - 4); // the caption whole beside its glyph
     QVERIFY(!form_->ModelViewButton->isEnabled());
 
     const struct {
