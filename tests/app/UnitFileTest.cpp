@@ -78,6 +78,7 @@ private slots:
     void failuresLeaveThePagesAsTheyWere_data();
     void failuresLeaveThePagesAsTheyWere();
     void aDroppedFileIsOpened();
+    void theShortcutsOpenAndSave();
 
 private:
     QString Path(const QString& name) const { return dir_->filePath(name); }
@@ -234,6 +235,46 @@ void UnitFileTest::aDroppedFileIsOpened()
     QDragEnterEvent refused(QPoint(400, 300), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target.get(), &refused);
     QVERIFY(!refused.isAccepted());
+}
+
+void UnitFileTest::theShortcutsOpenAndSave()
+{
+    form_->LoadSheet(SampleSheet());
+    // Ctrl+S with no manifest yet asks for a name, as Ctrl+Shift+S does.
+    QStringList filters;
+    QString suffix;
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(Path("saved"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(suffix, QStringLiteral("toml"));
+    QCOMPARE(filters.size(), 1);
+    QCOMPARE(form_->UnitPath(), Path("saved.toml"));
+
+    // Then saving saves there without asking.
+    form_->Edit1->setText(QStringLiteral("changed"));
+    form_->SaveButtonClick();
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(ReadAll(Path("saved.toml")).contains("unit_name = \"changed\""));
+
+    // Ctrl+O offers both kinds together, then each alone, and opens the choice.
+    auto other = ShowMainWindow();
+    other->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(other.get()));
+    QStringList shown;
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        for (int i = 0; i < types->count(); ++i)
+            shown << types->itemText(i);
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(Path("saved.toml"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::keyClick(other.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(shown, (QStringList{"Юнит Quorin (*.quorin *.toml)", "Пак Quorin (*.quorin)", "Манифест юнита (*.toml)"}));
+    QCOMPARE(other->Edit1->text(), QStringLiteral("changed"));
 }
 
 } // namespace quorin
