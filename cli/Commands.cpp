@@ -5,7 +5,7 @@
 #include <optional>
 #include <ostream>
 
-#include "Inspect.h"
+#include "PackageReport.h"
 #include "package/Manifest.h"
 #include "Render.h"
 #include "base/FileSystem.h"

@@ -10,7 +10,7 @@
 
 #include "base/Exception.h"
 #include "base/Stream.h"
-#include "cli/Inspect.h"
+#include "cli/PackageReport.h"
 #include "package/PackageReader.h"
 
 namespace quorin::fuzz {

@@ -1,4 +1,4 @@
-#include "Inspect.h"
+#include "PackageReport.h"
 
 #include <algorithm>
 #include <array>
