@@ -21,6 +21,7 @@
 #include "package/Build.h"
 #include "package/Filler.h"
 #include "package/PackageReader.h"
+#include "tests/cli/QuorinRun.h"
 #include "tests/install/ModFixture.h"
 #include "tests/support/TestSupport.h"
 
@@ -31,39 +32,12 @@ namespace fs = std::filesystem;
 using test::Bytes;
 using test::TempDir;
 
-struct TRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using TRun = test::TQuorinRun;
 
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs the quorin program in a process of its own, as a script would; with
-// pipeFrom, the file's content reaches its standard input through a pipe.
+// Runs the quorin program in a process of its own, as a script would.
 TRun Quorin(const std::vector<std::string>& args, const TempDir& scratch, const std::string& pipeFrom = {})
 {
-    std::string command = pipeFrom.empty() ? "" : "cat " + Quote(pipeFrom) + " | ";
-    command += Quote(QUORIN_EXE);
-    for (const auto& arg : args)
-        command += " " + Quote(arg);
-    auto out = scratch.File(".stdout"), err = scratch.File(".stderr");
-    command += " >" + Quote(out) + " 2>" + Quote(err);
-    int status = std::system(command.c_str());
-    TRun run;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    auto outBytes = test::ReadFile(out), errBytes = test::ReadFile(err);
-    run.out.assign(outBytes.begin(), outBytes.end());
-    run.err.assign(errBytes.begin(), errBytes.end());
-    fs::remove(out);
-    fs::remove(err);
-    return run;
+    return test::RunQuorin(args, scratch, pipeFrom);
 }
 
 // Runs quorin in a child whose address space is limited to addressLimit
@@ -580,8 +554,8 @@ TEST_F(CliTest, TheOutputGoesThroughLinksAndIntoDevicesWithoutReplacingThem)
     EXPECT_EQ(test::EntriesOf(dir.Path() / "fifo"), std::vector<std::string>{"out"});
 
     // Standard output as a pipe: a link to a FIFO that has no path of its own.
-    const std::string piped = Quote(QUORIN_EXE) + " build " + Quote(Example) + " -o /dev/stdout 2>/dev/null | cat >" +
-                              Quote(dir.File("fifo/piped"));
+    const std::string piped = test::ShellQuote(QUORIN_EXE) + " build " + test::ShellQuote(Example) + " -o /dev/stdout 2>/dev/null | cat >" +
+                              test::ShellQuote(dir.File("fifo/piped"));
     ASSERT_EQ(std::system(piped.c_str()), 0);
     Bytes got = test::ReadFile(dir.File("fifo/piped"));
     ASSERT_GE(got.size(), expected.size());

@@ -25,10 +25,12 @@ inline std::string ShellQuote(const std::string& text)
     return quoted + "'";
 }
 
-// Standard output and error go through files in scratch.
-inline TQuorinRun RunQuorin(const std::vector<std::string>& args, const TempDir& scratch)
+// Standard output and error go through files in scratch; with pipeFrom, the
+// file's content reaches its standard input through a pipe.
+inline TQuorinRun RunQuorin(const std::vector<std::string>& args, const TempDir& scratch, const std::string& pipeFrom = {})
 {
-    std::string command = ShellQuote(QUORIN_EXE);
+    std::string command = pipeFrom.empty() ? "" : "cat " + ShellQuote(pipeFrom) + " | ";
+    command += ShellQuote(QUORIN_EXE);
     for (const auto& arg : args)
         command += " " + ShellQuote(arg);
     auto out = scratch.File(".stdout"), err = scratch.File(".stderr");
