@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "TimesReporter.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -229,50 +231,22 @@ void RegisterAll()
         }
 }
 
-// Keeps each benchmark's time so the ratios to the copy can be printed at the
-// end: the median when repetitions are asked for, else the single run. CPU
-// time, so that other processes on a shared machine disturb the ratios less.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations <= 0)
-                continue;
-            const std::string name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians_[name] = run.GetAdjustedCPUTime();
-            else if (run.run_type == Run::RT_Iteration)
-                seconds_[name] = run.GetAdjustedCPUTime();
+void PrintRatios(const quorin::bench::TTimesReporter& times)
+{
+    auto copy = times.Time("Memcpy/16MiB");
+    if (!copy)
+        return;
+    std::printf("\nSpeed relative to memcpy of the 16 MiB output (higher is faster):\n");
+    const double goals[2][6] = {{0, 0.45, 0, 0.30, 0, 0.28}, {0, 0.35, 0, 0.30, 0, 0.28}};
+    for (bool photo : {true, false})
+        for (int kind : {1, 3, 5}) {
+            std::printf("  %-6s DXT%d:", photo ? "photo" : "random", kind);
+            for (const char* decoder : {"Quorin", "QuorinScalar", "Squish"})
+                if (auto time = times.Time(Name(decoder, photo, kind)))
+                    std::printf("  %s %.2f", decoder, *copy / *time);
+            std::printf("  (goal %.2f)\n", goals[photo ? 0 : 1][kind]);
         }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatios()
-    {
-        for (const auto& [name, time] : medians_)
-            seconds_[name] = time;
-        auto copy = seconds_.find("Memcpy/16MiB");
-        if (copy == seconds_.end())
-            return;
-        std::printf("\nSpeed relative to memcpy of the 16 MiB output (higher is faster):\n");
-        const double goals[2][6] = {{0, 0.45, 0, 0.30, 0, 0.28}, {0, 0.35, 0, 0.30, 0, 0.28}};
-        for (bool photo : {true, false})
-            for (int kind : {1, 3, 5}) {
-                std::printf("  %-6s DXT%d:", photo ? "photo" : "random", kind);
-                for (const char* decoder : {"Quorin", "QuorinScalar", "Squish"}) {
-                    auto it = seconds_.find(Name(decoder, photo, kind));
-                    if (it != seconds_.end())
-                        std::printf("  %s %.2f", decoder, copy->second / it->second);
-                }
-                std::printf("  (goal %.2f)\n", goals[photo ? 0 : 1][kind]);
-            }
-    }
-
-private:
-    std::map<std::string, double> seconds_;
-    std::map<std::string, double> medians_;
-};
+}
 
 } // namespace
 
@@ -283,9 +257,9 @@ int main(int argc, char** argv)
         return 1;
     Inputs(); // made once, outside every measurement
     RegisterAll();
-    TRatioReporter reporter;
+    quorin::bench::TTimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    PrintRatios(reporter);
     benchmark::Shutdown();
     return 0;
 }

@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "TimesReporter.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -92,40 +94,15 @@ void Copy(benchmark::State& state, const Bytes* bytes)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes->size()));
 }
 
-// Keeps each benchmark's CPU time (the median when repetitions are asked
-// for) so the ratio of reading to copying can be printed at the end.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations <= 0)
-                continue;
-            const std::string name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians_[name] = run.GetAdjustedCPUTime();
-            else if (run.run_type == Run::RT_Iteration)
-                seconds_[name] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
+void PrintRatios(const quorin::bench::TTimesReporter& times)
+{
+    std::printf("\nReading a model in copies of its bytes (lower is faster; goal at most 3.00):\n");
+    for (const auto& [model, bytes] : Models()) {
+        auto read = times.Time("Read/" + model), copy = times.Time("Copy/" + model);
+        if (read && copy)
+            std::printf("  %-12s %8zu bytes  %.2f\n", model.c_str(), bytes.size(), *read / *copy);
     }
-
-    void PrintRatios()
-    {
-        for (const auto& [name, time] : medians_)
-            seconds_[name] = time;
-        std::printf("\nReading a model in copies of its bytes (lower is faster; goal at most 3.00):\n");
-        for (const auto& [model, bytes] : Models()) {
-            auto read = seconds_.find("Read/" + model), copy = seconds_.find("Copy/" + model);
-            if (read != seconds_.end() && copy != seconds_.end())
-                std::printf("  %-12s %8zu bytes  %.2f\n", model.c_str(), bytes.size(), read->second / copy->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> seconds_;
-    std::map<std::string, double> medians_;
-};
+}
 
 } // namespace
 
@@ -151,9 +128,9 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("Read/" + name).c_str(), Read, &bytes);
         benchmark::RegisterBenchmark(("Copy/" + name).c_str(), Copy, &bytes);
     }
-    TRatioReporter reporter;
+    quorin::bench::TTimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    PrintRatios(reporter);
     benchmark::Shutdown();
     return 0;
 }
