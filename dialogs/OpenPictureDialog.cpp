@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QDialog>
-#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -17,8 +16,6 @@
 #include "Image.h"
 #include "Placement.h"
 #include "SpeedButton.h"
-#include "base/Stream.h"
-#include "imaging/Bitmap.h"
 
 namespace quorin {
 

@@ -316,7 +316,8 @@ void OpenPictureDialogTest::typedPathIsChosenWithEnterAndRemembered()
     // The next run opens on that file, and the pane shows it.
     QStringList prefilled;
     test::OnNextModal<QFileDialog>([&](QFileDialog* d) {
-        QTest::qWaitFor([&] { return Pane(*dialog_).Picture == QSize(16, 16); });
+        if (!QTest::qWaitFor([&] { return Pane(*dialog_).Picture == QSize(16, 16); }))
+            qWarning("the pane did not show the file the dialog opened on");
         pane = Pane(*dialog_);
         prefilled = d->selectedFiles();
         static_cast<QDialog*>(d)->accept();
