@@ -17,6 +17,7 @@
 #include <QScopedValueRollback>
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 #include "Application.h"
 #include "Artwork.h"
@@ -38,6 +39,7 @@
 #include "package/Build.h"
 #include "package/Manifest.h"
 #include "package/PackageReader.h"
+#include "package/UnitFields.h"
 #include "package/Unpack.h"
 
 namespace quorin {
@@ -617,27 +619,38 @@ void TForm1::Timer1Timer()
         Form2->exec();
 }
 
+QLineEdit* TForm1::FieldEdit(std::string_view control) const
+{
+    for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit9})
+        if (edit->objectName() == QLatin1StringView(control))
+            return edit;
+    throw std::logic_error("no edit " + std::string(control));
+}
+
+QPlainTextEdit* TForm1::BlockMemo(std::string_view control) const
+{
+    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3})
+        if (memo->objectName() == QLatin1StringView(control))
+            return memo;
+    throw std::logic_error("no memo " + std::string(control));
+}
+
 TUnitSheet TForm1::ReadSheet() const
 {
     TUnitSheet sheet;
-    sheet.UnitName = Edit1->text().toStdString();
-    sheet.SourceMod = Edit2->text().toStdString();
-    sheet.UnitAuthor = Edit3->text().toStdString();
-    sheet.PackAuthor = Edit4->text().toStdString();
-    sheet.UnitVersion = Edit5->text().toStdString();
-    sheet.Comment = Edit6->text().toStdString();
+    for (const auto& field : DescriptiveFields)
+        sheet.*field.InSheet = FieldEdit(field.Control)->text().toStdString();
     sheet.GameVersion = ComboBox1->currentIndex();
-    sheet.ModelName = Edit7->text().toStdString();
+    for (const auto& field : {ModelNameField, SkeletonsField})
+        sheet.*field.InSheet = FieldEdit(field.Control)->text().toStdString();
     sheet.ModelFile = Edit8->text().toStdString();
     for (int i = 0; i < LV1->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = LV1->topLevelItem(i);
         sheet.TextureRows.push_back({row->text(0).toStdString(), row->text(1).toStdString()});
     }
-    sheet.Skeletons = Edit9->text().toStdString();
     sheet.CustomSkeletons = CheckBox1->isChecked();
-    sheet.ModelBattleLines = MemoLines(Memo1);
-    sheet.UnitDescrLines = MemoLines(Memo2);
-    sheet.UnitTextLines = MemoLines(Memo3);
+    for (const auto& block : TextBlockFields)
+        sheet.*block.InSheet = MemoLines(BlockMemo(block.Control));
     for (int i = 0; i < LV2->topLevelItemCount(); ++i)
         sheet.UiCardRows.push_back(CardRowOf(*LV2->topLevelItem(i)));
     return sheet;
@@ -662,21 +675,18 @@ QString MemoText(const std::vector<std::string>& lines)
 
 void TForm1::LoadSheet(const TUnitSheet& sheet)
 {
-    QLineEdit* const texts[] = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6};
-    const std::string* const values[] = {&sheet.UnitName, &sheet.SourceMod, &sheet.UnitAuthor, &sheet.PackAuthor, &sheet.UnitVersion, &sheet.Comment};
-    for (std::size_t i = 0; i < std::size(texts); ++i)
-        texts[i]->setText(FromUtf8(*values[i]));
+    for (const auto& field : DescriptiveFields)
+        FieldEdit(field.Control)->setText(FromUtf8(sheet.*field.InSheet));
     ComboBox1->setCurrentIndex(std::clamp(sheet.GameVersion, 0, ComboBox1->count() - 1));
-    Edit7->setText(FromUtf8(sheet.ModelName));
+    for (const auto& field : {ModelNameField, SkeletonsField})
+        FieldEdit(field.Control)->setText(FromUtf8(sheet.*field.InSheet));
     Edit8->setText(FromUtf8(sheet.ModelFile));
     LV1->clear();
     for (const TTextureRow& row : sheet.TextureRows)
         AppendTextureRow(row);
-    Edit9->setText(FromUtf8(sheet.Skeletons));
     CheckBox1->setChecked(sheet.CustomSkeletons);
-    Memo1->setPlainText(MemoText(sheet.ModelBattleLines));
-    Memo2->setPlainText(MemoText(sheet.UnitDescrLines));
-    Memo3->setPlainText(MemoText(sheet.UnitTextLines));
+    for (const auto& block : TextBlockFields)
+        BlockMemo(block.Control)->setPlainText(MemoText(sheet.*block.InSheet));
     {
         const QScopedValueRollback adding(addingCardRow_, true);
         LV2->clear();

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <string>
+#include <string_view>
 
 #include "package/UnitSheet.h"
 
@@ -187,6 +188,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The edit or memo a unit field's table names.
+    QLineEdit* FieldEdit(std::string_view control) const;
+    QPlainTextEdit* BlockMemo(std::string_view control) const;
     void CreateFrame();
     void CreateUnitButtons();
     void SetUnitPath(const QString& path);

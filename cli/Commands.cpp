@@ -18,6 +18,7 @@
 #include "install/Install.h"
 #include "package/Build.h"
 #include "package/PackageReader.h"
+#include "package/UnitFields.h"
 #include "package/Unpack.h"
 
 namespace quorin {
@@ -50,9 +51,10 @@ TPackage PackageFromSheet(const TUnitSheet& sheet)
         return TBytes(stream.Memory(), stream.Memory() + stream.Size());
     };
     TPackage package;
-    package.UnitName = sheet.UnitName;
-    package.ModelName = sheet.ModelName;
-    package.Skeletons = sheet.Skeletons;
+    for (const auto& field : DescriptiveFields)
+        package.*field.InPackage = sheet.*field.InSheet;
+    for (const auto& field : {ModelNameField, SkeletonsField})
+        package.*field.InPackage = sheet.*field.InSheet;
     package.CustomSkeletons = sheet.CustomSkeletons;
     package.GameVersion = sheet.GameVersion;
     for (const auto& row : sheet.UiCardRows) {
@@ -63,9 +65,8 @@ TPackage PackageFromSheet(const TUnitSheet& sheet)
     package.Model = load(sheet.ModelFile);
     for (const auto& row : sheet.TextureRows)
         package.TextureRows.push_back({row.Faction, load(row.TextureFile)});
-    package.ModelBattleLines = sheet.ModelBattleLines;
-    package.UnitDescrLines = sheet.UnitDescrLines;
-    package.UnitTextLines = sheet.UnitTextLines;
+    for (const auto& block : TextBlockFields)
+        package.*block.InPackage = sheet.*block.InSheet;
     return package;
 }
 

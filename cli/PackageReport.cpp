@@ -8,6 +8,7 @@
 #include "imaging/DDS.h"
 #include "imaging/TGA.h"
 #include "package/PackageReader.h"
+#include "package/UnitFields.h"
 #include "package/UnitSheet.h"
 
 namespace quorin {
@@ -87,16 +88,12 @@ public:
     void Summary(const TSummary& summary)
     {
         const auto& f = summary.Values;
-        Field("Unit name:", f.UnitName);
-        Field("Source mod:", f.SourceMod);
-        Field("Unit author:", f.UnitAuthor);
-        Field("Pack author:", f.PackAuthor);
-        Field("Unit version:", f.UnitVersion);
-        Field("Comment:", f.Comment);
+        for (const auto& field : DescriptiveFields)
+            Field(field.Label, f.*field.InPackage);
         Field("Game version:", std::to_string(f.GameVersion) + " (" + GameVersionText(f.GameVersion) + ")");
-        Field("Model name:", summary.ModelValues.ModelName);
+        Field(ModelNameField.Label, summary.ModelValues.*ModelNameField.InPackage);
         Field("Model file:", Plural(summary.ModelSize, "byte"));
-        Field("Skeletons:", summary.ModelValues.Skeletons);
+        Field(SkeletonsField.Label, summary.ModelValues.*SkeletonsField.InPackage);
         Field("Custom skeletons:", summary.ModelValues.CustomSkeletons ? "yes" : "no");
     }
 
@@ -184,17 +181,13 @@ public:
     {
         const auto& f = summary.Values;
         out_ << "{";
-        Member("unit_name", JsonText(f.UnitName));
-        Member("source_mod", JsonText(f.SourceMod));
-        Member("unit_author", JsonText(f.UnitAuthor));
-        Member("pack_author", JsonText(f.PackAuthor));
-        Member("unit_version", JsonText(f.UnitVersion));
-        Member("comment", JsonText(f.Comment));
+        for (const auto& field : DescriptiveFields)
+            Member(field.Key, JsonText(f.*field.InPackage));
         Member("game_version", std::to_string(f.GameVersion));
         Member("game_version_text", JsonText(GameVersionText(f.GameVersion)));
-        Member("model_name", JsonText(summary.ModelValues.ModelName));
+        Member(ModelNameField.Key, JsonText(summary.ModelValues.*ModelNameField.InPackage));
         Member("model_file_size", std::to_string(summary.ModelSize));
-        Member("skeletons", JsonText(summary.ModelValues.Skeletons));
+        Member(SkeletonsField.Key, JsonText(summary.ModelValues.*SkeletonsField.InPackage));
         Member("custom_skeletons", summary.ModelValues.CustomSkeletons ? "true" : "false");
     }
 

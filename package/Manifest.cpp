@@ -9,16 +9,24 @@
 #include "base/FileSystem.h"
 #include "base/SaveFile.h"
 #include "base/Stream.h"
+#include "package/UnitFields.h"
 
 namespace quorin {
 
 namespace {
 
-const std::set<std::string_view> TopLevelKeys = {
-    "unit_name", "source_mod",  "unit_author", "pack_author",      "unit_version", "comment",
-    "game_version", "model_name", "model_file", "skeletons",      "custom_skeletons",
-    "model_battle", "unit_descr", "unit_text",  "texture",        "card",
-};
+std::set<std::string_view> TopLevelKeyList()
+{
+    std::set<std::string_view> keys = {"game_version", ModelNameField.Key, "model_file", SkeletonsField.Key,
+                                       "custom_skeletons", "texture", "card"};
+    for (const auto& field : DescriptiveFields)
+        keys.insert(field.Key);
+    for (const auto& block : TextBlockFields)
+        keys.insert(block.Key);
+    return keys;
+}
+
+const std::set<std::string_view> TopLevelKeys = TopLevelKeyList();
 const std::set<std::string_view> TextureKeys = {"faction", "file"};
 const std::set<std::string_view> CardKeys = {"faction", "info", "unit"};
 constexpr std::string_view DefaultFaction = "romans_julii";
@@ -137,24 +145,19 @@ TUnitSheet LoadManifest(const std::string& path)
     reader.CheckKeys(root, TopLevelKeys, "");
 
     TUnitSheet sheet;
-    sheet.UnitName = reader.Text(root, "unit_name", "");
-    sheet.SourceMod = reader.Text(root, "source_mod", "");
-    sheet.UnitAuthor = reader.Text(root, "unit_author", "");
-    sheet.PackAuthor = reader.Text(root, "pack_author", "");
-    sheet.UnitVersion = reader.Text(root, "unit_version", "");
-    sheet.Comment = reader.Text(root, "comment", "");
+    for (const auto& field : DescriptiveFields)
+        sheet.*field.InSheet = reader.Text(root, field.Key, "");
     sheet.GameVersion = reader.GameVersion(root);
-    sheet.ModelName = reader.Text(root, "model_name", "");
+    sheet.ModelName = reader.Text(root, ModelNameField.Key, "");
     sheet.ModelFile = reader.Path(root, "model_file", "", false);
-    sheet.Skeletons = reader.Text(root, "skeletons", "");
+    sheet.Skeletons = reader.Text(root, SkeletonsField.Key, "");
     if (const toml::node* flag = root.get("custom_skeletons")) {
         if (!flag->is_boolean())
             reader.Fail("\"custom_skeletons\" must be true or false");
         sheet.CustomSkeletons = *flag->value<bool>();
     }
-    sheet.ModelBattleLines = SplitTextLines(reader.Text(root, "model_battle", ""));
-    sheet.UnitDescrLines = SplitTextLines(reader.Text(root, "unit_descr", ""));
-    sheet.UnitTextLines = SplitTextLines(reader.Text(root, "unit_text", ""));
+    for (const auto& block : TextBlockFields)
+        sheet.*block.InSheet = SplitTextLines(reader.Text(root, block.Key, ""));
 
     if (const toml::array* rows = reader.Rows(root, "texture")) {
         for (std::size_t i = 0; i < rows->size(); ++i) {
@@ -230,22 +233,17 @@ std::string SheetManifestText(const TUnitSheet& sheet, const std::string& folder
         out += std::string(key) + " = " + value + "\n";
     };
     auto file = [&folder](const std::string& path) { return TomlString(PathInManifest(path, folder)); };
-    field("unit_name", TomlString(sheet.UnitName));
-    field("source_mod", TomlString(sheet.SourceMod));
-    field("unit_author", TomlString(sheet.UnitAuthor));
-    field("pack_author", TomlString(sheet.PackAuthor));
-    field("unit_version", TomlString(sheet.UnitVersion));
-    field("comment", TomlString(sheet.Comment));
+    for (const auto& text : DescriptiveFields)
+        field(text.Key, TomlString(sheet.*text.InSheet));
     if (sheet.GameVersion >= 0 && std::size_t(sheet.GameVersion) < GameVersionItems.size())
         out += "# " + std::string(GameVersionItems[static_cast<std::size_t>(sheet.GameVersion)]) + "\n";
     field("game_version", std::to_string(sheet.GameVersion));
-    field("model_name", TomlString(sheet.ModelName));
+    field(ModelNameField.Key, TomlString(sheet.ModelName));
     field("model_file", file(sheet.ModelFile));
-    field("skeletons", TomlString(sheet.Skeletons));
+    field(SkeletonsField.Key, TomlString(sheet.Skeletons));
     field("custom_skeletons", sheet.CustomSkeletons ? "true" : "false");
-    field("model_battle", TomlLines(sheet.ModelBattleLines));
-    field("unit_descr", TomlLines(sheet.UnitDescrLines));
-    field("unit_text", TomlLines(sheet.UnitTextLines));
+    for (const auto& block : TextBlockFields)
+        field(block.Key, TomlLines(sheet.*block.InSheet));
     for (const TTextureRow& row : sheet.TextureRows) {
         out += "\n[[texture]]\n";
         field("faction", TomlString(row.Faction));
@@ -264,22 +262,17 @@ std::string SheetManifestText(const TUnitSheet& sheet, const std::string& folder
 std::string ManifestText(const TPackage& package, const TUnpackedNames& names)
 {
     TUnitSheet sheet;
-    sheet.UnitName = package.UnitName;
-    sheet.SourceMod = package.SourceMod;
-    sheet.UnitAuthor = package.UnitAuthor;
-    sheet.PackAuthor = package.PackAuthor;
-    sheet.UnitVersion = package.UnitVersion;
-    sheet.Comment = package.Comment;
+    for (const auto& field : DescriptiveFields)
+        sheet.*field.InSheet = package.*field.InPackage;
     sheet.GameVersion = package.GameVersion;
-    sheet.ModelName = package.ModelName;
+    for (const auto& field : {ModelNameField, SkeletonsField})
+        sheet.*field.InSheet = package.*field.InPackage;
     sheet.ModelFile = names.Model;
     for (std::size_t i = 0; i < package.TextureRows.size(); ++i)
         sheet.TextureRows.push_back({package.TextureRows[i].Faction, names.Textures[i]});
-    sheet.Skeletons = package.Skeletons;
     sheet.CustomSkeletons = package.CustomSkeletons;
-    sheet.ModelBattleLines = package.ModelBattleLines;
-    sheet.UnitDescrLines = package.UnitDescrLines;
-    sheet.UnitTextLines = package.UnitTextLines;
+    for (const auto& block : TextBlockFields)
+        sheet.*block.InSheet = package.*block.InPackage;
     for (std::size_t i = 0; i < package.UiCardRows.size(); ++i)
         sheet.UiCardRows.push_back({package.UiCardRows[i].Faction, names.Cards[i].first, names.Cards[i].second});
     return SheetManifestText(sheet, {}); // the names are already relative

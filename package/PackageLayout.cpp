@@ -2,6 +2,7 @@
 
 #include "Filler.h"
 #include "base/RuntimeText.h"
+#include "package/UnitFields.h"
 
 namespace quorin {
 
@@ -47,9 +48,8 @@ void WriteEmbeddedFile(TWriter& writer, std::string_view path, TMemoryStream& lo
 
 void WriteUnitSheet(TWriter& writer, const TUnitSheet& sheet, TMemoryStream& loadBuffer)
 {
-    for (const std::string* text : {&sheet.UnitName, &sheet.SourceMod, &sheet.UnitAuthor, &sheet.PackAuthor,
-                                    &sheet.UnitVersion, &sheet.Comment})
-        writer.PutString(*text);
+    for (const auto& field : DescriptiveFields)
+        writer.PutString(sheet.*field.InSheet);
     for (int i = 0; i < ReservedTextCount; ++i)
         writer.PutString(ReservedText);
     writer.PutInteger(sheet.GameVersion);
@@ -68,12 +68,11 @@ void WriteUnitSheet(TWriter& writer, const TUnitSheet& sheet, TMemoryStream& loa
         WriteEmbeddedFile(writer, row.TextureFile, loadBuffer);
     }
 
-    writer.PutString(sheet.ModelName);
-    writer.PutString(sheet.Skeletons);
+    writer.PutString(sheet.*ModelNameField.InSheet);
+    writer.PutString(sheet.*SkeletonsField.InSheet);
     writer.PutBoolean(sheet.CustomSkeletons);
-    WriteLines(writer, sheet.ModelBattleLines);
-    WriteLines(writer, sheet.UnitDescrLines);
-    WriteLines(writer, sheet.UnitTextLines);
+    for (const auto& block : TextBlockFields)
+        WriteLines(writer, sheet.*block.InSheet);
 }
 
 } // namespace quorin

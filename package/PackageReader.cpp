@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "PackageLayout.h"
+#include "UnitFields.h"
 #include "UnitSheet.h"
 #include "Writer.h"
 #include "base/Text.h"
@@ -212,12 +213,8 @@ void ReadPackage(TStream& stream, TPackageVisitor& visitor)
     visitor.Header(std::move(header), cursor.Offset());
 
     TPackageFields fields;
-    fields.UnitName = cursor.ReadText("the unit name");
-    fields.SourceMod = cursor.ReadText("the source mod");
-    fields.UnitAuthor = cursor.ReadText("the unit author");
-    fields.PackAuthor = cursor.ReadText("the pack author");
-    fields.UnitVersion = cursor.ReadText("the unit version");
-    fields.Comment = cursor.ReadText("the comment");
+    for (const auto& field : DescriptiveFields)
+        fields.*field.InPackage = cursor.ReadText(field.Name);
     for (auto& text : fields.ReservedTexts)
         text = cursor.ReadText("a reserved text");
     std::int64_t versionAt = cursor.Offset();
@@ -250,13 +247,12 @@ void ReadPackage(TStream& stream, TPackageVisitor& visitor)
     }
 
     TPackageModelFields model;
-    model.ModelName = cursor.ReadText("the model name");
-    model.Skeletons = cursor.ReadText("the skeletons");
+    model.*ModelNameField.InPackage = cursor.ReadText(ModelNameField.Name);
+    model.*SkeletonsField.InPackage = cursor.ReadText(SkeletonsField.Name);
     model.CustomSkeletons = cursor.ReadBoolean("the custom skeletons flag");
     visitor.ModelFields(std::move(model));
-    cursor.ReadLines(TTextBlockKind::ModelBattle, "the model description", visitor);
-    cursor.ReadLines(TTextBlockKind::UnitDescr, "the unit description", visitor);
-    cursor.ReadLines(TTextBlockKind::UnitText, "the unit text", visitor);
+    for (const auto& block : TextBlockFields)
+        cursor.ReadLines(block.Kind, block.Name, visitor);
 
     if (cursor.Remaining() > 0)
         TPackageCursor::Fail("Damaged package: " + std::to_string(cursor.Remaining()) +
@@ -292,10 +288,7 @@ TPackage ReadPackage(TStream& stream)
         }
         void Line(TTextBlockKind block, std::int32_t, std::string&& line) override
         {
-            auto& lines = block == TTextBlockKind::ModelBattle ? Package.ModelBattleLines
-                          : block == TTextBlockKind::UnitDescr ? Package.UnitDescrLines
-                                                           : Package.UnitTextLines;
-            lines.push_back(std::move(line));
+            (Package.*TextBlockField(block).InPackage).push_back(std::move(line));
         }
     } collector;
     ReadPackage(stream, collector);
