@@ -351,6 +351,58 @@ TPictureHeader InspectDDSHeader(const std::uint8_t* head, std::size_t headSize, 
     return {width, height, kind, {}};
 }
 
+namespace {
+
+constexpr std::uint32_t MipmapCountFlag = 0x20000;
+
+// Levels from width x height down to 1 x 1.
+int FullChainLevels(int width, int height)
+{
+    int levels = 1;
+    for (int side = std::max(width, height); side > 1; side /= 2)
+        ++levels;
+    return levels;
+}
+
+} // namespace
+
+TDDSLayout InspectDDSLayout(const std::uint8_t* head, std::size_t headSize, std::int64_t fileSize)
+{
+    TDDSLayout layout;
+    layout.Picture = InspectDDSHeader(head, headSize, fileSize);
+    if (!layout.Picture.Error.empty())
+        return layout;
+    const int width = layout.Picture.Width;
+    const int height = layout.Picture.Height;
+    const std::uint32_t flags = bytes::U32(head + 8);
+    const std::uint32_t declared = bytes::U32(head + 28);
+    const std::uint32_t formatFlags = bytes::U32(head + 80);
+    std::array<std::uint8_t, 4> fourCC{};
+    std::memcpy(fourCC.data(), head + 84, 4);
+    if (formatFlags & FourCCFlag)
+        layout.Dxt = DxtNumber(BlockFormatOf(fourCC));
+    else
+        layout.BitCount = static_cast<int>(bytes::U32(head + 88));
+    layout.FullChainLevels = FullChainLevels(width, height);
+
+    // The levels the header declares, as far as the file's bytes hold them.
+    const int wanted = (flags & MipmapCountFlag) && declared > 1
+                           ? static_cast<int>(std::min<std::uint32_t>(declared, 32))
+                           : 1;
+    std::int64_t bytesLeft = fileSize - static_cast<std::int64_t>(HeaderSize);
+    int levels = 0;
+    for (int w = width, h = height; levels < wanted; w = std::max(1, w / 2), h = std::max(1, h / 2)) {
+        const std::int64_t need = layout.Dxt ? BlockBytes(layout.Dxt, w, h)
+                                             : std::int64_t{layout.BitCount / 8} * w * h;
+        if (need > bytesLeft)
+            break;
+        bytesLeft -= need;
+        ++levels;
+    }
+    layout.MipmapLevels = std::max(levels, 1);
+    return layout;
+}
+
 void RegisterDDSFormat()
 {
     TFileFormatsList::Instance().RegisterFormat("dds", "Microsoft DirectDraw Surface", TDDSImage::ClassRecord);

@@ -43,6 +43,19 @@ int LowestSetBit(std::uint32_t mask);
 // message decoding fails with. Raises nothing.
 TPictureHeader InspectDDSHeader(const std::uint8_t* head, std::size_t headSize, std::int64_t fileSize);
 
+// What a texture check needs of a DDS file beyond its size: the block
+// format and how much of the mipmap chain the file holds.
+struct TDDSLayout {
+    TPictureHeader Picture;  // the size and kind, or the message decoding fails with
+    int Dxt = 0;             // 1, 3 or 5; 0 for uncompressed pixels
+    int BitCount = 0;        // bits per uncompressed pixel
+    int MipmapLevels = 1;    // the top image and the mipmaps the header declares and the file holds
+    int FullChainLevels = 1; // the levels down to 1 x 1
+};
+
+// InspectDDSHeader with the layout; raises nothing.
+TDDSLayout InspectDDSLayout(const std::uint8_t* head, std::size_t headSize, std::int64_t fileSize);
+
 void RegisterDDSFormat();
 void UnregisterDDSFormat();
 

@@ -259,7 +259,7 @@ std::string SheetManifestText(const TUnitSheet& sheet, const std::string& folder
     return out;
 }
 
-std::string ManifestText(const TPackage& package, const TUnpackedNames& names)
+TUnitSheet SheetOfPackage(const TPackage& package, const TUnpackedNames& names)
 {
     TUnitSheet sheet;
     for (const auto& field : DescriptiveFields)
@@ -275,7 +275,12 @@ std::string ManifestText(const TPackage& package, const TUnpackedNames& names)
         sheet.*block.InSheet = package.*block.InPackage;
     for (std::size_t i = 0; i < package.UiCardRows.size(); ++i)
         sheet.UiCardRows.push_back({package.UiCardRows[i].Faction, names.Cards[i].first, names.Cards[i].second});
-    return SheetManifestText(sheet, {}); // the names are already relative
+    return sheet;
+}
+
+std::string ManifestText(const TPackage& package, const TUnpackedNames& names)
+{
+    return SheetManifestText(SheetOfPackage(package, names), {}); // the names are already relative
 }
 
 void SaveManifest(const TUnitSheet& sheet, const std::string& path)

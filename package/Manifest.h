@@ -24,6 +24,8 @@ struct TUnpackedNames {
     std::vector<std::string> Textures;
 };
 
+// The sheet the package was built from, its files under the given names.
+TUnitSheet SheetOfPackage(const TPackage& package, const TUnpackedNames& names);
 // A manifest that rebuilds package from the named files beside it.
 std::string ManifestText(const TPackage& package, const TUnpackedNames& names);
 

@@ -25,24 +25,6 @@ std::vector<std::pair<std::string_view, const std::vector<std::string>*>> TextBl
             {"unit_text", &package.UnitTextLines}};
 }
 
-TUnpackedNames NamesFor(const TPackage& package)
-{
-    TUnpackedNames names;
-    names.Model = "model.cas";
-    auto numbered = [](std::string_view kind, std::size_t index, std::string_view faction) {
-        std::string number = std::to_string(index + 1);
-        if (number.size() < 2)
-            number.insert(0, "0");
-        return std::string(kind) + "_" + number + "_" + SafeFileNamePart(faction);
-    };
-    for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
-        auto stem = numbered("card", i, package.UiCardRows[i].Faction);
-        names.Cards.emplace_back(stem + "_info.tga", stem + "_unit.tga");
-    }
-    for (std::size_t i = 0; i < package.TextureRows.size(); ++i)
-        names.Textures.push_back(numbered("texture", i, package.TextureRows[i].Faction) + ".dds");
-    return names;
-}
 
 void SaveBytes(const fs::path& path, const void* data, std::size_t size)
 {
@@ -115,9 +97,28 @@ std::vector<std::string> RoundTripWarnings(const TPackage& package)
 
 } // namespace
 
+TUnpackedNames UnpackedNames(const TPackage& package)
+{
+    TUnpackedNames names;
+    names.Model = "model.cas";
+    auto numbered = [](std::string_view kind, std::size_t index, std::string_view faction) {
+        std::string number = std::to_string(index + 1);
+        if (number.size() < 2)
+            number.insert(0, "0");
+        return std::string(kind) + "_" + number + "_" + SafeFileNamePart(faction);
+    };
+    for (std::size_t i = 0; i < package.UiCardRows.size(); ++i) {
+        auto stem = numbered("card", i, package.UiCardRows[i].Faction);
+        names.Cards.emplace_back(stem + "_info.tga", stem + "_unit.tga");
+    }
+    for (std::size_t i = 0; i < package.TextureRows.size(); ++i)
+        names.Textures.push_back(numbered("texture", i, package.TextureRows[i].Faction) + ".dds");
+    return names;
+}
+
 TUnpackResult UnpackPackage(const TPackage& contents, const std::string& folder, bool force)
 {
-    TUnpackedNames names = NamesFor(contents);
+    TUnpackedNames names = UnpackedNames(contents);
     fs::path dir = PathFromUtf8(folder);
 
     std::vector<std::pair<fs::path, const TBytes*>> files{{dir / names.Model, &contents.Model}};

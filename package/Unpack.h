@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Manifest.h"
 #include "PackageReader.h"
 #include "base/Exception.h"
 
@@ -25,6 +26,9 @@ struct TUnpackResult {
 // Without force an existing file refuses the unpack before anything is
 // written; a failed unpack removes what it wrote.
 TUnpackResult UnpackPackage(const TPackage& package, const std::string& folder, bool force);
+
+// The names unpacking gives the package's files in its folder.
+TUnpackedNames UnpackedNames(const TPackage& package);
 
 // A name made from text that cannot leave its folder: separators, control
 // characters and characters that file systems refuse become "_".
