@@ -5,6 +5,8 @@
 #include <optional>
 #include <ostream>
 
+#include "CheckCommand.h"
+#include "CommandBoundary.h"
 #include "PackageReport.h"
 #include "package/Manifest.h"
 #include "Render.h"
@@ -12,6 +14,7 @@
 #include "base/RuntimeText.h"
 #include "base/SaveFile.h"
 #include "base/Text.h"
+#include "check/CheckUnit.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Picture.h"
 #include "imaging/PngWriter.h"
@@ -26,21 +29,6 @@ namespace quorin {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The one boundary of a command: whatever it throws becomes exit code 1 and a
-// message, so no input can end the program with an abort.
-template <typename TBody>
-int Guarded(std::ostream& err, TBody&& body)
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        err << "Out of memory\n";
-    } catch (const std::exception& e) {
-        err << EscapeControlCharacters(e.what()) << '\n';
-    }
-    return 1;
-}
 
 // What a package of the sheet would hold, read straight from the sheet's files.
 TPackage PackageFromSheet(const TUnitSheet& sheet)
@@ -72,11 +60,19 @@ TPackage PackageFromSheet(const TUnitSheet& sheet)
 
 } // namespace
 
-int RunBuild(const std::string& manifest, const std::string& output, std::ostream& out, std::ostream& err)
+int RunBuild(const std::string& manifest, const std::string& output, bool strict, std::ostream& out,
+             std::ostream& err)
 {
     return Guarded(err, [&] {
         TUnitSheet sheet = LoadManifest(manifest);
         CheckOutputIsNoInput(sheet, output, {manifest});
+        // Advice, not a gate: the modder decides, unless asked to be strict.
+        const TFindings findings = CheckUnit(sheet);
+        PrintFindings(findings, manifest, false, err);
+        if (strict && HasError(findings)) {
+            err << "Not built: the unit has errors and --strict was given\n";
+            return 1;
+        }
         out << EscapeControlCharacters(BuildPackage(sheet, output)) << '\n';
         return 0;
     });

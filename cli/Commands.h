@@ -7,7 +7,10 @@
 
 namespace quorin {
 
-int RunBuild(const std::string& manifest, const std::string& output, std::ostream& out, std::ostream& err);
+// Prints the unit's warnings and errors to err and builds; with strict, an
+// error refuses the build.
+int RunBuild(const std::string& manifest, const std::string& output, bool strict, std::ostream& out,
+             std::ostream& err);
 int RunInspect(const std::string& package, bool json, std::ostream& out, std::ostream& err);
 int RunUnpack(const std::string& package, const std::string& folder, bool force, std::ostream& out, std::ostream& err);
 int RunPicture(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err);

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "CheckCommand.h"
 #include "Commands.h"
 #include "ModelCommand.h"
 #include "imaging/PictureModules.h"
@@ -16,15 +17,20 @@ int main(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     quorin::StartPictureModules();
 
-    CLI::App app{"quorin: build, inspect, unpack and install unit packages; decode pictures", "quorin"};
+    CLI::App app{"quorin: build, check, inspect, unpack and install unit packages; decode pictures", "quorin"};
     app.require_subcommand(1);
 
     std::string manifest, output, package, folder, input, source, mod, dictionary;
-    bool json = false, force = false, dryRun = false, replace = false;
+    bool json = false, force = false, dryRun = false, replace = false, strict = false;
 
     auto* build = app.add_subcommand("build", "Build a package from a TOML unit manifest");
     build->add_option("manifest", manifest, "UNIT.toml")->required();
     build->add_option("-o,--output", output, "OUT.quorin (used as given)")->required();
+    build->add_flag("--strict", strict, "Refuse to build when the checks find an error");
+
+    auto* check = app.add_subcommand("check", "Check a unit for what the game would trip over");
+    check->add_option("unit", source, "UNIT.toml or PKG.quorin")->required();
+    check->add_flag("--json", json, "Print the findings as JSON");
 
     auto* inspect = app.add_subcommand("inspect", "Show everything a package holds");
     inspect->add_option("package", package, "PKG")->required();
@@ -62,7 +68,9 @@ int main(int argc, char** argv)
     }
 
     if (*build)
-        return quorin::RunBuild(manifest, output, std::cout, std::cerr);
+        return quorin::RunBuild(manifest, output, strict, std::cout, std::cerr);
+    if (*check)
+        return quorin::RunCheck(source, json, std::cout, std::cerr);
     if (*inspect)
         return quorin::RunInspect(package, json, std::cout, std::cerr);
     if (*model)

@@ -6,7 +6,8 @@
 # "-" a name with nothing to offer, otherwise the extensions of the files it
 # takes ("tga|dds").
 _quorin_commands=(
-    'build      -o=quorin --output=quorin     : toml'
+    'build      -o=quorin --output=quorin --strict : toml'
+    'check      --json                        : toml|quorin'
     'inspect    --json                        : quorin'
     'unpack     --force                       : quorin /'
     'picture                                  : tga|dds|bmp|ico|jpg|jpeg|wmf|emf png'

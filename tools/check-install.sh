@@ -133,7 +133,7 @@ while IFS='|' read -r line want; do
 done <<EOF_CASES
 quorin |$(printf '%s\n' "${commands[@]}" | sort | xargs)
 quorin build |mods unit.toml
-quorin build unit.toml -|--help --output -h -o
+quorin build unit.toml -|--help --output --strict -h -o
 quorin build unit.toml --output |mods out.quorin
 quorin inspect |mods out.quorin
 quorin inspect out.quorin --|--help --json

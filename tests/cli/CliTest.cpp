@@ -124,6 +124,11 @@ void WritePackageWithLargeModel(const std::string& path, const TempDir& scratch,
 
 const std::string Example = std::string(QUORIN_EXAMPLES) + "/hastati/unit.toml";
 
+std::uintmax_t ExampleFileSize(const std::string& name)
+{
+    return fs::file_size(std::string(QUORIN_EXAMPLES) + "/hastati/" + name);
+}
+
 // ---- the manifest ----------------------------------------------------------
 
 class ManifestTest : public ::testing::Test {
@@ -287,12 +292,16 @@ TEST_F(CliTest, BuildInspectAndJson)
     TRun build = Quorin({"build", Example, "-o", dir.File("h.quorin")}, dir);
     ASSERT_EQ(build.code, 0) << build.err;
     EXPECT_EQ(build.out, "Создание пака h.quorin завершено\n");
+    EXPECT_EQ(build.err, ""); // the example checks clean
 
     TRun inspect = Quorin({"inspect", dir.File("h.quorin")}, dir);
     ASSERT_EQ(inspect.code, 0) << inspect.err;
-    for (const char* expected : {"Unit name:        Hastati", "Game version:     2 (Rome Total War 1.5)",
-                                 "Model file:       4096 bytes", "1. romans_julii", "2. romans_brutii",
-                                 "Unit text (text\\export_units.txt): 2 lines", "  | {roman_hastati}Hastati"})
+    const std::string modelLine = "Model file:       " + std::to_string(ExampleFileSize("hastati.cas")) + " bytes";
+    for (const std::string& expected : {std::string("Unit name:        Hastati"),
+                                        std::string("Game version:     2 (Rome Total War 1.5)"), modelLine,
+                                        std::string("1. romans_julii"), std::string("2. romans_brutii"),
+                                        std::string("Unit text (text\\export_units.txt): 3 lines"),
+                                        std::string("  | {roman_hastati}Hastati")})
         EXPECT_NE(inspect.out.find(expected), std::string::npos) << expected << "\n" << inspect.out;
 
     TRun json = Quorin({"inspect", "--json", dir.File("h.quorin")}, dir);
@@ -301,12 +310,12 @@ TEST_F(CliTest, BuildInspectAndJson)
     EXPECT_EQ(summary["unit_name"], "Hastati");
     EXPECT_EQ(summary["comment"], "Пример юнита");
     EXPECT_EQ(summary["game_version"], 2);
-    EXPECT_EQ(summary["model_file_size"], 4096);
+    EXPECT_EQ(summary["model_file_size"], ExampleFileSize("hastati.cas"));
     EXPECT_EQ(summary["card"].size(), 2u);
     EXPECT_EQ(summary["card"][0]["faction"], "romans_julii");
     EXPECT_EQ(summary["texture"][1]["faction"], "romans_brutii");
-    EXPECT_EQ(summary["texture"][1]["file_size"], 2176);
-    EXPECT_EQ(summary["unit_text"].size(), 2u);
+    EXPECT_EQ(summary["texture"][1]["file_size"], ExampleFileSize("hastati_brutii.dds"));
+    EXPECT_EQ(summary["unit_text"].size(), 3u);
     EXPECT_EQ(summary["model_battle"][0], "type                roman_hastati");
 }
 
@@ -335,7 +344,7 @@ TEST_F(CliTest, UnpackKeepsExistingFilesUnlessForced)
     EXPECT_FALSE(fs::exists(dir.Path() / "out" / "unit.toml"));
 
     EXPECT_EQ(Quorin({"unpack", "--force", dir.File("p.quorin"), dir.File("out")}, dir).code, 0);
-    EXPECT_EQ(test::ReadFile(dir.File("out/model.cas")).size(), 4096u);
+    EXPECT_EQ(test::ReadFile(dir.File("out/model.cas")).size(), ExampleFileSize("hastati.cas"));
 
     // A link that leads nowhere is there too: writing would follow it.
     fs::create_directory(dir.Path() / "linked");
@@ -786,7 +795,7 @@ TEST_F(CliTest, InstallFromAManifestOrAPackageAndUninstallRestoresEveryByte)
                   std::string::npos) << install.out;
         EXPECT_EQ(test::ToBytes(mod.Get("data/ui/unit_info/romans_julii/roman_hastati_info.tga")),
                   test::ReadFile(std::string(QUORIN_EXAMPLES) + "/hastati/info_julii.tga"));
-        EXPECT_EQ(mod.Get("data/models_unit/roman_hastati.cas").size(), 4096u);
+        EXPECT_EQ(mod.Get("data/models_unit/roman_hastati.cas").size(), ExampleFileSize("hastati.cas"));
 
         TRun uninstall = Quorin({"uninstall", "roman_hastati", "--mod", mod.Mod()}, dir);
         ASSERT_EQ(uninstall.code, 0) << uninstall.err;
