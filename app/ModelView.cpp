@@ -460,6 +460,11 @@ void TModelWindow::ShowTexture(int index)
 
 TModelSummary ModelSummary(const QString& modelPath)
 {
+    // A pipe would hold the window until something writes it, and reading it
+    // would take the bytes the build needs.
+    const QFileInfo file(modelPath);
+    if (file.exists() && !file.isFile() && !file.isDir())
+        return {false, QStringLiteral("Не обычный файл: прочтётся при создании пака")};
     try {
         const TCasTotals totals = CasTotals(LoadCasModel(modelPath.toStdString()));
         return {true, QStringLiteral("Треугольников: %1, вершин: %2, костей: %3")

@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -26,8 +27,11 @@
 #include "FlatGroupBox.h"
 #include "Gauge.h"
 #include "ModelView.h"
+#include "PackLog.h"
+#include "PackRun.h"
 #include "Unit2.h"
 #include "base/RuntimeText.h"
+#include "base/Text.h"
 #include "dialogs/AskText.h"
 #include "dialogs/FileDialog.h"
 #include "dialogs/Glyph.h"
@@ -353,6 +357,8 @@ void TForm1::CreatePackPage()
     List1->setGeometry(16, 152, 529, 353);
     List1->setUniformItemSizes(true);
     SetRowHeight(List1, 16);
+    List1->setIconSize(QSize(16, 16));
+    packLog_ = std::make_unique<TPackLog>(List1);
 }
 
 TFileDialog* TForm1::CasDialog()
@@ -429,6 +435,7 @@ void TForm1::ConnectHandlers()
     for (const auto& [button, handler] : clicks)
         ConnectHandler(button, &QToolButton::clicked, this, handler);
     ConnectHandler(LV2->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TForm1::LV2SelectItem);
+    ConnectHandler(List1, &QListWidget::itemDoubleClicked, this, &TForm1::List1DblClick);
 }
 
 void TForm1::SpeedButton1Click() { GroupBox6->raise(); }
@@ -561,6 +568,8 @@ void TForm1::SetUnitPath(const QString& path)
 
 void TForm1::OpenUnit(const QString& path)
 {
+    if (packRun_)
+        return; // the pages stay as the running build read them
     TUnitSheet sheet;
     if (path.endsWith(QStringLiteral(".toml"), Qt::CaseInsensitive)) {
         sheet = LoadManifest(path.toStdString());
@@ -593,6 +602,8 @@ void TForm1::SaveUnit(const QString& path)
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event)
 {
+    if (packRun_)
+        return;
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() == 1 && urls.constFirst().isLocalFile()) {
         const QString file = urls.constFirst().toLocalFile();
@@ -710,10 +721,90 @@ void TForm1::AppendCardRow(const TUiCardRow& row)
 
 std::string TForm1::OutputPath() const { return Edit10->text().toStdString(); }
 
+namespace {
+
+// A build shorter than this greys nothing, so a quick one does not flicker.
+constexpr int GreyAfterMs = 200;
+
+} // namespace
+
 void TForm1::Compile()
 {
-    const std::string completion = BuildPackage(ReadSheet(), OutputPath());
+    if (packRun_)
+        return; // the running build reads the pages once; a second press has nothing to add
+    const std::string output = OutputPath();
+    packLog_->Clear();
+    Gauge1->SetProgress(0);
+    TPackRun run(ReadSheet(), output,
+                 {[this](const TFindings& findings) { ShowFindings(findings); },
+                  [this](qint64 done, qint64 total) {
+                      Gauge1->SetProgress(total > 0 ? static_cast<int>(done * 100 / total) : 0);
+                  },
+                  [this](const QString& path, qint64 size) {
+                      packLog_->AddEmbedded(path, size);
+                      List1->scrollToBottom();
+                  }});
+    const QScopedValueRollback running(packRun_, &run);
+    QTimer::singleShot(GreyAfterMs, &run, [this] { SetPacking(true); });
+    std::string completion;
+    try {
+        completion = run.Run();
+    } catch (const std::exception& failure) {
+        SetPacking(false);
+        packLog_->AddFailure(QString::fromUtf8(failure.what()));
+        List1->scrollToBottom();
+        throw;
+    }
+    SetPacking(false);
+    Gauge1->SetProgress(100);
+    const QFileInfo package(QString::fromStdString(output));
+    packLog_->AddBuilt(QString::fromStdString(std::string(FileNamePart(output))), package.isFile() ? package.size() : -1);
+    List1->scrollToBottom();
     ShowMessageBox(QString::fromStdString(completion), TMsgDlgType::Information, {TMsgDlgBtn::OK});
+}
+
+void TForm1::ShowFindings(const TFindings& findings)
+{
+    if (findings.empty())
+        packLog_->AddClean();
+    for (const TFinding& finding : findings)
+        packLog_->AddFinding(finding, PageOf(finding.Page)->property("title").toString().trimmed());
+}
+
+QWidget* TForm1::PageOf(TUnitPage page) const
+{
+    switch (page) {
+    case TUnitPage::Basic: return GroupBox1;
+    case TUnitPage::Model: return GroupBox2;
+    case TUnitPage::Unit: return GroupBox3;
+    case TUnitPage::Cards: return GroupBox4;
+    case TUnitPage::Pack: break;
+    }
+    return GroupBox6;
+}
+
+void TForm1::List1DblClick()
+{
+    const QListWidgetItem* row = List1->currentItem();
+    const int page = row ? TPackLog::PageOf(*row) : -1;
+    if (page >= 0)
+        PageOf(static_cast<TUnitPage>(page))->raise();
+}
+
+void TForm1::SetPacking(bool packing)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, GroupBox3, GroupBox4, Edit10,
+                                                            SpeedButton12, SpeedButton13, OpenButton, SaveButton})
+        control->setEnabled(!packing);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // The build's thread reads the sheet and writes the package to the end.
+    if (packRun_)
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
 }
 
 } // namespace quorin

@@ -3,9 +3,11 @@
 // the right, and the build command that reads the unit sheet from the pages.
 
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "check/Finding.h"
 #include "package/UnitSheet.h"
 
 class QCheckBox;
@@ -25,6 +27,8 @@ class TFlatGroupBox;
 class TGauge;
 class TImage;
 class TOpenPictureDialog;
+class TPackLog;
+class TPackRun;
 class TSpeedButton;
 
 class TForm1 : public QWidget {
@@ -183,9 +187,15 @@ public:
     QListWidget* List1 = nullptr;
     TFileDialog* SavDlg = nullptr; // see SaveDialog()
 
+    // Double-clicking a finding in the log brings its page to the front.
+    void List1DblClick();
+    // The page a finding concerns.
+    QWidget* PageOf(TUnitPage page) const;
+
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The edit or memo a unit field's table names.
@@ -208,6 +218,11 @@ private:
     // previews itself, once.
     bool addingCardRow_ = false;
     QString unitPath_;
+    std::unique_ptr<TPackLog> packLog_;
+    TPackRun* packRun_ = nullptr; // while a build runs
+    // What can change the unit, greyed while a build runs long enough to see.
+    void SetPacking(bool packing);
+    void ShowFindings(const TFindings& findings);
     QTimer* modelInfoTimer_ = nullptr; // reads the model once typing pauses
 };
 

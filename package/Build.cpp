@@ -11,24 +11,42 @@
 
 namespace quorin {
 
-std::string BuildPackage(const TUnitSheet& sheet, std::string_view outputPath)
+namespace {
+
+std::unique_ptr<TSaveFileStream> SaveFileOutput(std::string_view path)
 {
-    return BuildPackage(sheet, outputPath,
-                        [](std::string_view path) { return std::make_unique<TSaveFileStream>(path); });
+    return std::make_unique<TSaveFileStream>(path);
 }
 
-std::string BuildPackage(const TUnitSheet& sheet, std::string_view outputPath, const TOutputFactory& factory)
+} // namespace
+
+std::string BuildPackage(const TUnitSheet& sheet, std::string_view outputPath)
+{
+    return BuildPackage(sheet, outputPath, SaveFileOutput);
+}
+
+std::string BuildPackage(const TUnitSheet& sheet, std::string_view outputPath, TBuildProgress& progress)
+{
+    return BuildPackage(sheet, outputPath, SaveFileOutput, &progress);
+}
+
+std::string BuildPackage(const TUnitSheet& sheet, std::string_view outputPath, const TOutputFactory& factory,
+                         TBuildProgress* progress)
 {
     // Declared in creation order, so unwinding releases them as the build
     // must: writer (its flush), then the output (the temporary goes), then
     // the load buffer.
     CheckOutputIsNoInput(sheet, outputPath);
-    TMemoryStream loadBuffer;
+    TEmbedding embedding;
+    if (progress) {
+        embedding.Progress = progress;
+        embedding.Total = EmbeddedBytes(sheet);
+    }
     std::unique_ptr<TSaveFileStream> output = factory(outputPath);
     TWriter writer(*output, WriterBufferSize);
 
     WritePackageHeader(writer);
-    WriteUnitSheet(writer, sheet, loadBuffer);
+    WriteUnitSheet(writer, sheet, embedding);
 
     writer.Release();
     output->Commit();

@@ -1,6 +1,7 @@
 #pragma once
 // The package layout: the 25 items in the order they are written.
 
+#include <cstdint>
 #include <string_view>
 
 #include "Writer.h"
@@ -21,11 +22,26 @@ inline constexpr std::int32_t CountBase = 127;
 inline constexpr std::int32_t TailFillerRange = 256;
 inline constexpr std::int32_t WriterBufferSize = 4096;
 
+class TBuildProgress;
+
+// What copying the embedded files shares: one load buffer, and the progress
+// told as the bytes go.
+struct TEmbedding {
+    TMemoryStream LoadBuffer;
+    TBuildProgress* Progress = nullptr;
+    std::int64_t Done = 0;
+    std::int64_t Total = 0;
+};
+
+// The bytes of the sheet's files that tell their size; a missing file or a
+// pipe counts as nothing.
+std::int64_t EmbeddedBytes(const TUnitSheet& sheet);
+
 // Writes the header: magic, marker and the filler values (items 1 to 5).
 void WritePackageHeader(TWriter& writer);
-// Writes items 6 to 25. Each embedded file is loaded whole into loadBuffer.
-void WriteUnitSheet(TWriter& writer, const TUnitSheet& sheet, TMemoryStream& loadBuffer);
+// Writes items 6 to 25. Each embedded file is loaded whole into the load buffer.
+void WriteUnitSheet(TWriter& writer, const TUnitSheet& sheet, TEmbedding& embedding);
 // An embedded file: its size as an integer, then its bytes.
-void WriteEmbeddedFile(TWriter& writer, std::string_view path, TMemoryStream& loadBuffer);
+void WriteEmbeddedFile(TWriter& writer, std::string_view path, TEmbedding& embedding);
 
 } // namespace quorin

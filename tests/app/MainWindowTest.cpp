@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QSet>
 #include <QPushButton>
 #include <QFileDialog>
 #include <QLabel>
@@ -15,12 +17,14 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <sys/stat.h>
 
 #include "../dialogs/ModalDriver.h"
 #include "AppTestMain.h"
 #include "app/FactionList.h"
 #include "app/FlatGroupBox.h"
 #include "app/Gauge.h"
+#include "app/PackLog.h"
 #include "dialogs/SpeedButton.h"
 #include "app/Unit1.h"
 #include "dialogs/FileDialog.h"
@@ -118,6 +122,9 @@ private slots:
     void failuresReachTheErrorBox_data();
     void failuresReachTheErrorBox();
     void buildFromTheWindowReadsBack();
+    void logRowsLeadToTheirPagesAndFailuresEndTheLog();
+    void byteCountsInRussian();
+    void aLongBuildGreysThePagesAndKeepsTheWindow();
     void completionNamesTheFileWithoutFolder_data();
     void completionNamesTheFileWithoutFolder();
     void gaugeShowsZeroPercentAndLogIsEmpty();
@@ -482,9 +489,87 @@ void MainWindowTest::buildFromTheWindowReadsBack()
     QCOMPARE(package.UnitDescrLines, (std::vector<std::string>{"type hastati", "", "soldier x"}));
     QCOMPARE(package.UnitTextLines, (std::vector<std::string>{Utf8(QStringLiteral("{hastati}Гастаты"))}));
     QVERIFY(package.UiCardRows.empty());
-    // The build reports no progress and logs nothing.
+    // The log: the checks' findings first, then each embedded file, then the result.
+    QCOMPARE(form_->Gauge1->Progress(), 100);
+    QStringList rows;
+    for (int i = 0; i < form_->List1->count(); ++i)
+        rows << form_->List1->item(i)->text();
+    const int files = int(rows.size()) - 3;
+    QVERIFY2(files > 0, qPrintable(rows.join(QLatin1Char('\n'))));
+    QCOMPARE(rows.mid(files), (QStringList{QStringLiteral("Файл hastati.cas: ") + ByteCountText(5000),
+                                           QStringLiteral("Файл hastati.dds: 11 байт"),
+                                           QStringLiteral("Пак hastati.quorin создан: %1").arg(ByteCountText(QFileInfo(output).size()))}));
+    QVERIFY2(rows.first().startsWith(QStringLiteral("Параметры модели: Модель не читается: Damaged model file hastati.cas "
+                                                     "at byte 0: expected a version")),
+             qPrintable(rows.first()));
+    QVERIFY(!form_->List1->item(0)->icon().isNull());
+}
+
+void MainWindowTest::aLongBuildGreysThePagesAndKeepsTheWindow()
+{
+    // A model from a FIFO holds the build until the test writes it.
+    const QString fifo = dir_->path() + QStringLiteral("/model.cas");
+    QVERIFY(::mkfifo(fifo.toLocal8Bit().constData(), 0600) == 0);
+    form_->Edit8->setText(fifo);
+    form_->Edit10->setText(dir_->path() + QStringLiteral("/long.quorin"));
+    bool greyed = false, closed = true;
+    QTimer::singleShot(600, form_.get(), [&] {
+        greyed = !form_->GroupBox1->isEnabled() && !form_->GroupBox4->isEnabled() &&
+                 !form_->SpeedButton13->isEnabled() && !form_->OpenButton->isEnabled() && form_->List1->isEnabled();
+        closed = !form_->close();
+        QFile writer(fifo);
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        writer.write(QByteArray(3000, 'm'));
+    });
+    const TBoxSeen seen = ClickAndReadBox(form_->SpeedButton13);
+    QCOMPARE(seen.Kind, QStringLiteral("information"));
+    QVERIFY(greyed);
+    QVERIFY2(closed, "closing waits for the build");
+    QVERIFY(form_->GroupBox1->isEnabled());
+    QVERIFY(form_->SpeedButton13->isEnabled());
+    QCOMPARE(form_->List1->item(form_->List1->count() - 2)->text(),
+             QStringLiteral("Файл model.cas: ") + ByteCountText(3000));
+    QCOMPARE(ReadPackage(Utf8(form_->Edit10->text())).Model.size(), std::size_t(3000));
+}
+
+void MainWindowTest::byteCountsInRussian()
+{
+    const struct {
+        qint64 Count;
+        const char* Text;
+    } cases[] = {{0, "0 байт"}, {1, "1 байт"}, {2, "2 байта"}, {4, "4 байта"}, {5, "5 байт"}, {11, "11 байт"},
+                 {12, "12 байт"}, {21, "21 байт"}, {22, "22 байта"}, {111, "111 байт"}, {1024, "1\u00A0024 байта"}};
+    for (const auto& c : cases)
+        QCOMPARE(ByteCountText(c.Count), QString::fromUtf8(c.Text));
+}
+
+void MainWindowTest::logRowsLeadToTheirPagesAndFailuresEndTheLog()
+{
+    form_->Edit10->setText(QString()); // the build fails creating its output
+    form_->AppendCardRow({"romans_julii", "", std::nullopt});
+    const TBoxSeen seen = ClickAndReadBox(form_->SpeedButton13);
+    QCOMPARE(seen.Kind, QStringLiteral("error"));
+    QListWidget* log = form_->List1;
+    QVERIFY(log->count() > 2);
+    QCOMPARE(log->item(log->count() - 1)->text(), QStringLiteral("Пак не создан: Cannot create file "));
     QCOMPARE(form_->Gauge1->Progress(), 0);
-    QCOMPARE(form_->List1->count(), 0);
+    // Every page a finding names comes to the front on a double-click.
+    QSet<QString> pagesShown;
+    for (int i = 0; i < log->count() - 1; ++i) {
+        QListWidgetItem* row = log->item(i);
+        form_->GroupBox6->raise();
+        log->setCurrentItem(row);
+        const QRect at = log->visualItemRect(row);
+        // As a hand does it: the press that picks the row, then the double-click.
+        QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, at.center());
+        QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, at.center());
+        const QString front = PageOrder(*form_).constLast();
+        QVERIFY2(row->text().startsWith(form_->findChild<QGroupBox*>(front)->title().trimmed() + QLatin1Char(':')),
+                 qPrintable(front + QLatin1String(" / ") + row->text()));
+        pagesShown << front;
+    }
+    QVERIFY(pagesShown.contains(QStringLiteral("GroupBox1"))); // no unit name
+    QVERIFY(pagesShown.contains(QStringLiteral("GroupBox4"))); // the card row without its #unit card
 }
 
 void MainWindowTest::completionNamesTheFileWithoutFolder_data()

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 #include "../support/CasBuilder.h"
 #include "../support/PictureFiles.h"
@@ -154,6 +155,13 @@ private slots:
         summary = ModelSummary(dir.filePath("none.cas"));
         QVERIFY(!summary.Readable);
         QCOMPARE(summary.Text, "Cannot open file " + dir.filePath("none.cas"));
+
+        // A pipe is left for the build: opening it would wait for a writer.
+        const QString fifo = dir.filePath("fifo.cas");
+        QVERIFY(::mkfifo(fifo.toLocal8Bit().constData(), 0600) == 0);
+        summary = ModelSummary(fifo);
+        QVERIFY(!summary.Readable);
+        QCOMPARE(summary.Text, QStringLiteral("Не обычный файл: прочтётся при создании пака"));
     }
 };
 
