@@ -466,7 +466,7 @@ TModelSummary ModelSummary(const QString& modelPath)
     if (file.exists() && !file.isFile() && !file.isDir())
         return {false, QStringLiteral("Не обычный файл: прочтётся при создании пака")};
     try {
-        const TCasTotals totals = CasTotals(LoadCasModel(modelPath.toStdString()));
+        const TCasTotals totals = CasTotals(LoadCasModel(modelPath.toStdString(), TCasDetail::Counts));
         return {true, QStringLiteral("Треугольников: %1, вершин: %2, костей: %3")
                           .arg(totals.Triangles)
                           .arg(totals.Vertices)

@@ -136,8 +136,8 @@ struct TLittleValues {
 // every read is checked against that limit first.
 class TReader {
 public:
-    TReader(std::span<const std::uint8_t> bytes, std::string_view fileName)
-        : data_(bytes.data()), size_(bytes.size()), limit_(bytes.size()), fileName_(fileName)
+    TReader(std::span<const std::uint8_t> bytes, std::string_view fileName, bool keepArrays)
+        : data_(bytes.data()), size_(bytes.size()), limit_(bytes.size()), fileName_(fileName), keepArrays_(keepArrays)
     {
     }
 
@@ -196,13 +196,18 @@ public:
         }
     }
 
-    // count values in one allocation, made only once the bytes are there.
+    // count values in one allocation, made only once the bytes are there;
+    // none when only the counts are wanted. Returns where the values lie in
+    // the file, for the checks that read them there.
     template <typename T>
-    void ReadArray(TCasArray<T>& values, std::uint64_t count, std::string_view what)
+    const std::uint8_t* ReadArray(TCasArray<T>& values, std::uint64_t count, std::string_view what)
     {
         const std::uint64_t bytes = count * sizeof(T);
         Need(bytes, what);
         const std::uint8_t* begin = data_ + position_;
+        position_ += bytes;
+        if (!keepArrays_)
+            return begin;
         if constexpr (std::endian::native == std::endian::little) {
             // The library's copy beats any element loop by far; the new
             // elements are left uncleared for it (TUninitialisedAllocator).
@@ -212,7 +217,7 @@ public:
         } else {
             values.assign(TLittleValues<T>{begin}, TLittleValues<T>{begin + bytes});
         }
-        position_ += bytes;
+        return begin;
     }
 
     // A u32 length that counts the final NUL, then the text and its NUL.
@@ -261,11 +266,15 @@ private:
     std::uint64_t limit_;
     bool inChunk_ = false;
     std::string_view fileName_;
+    bool keepArrays_;
 };
 
 class TModelReader {
 public:
-    TModelReader(std::span<const std::uint8_t> bytes, std::string_view fileName) : in_(bytes, fileName) {}
+    TModelReader(std::span<const std::uint8_t> bytes, std::string_view fileName, TCasDetail detail)
+        : in_(bytes, fileName, detail == TCasDetail::Everything)
+    {
+    }
 
     TCasModel Read()
     {
@@ -430,27 +439,35 @@ private:
         }
     }
 
-    void CheckBones(const TCasArray<std::uint32_t>& bones, std::uint64_t at)
+    // Each of count indices at values (as the file holds them) below limit.
+    template <typename T>
+    void CheckIndices(const std::uint8_t* values, std::uint64_t count, std::uint64_t limit, std::uint64_t at,
+                      std::string_view what)
     {
-        const auto nodes = model_.Nodes.size();
-        if (AllBelow(bones, nodes)) [[likely]]
+        if (AllBelow<T>(values, count, limit)) [[likely]]
             return;
-        for (std::size_t i = 0; i < bones.size(); ++i)
-            if (bones[i] >= nodes)
-                in_.Fail(at + 4 * i, "expected a bone index below " + Number(nodes) + ", found " + Number(bones[i]));
+        for (std::uint64_t i = 0; i < count; ++i)
+            if (const T value = LoadLittle<T>(values + i * sizeof(T)); value >= limit)
+                in_.Fail(at + sizeof(T) * i, "expected " + std::string(what) + " below " + Number(limit) + ", found " +
+                                                 Number(std::uint64_t{value}));
+    }
+
+    void CheckBones(const std::uint8_t* bones, std::uint64_t count, std::uint64_t at)
+    {
+        CheckIndices<std::uint32_t>(bones, count, model_.Nodes.size(), at, "a bone index");
     }
 
     // One pass without early exit, which the compiler vectorises; the search
     // for the offending value runs only when there is one.
     template <typename T>
-    static bool AllBelow(const TCasArray<T>& values, std::uint64_t limit)
+    static bool AllBelow(const std::uint8_t* values, std::uint64_t count, std::uint64_t limit)
     {
         if (limit > std::numeric_limits<T>::max())
             return true;
         const T below = static_cast<T>(limit);
         T outside = 0;
-        for (T value : values)
-            outside |= static_cast<T>(value >= below);
+        for (std::uint64_t i = 0; i < count; ++i)
+            outside |= static_cast<T>(LoadLittle<T>(values + i * sizeof(T)) >= below);
         return outside == 0;
     }
 
@@ -500,27 +517,21 @@ private:
 
         if (kind == TCasMeshKind::OneBone) {
             std::uint64_t bonesAt = in_.Position();
-            in_.ReadArray(mesh.Bones, vertices, "the vertices' bones");
-            CheckBones(mesh.Bones, bonesAt);
+            CheckBones(in_.ReadArray(mesh.Bones, vertices, "the vertices' bones"), vertices, bonesAt);
         }
         in_.ReadArray(mesh.Positions, vertices * 3, "the vertex positions");
         if (kind == TCasMeshKind::TwoBone) {
             in_.ReadArray(mesh.Weights, vertices, "the vertex weights");
             std::uint64_t firstAt = in_.Position();
-            in_.ReadArray(mesh.FirstBones, vertices, "the vertices' first bones");
-            CheckBones(mesh.FirstBones, firstAt);
+            CheckBones(in_.ReadArray(mesh.FirstBones, vertices, "the vertices' first bones"), vertices, firstAt);
             std::uint64_t secondAt = in_.Position();
-            in_.ReadArray(mesh.SecondBones, vertices, "the vertices' second bones");
-            CheckBones(mesh.SecondBones, secondAt);
+            CheckBones(in_.ReadArray(mesh.SecondBones, vertices, "the vertices' second bones"), vertices, secondAt);
         }
         in_.ReadArray(mesh.Normals, vertices * 3, "the vertex normals");
         std::uint64_t indicesAt = in_.Position();
-        in_.ReadArray(mesh.Indices, std::uint64_t{mesh.TriangleCount} * 3, "the triangles");
-        if (!AllBelow(mesh.Indices, vertices)) [[unlikely]]
-            for (std::size_t i = 0; i < mesh.Indices.size(); ++i)
-                if (mesh.Indices[i] >= vertices)
-                    in_.Fail(indicesAt + 2 * i, "expected a vertex index below " + Number(vertices) + ", found " +
-                                                Number(std::uint64_t{mesh.Indices[i]}));
+        const std::uint64_t indices = std::uint64_t{mesh.TriangleCount} * 3;
+        CheckIndices<std::uint16_t>(in_.ReadArray(mesh.Indices, indices, "the triangles"), indices, vertices, indicesAt,
+                                    "a vertex index");
         std::uint64_t materialAt = in_.Position();
         mesh.Material = in_.U32("a mesh's material");
         materialFields_.emplace_back(materialAt, mesh.Material);
@@ -565,16 +576,16 @@ ECASException::ECASException(std::string_view fileName, std::uint64_t offset, st
 {
 }
 
-TCasModel ReadCasModel(std::span<const std::uint8_t> bytes, std::string_view fileName)
+TCasModel ReadCasModel(std::span<const std::uint8_t> bytes, std::string_view fileName, TCasDetail detail)
 {
-    return TModelReader(bytes, fileName).Read();
+    return TModelReader(bytes, fileName, detail).Read();
 }
 
-TCasModel LoadCasModel(std::string_view path)
+TCasModel LoadCasModel(std::string_view path, TCasDetail detail)
 {
     TMemoryStream file;
     file.LoadFromFile(path);
-    return ReadCasModel({file.Memory(), static_cast<std::size_t>(file.Size())}, path);
+    return ReadCasModel({file.Memory(), static_cast<std::size_t>(file.Size())}, path, detail);
 }
 
 TCasTotals CasTotals(const TCasModel& model)

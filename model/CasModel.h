@@ -147,11 +147,17 @@ struct TCasModel {
     std::vector<TCasChunk> Chunks;     // every chunk, those skipped included
 };
 
+// How much of a model to keep: everything, or all but the per-vertex and
+// animation arrays (left empty), which is all a check needs: every count and
+// index is read and checked all the same.
+enum class TCasDetail { Everything, Counts };
+
 // Reads a whole model. fileName is only used in messages. Raises
 // ECASException and nothing else; allocates no more than the bytes can fill.
-TCasModel ReadCasModel(std::span<const std::uint8_t> bytes, std::string_view fileName);
+TCasModel ReadCasModel(std::span<const std::uint8_t> bytes, std::string_view fileName,
+                       TCasDetail detail = TCasDetail::Everything);
 // Reads the model file at path ("Cannot open file %s" when it cannot be read).
-TCasModel LoadCasModel(std::string_view path);
+TCasModel LoadCasModel(std::string_view path, TCasDetail detail = TCasDetail::Everything);
 
 struct TCasTotals {
     std::uint64_t Vertices = 0;

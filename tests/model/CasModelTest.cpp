@@ -278,19 +278,47 @@ std::function<void(Bytes&, const TCasBuilt&)> Set8(std::string field, std::uint8
     return [=](Bytes& bytes, const TCasBuilt& built) { bytes.at(built.Where(field) + plus) = value; };
 }
 
+// Refused alike whether the arrays are kept or only counted: the checks rely on it.
 void ExpectRefused(const Bytes& bytes, std::size_t offset, const std::string& expectation)
 {
-    try {
-        Read(bytes);
-        ADD_FAILURE() << "read without complaint";
-    } catch (const ECASException& e) {
-        EXPECT_EQ(e.Offset(), offset) << e.Message();
-        if (expectation.ends_with("..."))
-            EXPECT_EQ(e.Expectation().substr(0, expectation.size() - 3), expectation.substr(0, expectation.size() - 3));
-        else
-            EXPECT_EQ(e.Expectation(), expectation);
-        EXPECT_EQ(e.Message(), "Damaged model file small.cas at byte " + std::to_string(offset) + ": " + e.Expectation());
+    for (const TCasDetail detail : {TCasDetail::Everything, TCasDetail::Counts}) {
+        SCOPED_TRACE(detail == TCasDetail::Everything ? "everything" : "counts");
+        try {
+            ReadCasModel(bytes, "small.cas", detail);
+            ADD_FAILURE() << "read without complaint";
+        } catch (const ECASException& e) {
+            EXPECT_EQ(e.Offset(), offset) << e.Message();
+            if (expectation.ends_with("..."))
+                EXPECT_EQ(e.Expectation().substr(0, expectation.size() - 3),
+                          expectation.substr(0, expectation.size() - 3));
+            else
+                EXPECT_EQ(e.Expectation(), expectation);
+            EXPECT_EQ(e.Message(),
+                      "Damaged model file small.cas at byte " + std::to_string(offset) + ": " + e.Expectation());
+        }
     }
+}
+
+TEST(CasModelTest, CountsAloneKeepEverythingButTheArrays)
+{
+    const Bytes bytes = BuildCas(SmallCasRecipe()).Bytes;
+    const TCasModel full = Read(bytes);
+    const TCasModel counted = ReadCasModel(bytes, "small.cas", TCasDetail::Counts);
+    ASSERT_EQ(counted.Meshes.size(), full.Meshes.size());
+    for (std::size_t i = 0; i < full.Meshes.size(); ++i) {
+        EXPECT_EQ(counted.Meshes[i].Name, full.Meshes[i].Name);
+        EXPECT_EQ(counted.Meshes[i].VertexCount, full.Meshes[i].VertexCount);
+        EXPECT_EQ(counted.Meshes[i].TriangleCount, full.Meshes[i].TriangleCount);
+        EXPECT_EQ(counted.Meshes[i].Material, full.Meshes[i].Material);
+        EXPECT_TRUE(counted.Meshes[i].Positions.empty());
+        EXPECT_TRUE(counted.Meshes[i].Indices.empty());
+    }
+    EXPECT_TRUE(counted.KeyData.empty());
+    EXPECT_EQ(counted.Nodes.size(), full.Nodes.size());
+    EXPECT_EQ(counted.Materials[0].Texture, full.Materials[0].Texture);
+    const TCasTotals a = CasTotals(full), b = CasTotals(counted);
+    EXPECT_EQ(std::tie(a.Vertices, a.Triangles, a.Bones, a.TwoBoneVertices, a.LargestTwoBoneMesh),
+              std::tie(b.Vertices, b.Triangles, b.Bones, b.TwoBoneVertices, b.LargestTwoBoneMesh));
 }
 
 TEST(CasModelDamageTest, EachDamageIsRefusedWhereItIs)
