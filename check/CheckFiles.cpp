@@ -196,7 +196,7 @@ void CheckModel(const TUnitSheet& sheet, const TParsedBlocks& blocks, const TUni
     }
     TCasModel model;
     try {
-        model = ReadCasModel(file.Bytes, FileNamePart(path));
+        model = ReadCasModel(file.Bytes, FileNamePart(path), TCasDetail::Counts);
     } catch (const std::exception& failure) {
         // The reader's message names a version it cannot read.
         findings.push_back(MakeFinding(TCheck::ModelUnreadable, {FailureText(failure)}, place));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@ namespace quorin {
 
 // The first bytes of a file (all of them when it is shorter) and its size.
 struct TFileHead {
-    std::vector<std::uint8_t> Owned; // empty when Bytes points into memory the files own
+    std::shared_ptr<const void> Owner; // what holds Bytes, unless the files do
     std::span<const std::uint8_t> Bytes;
     std::int64_t Size = 0;
 };
