@@ -1,14 +1,23 @@
 #include "Controls.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace quorin {
+
+namespace {
+
+// The width a label's layout gives it, kept for its later captions.
+constexpr const char* StatedWidth = "quorinStatedWidth";
+
+} // namespace
 
 QFont MakeFont(const QStringList& families, int pixels, bool bold, bool italic, bool underline)
 {
@@ -82,13 +91,28 @@ void SetRowHeight(QAbstractItemView* view, int pixels)
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, const QRect& bounds,
                   const QFont* font)
 {
-    auto* label = new QLabel(caption, parent);
+    auto* label = new QLabel(parent);
     label->setObjectName(name);
     if (font)
         label->setFont(*font);
     label->setTextFormat(Qt::PlainText);
-    label->setGeometry(bounds.x(), bounds.y(), std::max(bounds.width(), label->sizeHint().width()), bounds.height());
+    label->setProperty(StatedWidth, bounds.width());
+    label->setGeometry(bounds);
+    SetCaption(label, caption);
     return label;
+}
+
+void SetCaption(QWidget* control, const QString& caption)
+{
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(caption);
+        const int stated = label->property(StatedWidth).toInt();
+        label->resize(std::max(stated, label->sizeHint().width()), label->height());
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(caption);
+    } else if (auto* box = qobject_cast<QGroupBox*>(control)) {
+        box->setTitle(caption);
+    }
 }
 
 } // namespace quorin

@@ -31,12 +31,16 @@ void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour);
 // caption fits in width pixels: a stand-in face may be wider than the one
 // the layout was drawn with, and a caption is never cut.
 QFont FitCaptions(QFont font, const QStringList& captions, int width);
-// A label at its position and at least its stated size, wider when the font
-// that stands in for the named one needs it.
 // List rows of a fixed height in pixels, as the layout gives them.
 void SetRowHeight(QAbstractItemView* view, int pixels);
 
+// A label at its position and at least its stated size, wider when the font
+// that stands in for the named one needs it.
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, const QRect& bounds,
                   const QFont* font = nullptr);
+// Gives a control a new caption: a label made by MakeLabel keeps at least
+// its stated width and widens for a longer caption; buttons, check boxes and
+// group boxes take it as their text or title.
+void SetCaption(QWidget* control, const QString& caption);
 
 } // namespace quorin

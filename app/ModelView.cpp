@@ -191,7 +191,7 @@ void TModelView::initializeGL()
     program_->bindAttributeLocation("normal", NormalAttribute);
     program_->bindAttributeLocation("uv", UVAttribute);
     if (!program_->link())
-        message_ = QStringLiteral("Не удалось подготовить шейдеры: ") + program_->log();
+        message_ = tr("Не удалось подготовить шейдеры: %1").arg(program_->log());
     modelDirty_ = textureDirty_ = true;
 }
 
@@ -385,21 +385,21 @@ QString TextureBesideModel(const QString& modelPath, const std::string& texture)
 
 TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, QString>>& textures, int selected,
                            QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent, Qt::Window), modelName_(QFileInfo(modelPath).fileName())
 {
-    setWindowTitle(QStringLiteral("Модель — ") + QFileInfo(modelPath).fileName());
     resize(640, 520);
     view_ = new TModelView(this);
     view_->setObjectName("ModelView");
     textureList_ = new QComboBox(this);
     textureList_->setObjectName("TextureList");
-    wireframe_ = new QCheckBox(QStringLiteral("Каркас"), this);
+    wireframe_ = new QCheckBox(this);
     wireframe_->setObjectName("Wireframe");
-    mask_ = new QCheckBox(QStringLiteral("Цвет фракции"), this);
+    mask_ = new QCheckBox(this);
     mask_->setObjectName("FactionColour");
+    textureLabel_ = new QLabel(this);
 
     auto* controls = new QHBoxLayout;
-    controls->addWidget(new QLabel(QStringLiteral("Текстура:"), this));
+    controls->addWidget(textureLabel_);
     controls->addWidget(textureList_, 1);
     controls->addWidget(wireframe_);
     controls->addWidget(mask_);
@@ -427,8 +427,9 @@ TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, 
                 texturePaths_ << path;
             }
         }
-    textureList_->addItem(QStringLiteral("Без текстуры"));
+    textureList_->addItem(QString()); // "no texture", named by RetranslateUi
     texturePaths_ << QString();
+    RetranslateUi();
 
     connect(textureList_, &QComboBox::currentIndexChanged, this, &TModelWindow::ShowTexture);
     connect(wireframe_, &QCheckBox::toggled, view_, &TModelView::SetWireframe);
@@ -437,6 +438,22 @@ TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, 
         textureList_->setCurrentIndex(selected);
     else
         ShowTexture(0);
+}
+
+void TModelWindow::RetranslateUi()
+{
+    setWindowTitle(tr("Модель — %1").arg(modelName_));
+    wireframe_->setText(tr("Каркас"));
+    mask_->setText(tr("Цвет фракции"));
+    textureLabel_->setText(tr("Текстура:"));
+    textureList_->setItemText(textureList_->count() - 1, tr("Без текстуры"));
+}
+
+void TModelWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        RetranslateUi();
+    QWidget::changeEvent(event);
 }
 
 void TModelWindow::ShowTexture(int index)
@@ -464,10 +481,10 @@ TModelSummary ModelSummary(const QString& modelPath)
     // would take the bytes the build needs.
     const QFileInfo file(modelPath);
     if (file.exists() && !file.isFile() && !file.isDir())
-        return {false, QStringLiteral("Не обычный файл: прочтётся при создании пака")};
+        return {false, TModelWindow::tr("Не обычный файл: прочтётся при создании пака")};
     try {
         const TCasTotals totals = CasTotals(LoadCasModel(modelPath.toStdString(), TCasDetail::Counts));
-        return {true, QStringLiteral("Треугольников: %1, вершин: %2, костей: %3")
+        return {true, TModelWindow::tr("Треугольников: %1, вершин: %2, костей: %3")
                           .arg(totals.Triangles)
                           .arg(totals.Vertices)
                           .arg(totals.Bones)};

@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QOpenGLShaderProgram;
 
 namespace quorin {
@@ -102,10 +103,16 @@ public:
 
     TModelView* View() const { return view_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void ShowTexture(int index);
+    void RetranslateUi();
 
+    QString modelName_;
     TModelView* view_;
+    QLabel* textureLabel_;
     QComboBox* textureList_;
     QCheckBox* wireframe_;
     QCheckBox* mask_;

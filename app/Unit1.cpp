@@ -128,6 +128,85 @@ void SetUnitCard(QTreeWidgetItem& row, const QString& file)
     row.setData(2, HasUnitCardRole, true);
 }
 
+// The window's captions by control. The Russian is the source text each goes
+// through the translator with, so the Russian window shows it as it is.
+struct TCaption {
+    const char* Control;
+    const char* Text;
+};
+
+constexpr TCaption Captions[] = {
+    {"Label20", QT_TRANSLATE_NOOP("quorin::TForm1", "Форум разработчика:")},
+    {"SpeedButton1", QT_TRANSLATE_NOOP("quorin::TForm1", "Создать пак...")},
+    {"SpeedButton2", QT_TRANSLATE_NOOP("quorin::TForm1", "Основные параметры")},
+    {"SpeedButton3", QT_TRANSLATE_NOOP("quorin::TForm1", "Параметры модели")},
+    {"SpeedButton4", QT_TRANSLATE_NOOP("quorin::TForm1", "Параметры юнита")},
+    {"SpeedButton5", QT_TRANSLATE_NOOP("quorin::TForm1", "Карточки UI")},
+    {"OpenButton", QT_TRANSLATE_NOOP("quorin::TForm1", "Открыть...")},
+    {"SaveButton", QT_TRANSLATE_NOOP("quorin::TForm1", "Сохранить...")},
+    {"GroupBox1", QT_TRANSLATE_NOOP("quorin::TForm1", " Основные параметры ")},
+    {"GroupBox2", QT_TRANSLATE_NOOP("quorin::TForm1", " Параметры модели")},
+    {"GroupBox3", QT_TRANSLATE_NOOP("quorin::TForm1", " Параметры юнита ")},
+    {"GroupBox4", QT_TRANSLATE_NOOP("quorin::TForm1", " Карточки UI ")},
+    {"GroupBox6", QT_TRANSLATE_NOOP("quorin::TForm1", " Создание пака ")},
+    {"Label1", QT_TRANSLATE_NOOP("quorin::TForm1", "Имя юнита")},
+    {"Label2", QT_TRANSLATE_NOOP("quorin::TForm1", "Исходный мод")},
+    {"Label3", QT_TRANSLATE_NOOP("quorin::TForm1", "Автор юнита")},
+    {"Label4", QT_TRANSLATE_NOOP("quorin::TForm1", "Автор пака")},
+    {"Label5", QT_TRANSLATE_NOOP("quorin::TForm1", "Версия юнита")},
+    {"Label6", QT_TRANSLATE_NOOP("quorin::TForm1", "Коммент")},
+    {"Label11", QT_TRANSLATE_NOOP("quorin::TForm1", "Версия RTW")},
+    {"Label7", QT_TRANSLATE_NOOP("quorin::TForm1", "Имя модели")},
+    {"Label8", QT_TRANSLATE_NOOP("quorin::TForm1", "Файл модели (CAS, макс. полигонов):")},
+    {"SpeedButton7", QT_TRANSLATE_NOOP("quorin::TForm1", "Обзор...")},
+    {"ModelViewButton", QT_TRANSLATE_NOOP("quorin::TForm1", "Просмотр...")},
+    {"Label9", QT_TRANSLATE_NOOP("quorin::TForm1", "Текстуры для фракций:")},
+    {"SpeedButton8", QT_TRANSLATE_NOOP("quorin::TForm1", "Добавить...")},
+    {"SpeedButton9", QT_TRANSLATE_NOOP("quorin::TForm1", "Удалить...")},
+    {"Label10", QT_TRANSLATE_NOOP("quorin::TForm1", "Скелеты:")},
+    {"CheckBox1", QT_TRANSLATE_NOOP("quorin::TForm1", "нестандартные скелеты")},
+    {"Label12", QT_TRANSLATE_NOOP("quorin::TForm1", "Описание модели из descr_model_battle.txt:")},
+    {"Label13", QT_TRANSLATE_NOOP("quorin::TForm1", "Описание юнита из export_descr_model_unit.txt:")},
+    {"Label14", QT_TRANSLATE_NOOP("quorin::TForm1", "Описание юнита из text\\export_units.txt:")},
+    {"Label17", QT_TRANSLATE_NOOP("quorin::TForm1", "Иконки для фракций:")},
+    {"SpeedButton10", QT_TRANSLATE_NOOP("quorin::TForm1", "Добавить...")},
+    {"SpeedButton11", QT_TRANSLATE_NOOP("quorin::TForm1", "Удалить...")},
+    {"GroupBox5", QT_TRANSLATE_NOOP("quorin::TForm1", " Предпросмотр ")},
+    {"Label18", QT_TRANSLATE_NOOP("quorin::TForm1", "Имя файла")},
+    {"SpeedButton12", QT_TRANSLATE_NOOP("quorin::TForm1", "Обзор...")},
+    {"Label19", QT_TRANSLATE_NOOP("quorin::TForm1", "Лог")},
+    {"SpeedButton13", QT_TRANSLATE_NOOP("quorin::TForm1", "Начать создание")},
+};
+
+// The file types each open or save dialog offers, by dialog.
+constexpr TCaption Filters[] = {
+    {"OpnCas", QT_TRANSLATE_NOOP("quorin::TForm1", "Модели CAS (*.cas)|*.cas")},
+    {"OpnDDS", QT_TRANSLATE_NOOP("quorin::TForm1", "Текстура DDS (*.dds)|*.dds")},
+    {"OpnTGA", QT_TRANSLATE_NOOP("quorin::TForm1", "Графика TGA (*.tga)|*.tga")},
+    {"OpnUnit", QT_TRANSLATE_NOOP("quorin::TForm1", "Юнит Quorin (*.quorin *.toml)|*.quorin *.toml|Пак Quorin (*.quorin)|*.quorin|"
+                                                    "Манифест юнита (*.toml)|*.toml")},
+    {"SavUnit", QT_TRANSLATE_NOOP("quorin::TForm1", "Манифест юнита (*.toml)|*.toml")},
+};
+
+QString FilterOf(std::string_view dialog)
+{
+    for (const TCaption& filter : Filters)
+        if (dialog == filter.Control)
+            return TForm1::tr(filter.Text);
+    return {};
+}
+
+// The page and unit buttons' face, narrowed until every caption fits.
+void FitButtonCaptions(std::initializer_list<TSpeedButton*> buttons, int width)
+{
+    QStringList captions;
+    for (const TSpeedButton* button : buttons)
+        captions << button->text();
+    const QFont font = FitCaptions(MakeFont(Impact, 15, false, false, true), captions, width);
+    for (TSpeedButton* button : buttons)
+        button->setFont(font);
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -135,11 +214,11 @@ TForm1::TForm1(QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Упаковщик Quorin Unit Packer"));
     setFont(MakeFont(MSSansSerif, 11, false));
     setFixedSize(800, 600);
     CreateFrame();
     CreatePages();
+    RetranslateUi();
     ChainTabOrder();
     ConnectHandlers();
     CentreOnScreen(*this);
@@ -168,7 +247,7 @@ void TForm1::CreateFrame()
     SpeedButton6->SetGlyph(LoadGlyph(Artwork::ForumBanner));
 
     const QFont label20Font = MakeFont(Tahoma, 13, true, true);
-    Label20 = MakeLabel(this, QStringLiteral("Label20"), QStringLiteral("Форум разработчика:"), QRect(8, 531, 147, 16), &label20Font);
+    Label20 = MakeLabel(this, QStringLiteral("Label20"), QString(), QRect(8, 531, 147, 16), &label20Font);
     SetColour(Label20, QPalette::WindowText, QColor(207, 252, 163));
 
     const QFont label21Font = MakeFont(Tahoma, 13, true);
@@ -178,35 +257,26 @@ void TForm1::CreateFrame()
 
 void TForm1::CreatePageButtons()
 {
-    // Each caption whole inside its button's frame, whichever face is found.
-    const QStringList captions = {QStringLiteral("Создать пак..."), QStringLiteral("Основные параметры"), QStringLiteral("Параметры модели"),
-                                  QStringLiteral("Параметры юнита"), QStringLiteral("Карточки UI")};
-    const QFont font = FitCaptions(MakeFont(Impact, 15, false, false, true), captions, 153 - 4);
-    auto make = [&](const char* name, const QString& caption, const QRect& bounds) {
-        auto* button = new TSpeedButton(QString::fromLatin1(name), caption, bounds, this);
-        button->setFont(font);
+    auto make = [&](const char* name, const QRect& bounds) {
+        auto* button = new TSpeedButton(QString::fromLatin1(name), QString(), bounds, this);
         SetColour(button, QPalette::ButtonText, QColor(255, 255, 0));
         return button;
     };
-    SpeedButton1 = make("SpeedButton1", captions[0], QRect(8, 320, 137, 41));
-    SpeedButton2 = make("SpeedButton2", captions[1], QRect(8, 120, 153, 41));
-    SpeedButton3 = make("SpeedButton3", captions[2], QRect(8, 160, 153, 41));
-    SpeedButton4 = make("SpeedButton4", captions[3], QRect(8, 200, 153, 41));
-    SpeedButton5 = make("SpeedButton5", captions[4], QRect(8, 240, 153, 41));
+    SpeedButton1 = make("SpeedButton1", QRect(8, 320, 137, 41));
+    SpeedButton2 = make("SpeedButton2", QRect(8, 120, 153, 41));
+    SpeedButton3 = make("SpeedButton3", QRect(8, 160, 153, 41));
+    SpeedButton4 = make("SpeedButton4", QRect(8, 200, 153, 41));
+    SpeedButton5 = make("SpeedButton5", QRect(8, 240, 153, 41));
 }
 
 void TForm1::CreateUnitButtons()
 {
     // In the page buttons' look, below "Создать пак...", where a newcomer
     // looks for them; Ctrl+O, Ctrl+S and Ctrl+Shift+S do the same.
-    const QStringList captions = {QStringLiteral("Открыть..."), QStringLiteral("Сохранить...")};
-    const QFont font = FitCaptions(MakeFont(Impact, 15, false, false, true), captions, 137 - 4);
-    OpenButton = new TSpeedButton(QStringLiteral("OpenButton"), captions[0], QRect(8, 364, 137, 28), this);
-    SaveButton = new TSpeedButton(QStringLiteral("SaveButton"), captions[1], QRect(8, 392, 137, 28), this);
-    for (TSpeedButton* button : {OpenButton, SaveButton}) {
-        button->setFont(font);
+    OpenButton = new TSpeedButton(QStringLiteral("OpenButton"), QString(), QRect(8, 364, 137, 28), this);
+    SaveButton = new TSpeedButton(QStringLiteral("SaveButton"), QString(), QRect(8, 392, 137, 28), this);
+    for (TSpeedButton* button : {OpenButton, SaveButton})
         SetColour(button, QPalette::ButtonText, QColor(255, 255, 0));
-    }
     auto shortcut = [this](QKeySequence keys, void (TForm1::*handler)()) {
         auto* action = new QAction(this);
         action->setShortcut(keys);
@@ -224,21 +294,21 @@ void TForm1::CreatePages()
 {
     const QRect bounds(224, 64, 561, 521);
     const QFont font = MakeFont(Tahoma, 13, true);
-    auto make = [&](const char* name, const QString& caption) {
-        auto* page = new TFlatGroupBox(QString::fromLatin1(name), caption, bounds, this);
+    auto make = [&](const char* name) {
+        auto* page = new TFlatGroupBox(QString::fromLatin1(name), QString(), bounds, this);
         page->setFont(font);
         return page;
     };
     // A page created later lies in front, so the basic parameters come last.
-    GroupBox2 = make("GroupBox2", QStringLiteral(" Параметры модели"));
+    GroupBox2 = make("GroupBox2");
     CreateModelPage();
-    GroupBox3 = make("GroupBox3", QStringLiteral(" Параметры юнита "));
+    GroupBox3 = make("GroupBox3");
     CreateUnitTextPage();
-    GroupBox4 = make("GroupBox4", QStringLiteral(" Карточки UI "));
+    GroupBox4 = make("GroupBox4");
     CreateCardsPage();
-    GroupBox6 = make("GroupBox6", QStringLiteral(" Создание пака "));
+    GroupBox6 = make("GroupBox6");
     CreatePackPage();
-    GroupBox1 = make("GroupBox1", QStringLiteral(" Основные параметры "));
+    GroupBox1 = make("GroupBox1");
     CreateBasicPage();
 }
 
@@ -246,24 +316,19 @@ void TForm1::CreateBasicPage()
 {
     const struct {
         const char* Label;
-        QString Caption;
         const char* Edit;
         int Top;
     } rows[] = {
-        {"Label1", QStringLiteral("Имя юнита"), "Edit1", 32},
-        {"Label2", QStringLiteral("Исходный мод"), "Edit2", 56},
-        {"Label3", QStringLiteral("Автор юнита"), "Edit3", 80},
-        {"Label4", QStringLiteral("Автор пака"), "Edit4", 104},
-        {"Label5", QStringLiteral("Версия юнита"), "Edit5", 128},
-        {"Label6", QStringLiteral("Коммент"), "Edit6", 152},
+        {"Label1", "Edit1", 32},  {"Label2", "Edit2", 56},   {"Label3", "Edit3", 80},
+        {"Label4", "Edit4", 104}, {"Label5", "Edit5", 128}, {"Label6", "Edit6", 152},
     };
     QLabel** labels[] = {&Label1, &Label2, &Label3, &Label4, &Label5, &Label6};
     QLineEdit** edits[] = {&Edit1, &Edit2, &Edit3, &Edit4, &Edit5, &Edit6};
     for (int i = 0; i < 6; ++i) {
-        *labels[i] = MakeLabel(GroupBox1, QString::fromLatin1(rows[i].Label), rows[i].Caption, QRect(21, rows[i].Top + 4, 0, 16));
+        *labels[i] = MakeLabel(GroupBox1, QString::fromLatin1(rows[i].Label), QString(), QRect(21, rows[i].Top + 4, 0, 16));
         *edits[i] = MakeEdit(GroupBox1, QString::fromLatin1(rows[i].Edit), QRect(168, rows[i].Top, 385, 22));
     }
-    Label11 = MakeLabel(GroupBox1, QStringLiteral("Label11"), QStringLiteral("Версия RTW"), QRect(21, 180, 0, 16));
+    Label11 = MakeLabel(GroupBox1, QStringLiteral("Label11"), QString(), QRect(21, 180, 0, 16));
     ComboBox1 = new QComboBox(GroupBox1);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setGeometry(168, 176, 385, 24);
@@ -278,23 +343,22 @@ void TForm1::CreateBasicPage()
 void TForm1::CreateModelPage()
 {
     QWidget* page = GroupBox2;
-    Label7 = MakeLabel(page, QStringLiteral("Label7"), QStringLiteral("Имя модели"), QRect(21, 36, 81, 16));
+    Label7 = MakeLabel(page, QStringLiteral("Label7"), QString(), QRect(21, 36, 81, 16));
     Edit7 = MakeEdit(page, QStringLiteral("Edit7"), QRect(128, 32, 425, 22));
-    Label8 = MakeLabel(page, QStringLiteral("Label8"), QStringLiteral("Файл модели (CAS, макс. полигонов):"), QRect(21, 84, 256, 16));
+    Label8 = MakeLabel(page, QStringLiteral("Label8"), QString(), QRect(21, 84, 256, 16));
     Edit8 = MakeEdit(page, QStringLiteral("Edit8"), QRect(24, 104, 425, 22));
-    SpeedButton7 = MakeSmallButton(page, QStringLiteral("SpeedButton7"), QStringLiteral("Обзор..."), QRect(456, 104, 97, 22), Artwork::IconFolder);
-    Label9 = MakeLabel(page, QStringLiteral("Label9"), QStringLiteral("Текстуры для фракций:"), QRect(21, 156, 161, 16));
-    SpeedButton8 = MakeSmallButton(page, QStringLiteral("SpeedButton8"), QStringLiteral("Добавить..."), QRect(328, 152, 113, 22), Artwork::IconDoorway);
-    SpeedButton9 = MakeSmallButton(page, QStringLiteral("SpeedButton9"), QStringLiteral("Удалить..."), QRect(440, 152, 113, 22), Artwork::IconBin);
+    SpeedButton7 = MakeSmallButton(page, QStringLiteral("SpeedButton7"), QString(), QRect(456, 104, 97, 22), Artwork::IconFolder);
+    Label9 = MakeLabel(page, QStringLiteral("Label9"), QString(), QRect(21, 156, 161, 16));
+    SpeedButton8 = MakeSmallButton(page, QStringLiteral("SpeedButton8"), QString(), QRect(328, 152, 113, 22), Artwork::IconDoorway);
+    SpeedButton9 = MakeSmallButton(page, QStringLiteral("SpeedButton9"), QString(), QRect(440, 152, 113, 22), Artwork::IconBin);
     LV1 = new TFactionList(QStringLiteral("LV1"), QRect(24, 176, 529, 150),
-                           {{QStringLiteral("Фракция"), 150}, {QStringLiteral("Имя файла текстуры"), 340}}, page);
-    Label10 = MakeLabel(page, QStringLiteral("Label10"), QStringLiteral("Скелеты:"), QRect(21, 340, 64, 16));
+                           {{QString(), 150}, {QString(), 340}}, page);
+    Label10 = MakeLabel(page, QStringLiteral("Label10"), QString(), QRect(21, 340, 64, 16));
     Edit9 = MakeEdit(page, QStringLiteral("Edit9"), QRect(24, 360, 529, 22));
-    CheckBox1 = new QCheckBox(QStringLiteral("нестандартные скелеты"), page);
+    CheckBox1 = new QCheckBox(page);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(359, 341, std::max(194, CheckBox1->sizeHint().width()), 17);
-    CheckBox1->move(553 - CheckBox1->width(), 341); // its right edge stays with the fields'
-    Label12 = MakeLabel(page, QStringLiteral("Label12"), QStringLiteral("Описание модели из descr_model_battle.txt:"), QRect(21, 388, 296, 16));
+    CheckBox1->setGeometry(359, 341, 194, 17);
+    Label12 = MakeLabel(page, QStringLiteral("Label12"), QString(), QRect(21, 388, 296, 16));
     Memo1 = MakeMemo(page, QStringLiteral("Memo1"), QRect(24, 408, 529, 105));
 
     // In the free strip under the model file, clear of every control above.
@@ -302,9 +366,8 @@ void TForm1::CreateModelPage()
     ModelInfo->setFont(MakeFont(Tahoma, 11, false));
     SetColour(ModelInfo, QPalette::WindowText, QColor(128, 128, 128));
     ModelInfo->setFixedWidth(425);
-    ModelViewButton = new TSpeedButton(QStringLiteral("ModelViewButton"), QStringLiteral("Просмотр..."), QRect(456, 128, 97, 22), page);
+    ModelViewButton = new TSpeedButton(QStringLiteral("ModelViewButton"), QString(), QRect(456, 128, 97, 22), page);
     ModelViewButton->SetGlyph(PreviewGlyph());
-    ModelViewButton->setFont(FitCaptions(ModelViewButton->font(), {ModelViewButton->text()}, 97 - 16 - 4 - 4));
     ModelViewButton->setEnabled(false);
     modelInfoTimer_ = new QTimer(this);
     modelInfoTimer_->setSingleShot(true);
@@ -316,10 +379,10 @@ void TForm1::CreateModelPage()
 void TForm1::CreateCardsPage()
 {
     QWidget* page = GroupBox4;
-    Label17 = MakeLabel(page, QStringLiteral("Label17"), QStringLiteral("Иконки для фракций:"), QRect(13, 324, 144, 16));
-    SpeedButton10 = MakeSmallButton(page, QStringLiteral("SpeedButton10"), QStringLiteral("Добавить..."), QRect(320, 320, 113, 22), Artwork::IconDoorway);
-    SpeedButton11 = MakeSmallButton(page, QStringLiteral("SpeedButton11"), QStringLiteral("Удалить..."), QRect(432, 320, 113, 22), Artwork::IconBin);
-    GroupBox5 = new TFlatGroupBox(QStringLiteral("GroupBox5"), QStringLiteral(" Предпросмотр "), QRect(16, 24, 529, 273), page);
+    Label17 = MakeLabel(page, QStringLiteral("Label17"), QString(), QRect(13, 324, 144, 16));
+    SpeedButton10 = MakeSmallButton(page, QStringLiteral("SpeedButton10"), QString(), QRect(320, 320, 113, 22), Artwork::IconDoorway);
+    SpeedButton11 = MakeSmallButton(page, QStringLiteral("SpeedButton11"), QString(), QRect(432, 320, 113, 22), Artwork::IconBin);
+    GroupBox5 = new TFlatGroupBox(QStringLiteral("GroupBox5"), QString(), QRect(16, 24, 529, 273), page);
     GroupBox5->setFont(MakeFont(Tahoma, 13, true));
     Bevel2 = MakeBevel(GroupBox5, QStringLiteral("Bevel2"), QRect(336, 88, 65, 81));
     Bevel1 = MakeBevel(GroupBox5, QStringLiteral("Bevel1"), QRect(88, 32, 177, 225));
@@ -328,25 +391,25 @@ void TForm1::CreateCardsPage()
     ImgP1 = MakeCardPreview(GroupBox5, QStringLiteral("ImgP1"), QRect(96, 40, 160, 210));
     ImgP2 = MakeCardPreview(GroupBox5, QStringLiteral("ImgP2"), QRect(344, 96, 48, 64));
     LV2 = new TFactionList(QStringLiteral("LV2"), QRect(16, 344, 529, 150),
-                           {{QStringLiteral("Фракция"), 120}, {QStringLiteral("Файл карты INFO"), 200}, {QStringLiteral("Файл карты #unit"), 200}},
+                           {{QString(), 120}, {QString(), 200}, {QString(), 200}},
                            page);
 }
 
 void TForm1::CreateUnitTextPage()
 {
-    Label13 = MakeLabel(GroupBox3, QStringLiteral("Label13"), QStringLiteral("Описание юнита из export_descr_model_unit.txt:"), QRect(13, 20, 324, 16));
+    Label13 = MakeLabel(GroupBox3, QStringLiteral("Label13"), QString(), QRect(13, 20, 324, 16));
     Memo2 = MakeMemo(GroupBox3, QStringLiteral("Memo2"), QRect(16, 40, 529, 225));
-    Label14 = MakeLabel(GroupBox3, QStringLiteral("Label14"), QStringLiteral("Описание юнита из text\\export_units.txt:"), QRect(13, 276, 276, 16));
+    Label14 = MakeLabel(GroupBox3, QStringLiteral("Label14"), QString(), QRect(13, 276, 276, 16));
     Memo3 = MakeMemo(GroupBox3, QStringLiteral("Memo3"), QRect(16, 304, 529, 201));
 }
 
 void TForm1::CreatePackPage()
 {
-    Label18 = MakeLabel(GroupBox6, QStringLiteral("Label18"), QStringLiteral("Имя файла"), QRect(16, 24, 73, 16));
-    SpeedButton12 = new TSpeedButton(QStringLiteral("SpeedButton12"), QStringLiteral("Обзор..."), QRect(448, 48, 97, 22), GroupBox6);
+    Label18 = MakeLabel(GroupBox6, QStringLiteral("Label18"), QString(), QRect(16, 24, 73, 16));
+    SpeedButton12 = new TSpeedButton(QStringLiteral("SpeedButton12"), QString(), QRect(448, 48, 97, 22), GroupBox6);
     SpeedButton12->SetGlyph(LoadGlyph(Artwork::IconFloppy));
-    Label19 = MakeLabel(GroupBox6, QStringLiteral("Label19"), QStringLiteral("Лог"), QRect(16, 128, 24, 16));
-    SpeedButton13 = new TSpeedButton(QStringLiteral("SpeedButton13"), QStringLiteral("Начать создание"), QRect(16, 88, 169, 22), GroupBox6);
+    Label19 = MakeLabel(GroupBox6, QStringLiteral("Label19"), QString(), QRect(16, 128, 24, 16));
+    SpeedButton13 = new TSpeedButton(QStringLiteral("SpeedButton13"), QString(), QRect(16, 88, 169, 22), GroupBox6);
     SpeedButton13->SetGlyph(LoadGlyph(Artwork::IconTools));
     Gauge1 = new TGauge(GroupBox6);
     Gauge1->setObjectName(QStringLiteral("Gauge1"));
@@ -364,38 +427,35 @@ void TForm1::CreatePackPage()
 TFileDialog* TForm1::CasDialog()
 {
     if (!OpnCas)
-        OpnCas = new TFileDialog(QStringLiteral("OpnCas"), QFileDialog::AcceptOpen, QStringLiteral("Модели CAS (*.cas)|*.cas"), this);
+        OpnCas = new TFileDialog(QStringLiteral("OpnCas"), QFileDialog::AcceptOpen, FilterOf("OpnCas"), this);
     return OpnCas;
 }
 
 TOpenPictureDialog* TForm1::TextureDialog()
 {
     if (!OpnDDS)
-        OpnDDS = new TOpenPictureDialog(QStringLiteral("OpnDDS"), QStringLiteral("Текстура DDS (*.dds)|*.dds"), this);
+        OpnDDS = new TOpenPictureDialog(QStringLiteral("OpnDDS"), FilterOf("OpnDDS"), this);
     return OpnDDS;
 }
 
 TOpenPictureDialog* TForm1::CardDialog()
 {
     if (!OpnTGA)
-        OpnTGA = new TOpenPictureDialog(QStringLiteral("OpnTGA"), QStringLiteral("Графика TGA (*.tga)|*.tga"), this);
+        OpnTGA = new TOpenPictureDialog(QStringLiteral("OpnTGA"), FilterOf("OpnTGA"), this);
     return OpnTGA;
 }
 
 TFileDialog* TForm1::UnitOpenDialog()
 {
     if (!OpnUnit)
-        OpnUnit = new TFileDialog(QStringLiteral("OpnUnit"), QFileDialog::AcceptOpen,
-                                  QStringLiteral("Юнит Quorin (*.quorin *.toml)|*.quorin *.toml|Пак Quorin (*.quorin)|*.quorin|"
-                                                 "Манифест юнита (*.toml)|*.toml"),
-                                  this);
+        OpnUnit = new TFileDialog(QStringLiteral("OpnUnit"), QFileDialog::AcceptOpen, FilterOf("OpnUnit"), this);
     return OpnUnit;
 }
 
 TFileDialog* TForm1::UnitSaveDialog()
 {
     if (!SavUnit) {
-        SavUnit = new TFileDialog(QStringLiteral("SavUnit"), QFileDialog::AcceptSave, QStringLiteral("Манифест юнита (*.toml)|*.toml"), this);
+        SavUnit = new TFileDialog(QStringLiteral("SavUnit"), QFileDialog::AcceptSave, FilterOf("SavUnit"), this);
         SavUnit->setDefaultSuffix(QStringLiteral("toml"));
     }
     return SavUnit;
@@ -408,6 +468,34 @@ TFileDialog* TForm1::SaveDialog()
     SavDlg = new TFileDialog(QStringLiteral("SavDlg"), QFileDialog::AcceptSave, QStringLiteral("Quorin Package|*.quorin"), this);
     SavDlg->setDefaultSuffix(QStringLiteral("quorin"));
     return SavDlg;
+}
+
+void TForm1::RetranslateUi()
+{
+    SetUnitPath(unitPath_);
+    for (const TCaption& caption : Captions)
+        SetCaption(findChild<QWidget*>(QLatin1String(caption.Control)), tr(caption.Text));
+    // Each caption whole inside its button's frame, whichever face is found.
+    FitButtonCaptions({SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5}, 153 - 4);
+    FitButtonCaptions({OpenButton, SaveButton}, 137 - 4);
+    ModelViewButton->setFont(FitCaptions(GroupBox2->font(), {ModelViewButton->text()}, 97 - 16 - 4 - 4));
+    // Its right edge stays with the fields'.
+    CheckBox1->resize(std::max(194, CheckBox1->sizeHint().width()), CheckBox1->height());
+    CheckBox1->move(553 - CheckBox1->width(), 341);
+    LV1->setHeaderLabels({tr("Фракция"), tr("Имя файла текстуры")});
+    LV2->setHeaderLabels({tr("Фракция"), tr("Файл карты INFO"), tr("Файл карты #unit")});
+    for (const TCaption& filter : Filters)
+        if (auto* dialog = findChild<TFileDialog*>(QLatin1String(filter.Control)))
+            dialog->SetFilter(tr(filter.Text));
+    if (!Edit8->text().isEmpty())
+        UpdateModelInfo(); // what the model holds, said anew
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        RunHandler([this] { RetranslateUi(); });
+    QWidget::changeEvent(event);
 }
 
 void TForm1::ChainTabOrder()
@@ -453,7 +541,7 @@ void TForm1::SpeedButton7Click()
 void TForm1::SpeedButton8Click()
 {
     // A cancelled prompt gives the default name: it does not cancel.
-    const QString faction = AskText(QStringLiteral("Имя фракции"), QStringLiteral("Впишите имя фракции, для которой предпологается текстура"),
+    const QString faction = AskText(tr("Имя фракции"), tr("Впишите имя фракции, для которой предпологается текстура"),
                                     QStringLiteral("romans_julii"));
     if (TextureDialog()->Execute())
         LV1->AppendRow({faction, OpnDDS->FileName()});
@@ -493,7 +581,7 @@ void TForm1::ModelViewButtonClick()
 
 void TForm1::SpeedButton10Click()
 {
-    const QString faction = AskText(QStringLiteral("Имя фракции"), QStringLiteral("Впишите имя фракции, для которой предпологается иконка"),
+    const QString faction = AskText(tr("Имя фракции"), tr("Впишите имя фракции, для которой предпологается иконка"),
                                     QStringLiteral("romans_julii"));
     TOpenPictureDialog* dialog = CardDialog();
     if (dialog->Execute()) {
@@ -562,7 +650,7 @@ void TForm1::SaveAsClick()
 void TForm1::SetUnitPath(const QString& path)
 {
     unitPath_ = path;
-    const QString caption = QStringLiteral("Упаковщик Quorin Unit Packer");
+    const QString caption = tr("Упаковщик Quorin Unit Packer");
     setWindowTitle(path.isEmpty() ? caption : caption + QStringLiteral(" — ") + QFileInfo(path).fileName());
 }
 
@@ -721,6 +809,11 @@ void TForm1::AppendCardRow(const TUiCardRow& row)
 
 std::string TForm1::OutputPath() const { return Edit10->text().toStdString(); }
 
+QString TForm1::CompletionMessage() const
+{
+    return tr("Создание пака %1 завершено").arg(FromUtf8(std::string(FileNamePart(OutputPath()))));
+}
+
 namespace {
 
 // A build shorter than this greys nothing, so a quick one does not flicker.
@@ -746,9 +839,8 @@ void TForm1::Compile()
                   }});
     const QScopedValueRollback running(packRun_, &run);
     QTimer::singleShot(GreyAfterMs, &run, [this] { SetPacking(true); });
-    std::string completion;
     try {
-        completion = run.Run();
+        run.Run();
     } catch (const std::exception& failure) {
         SetPacking(false);
         packLog_->AddFailure(QString::fromUtf8(failure.what()));
@@ -760,7 +852,7 @@ void TForm1::Compile()
     const QFileInfo package(QString::fromStdString(output));
     packLog_->AddBuilt(QString::fromStdString(std::string(FileNamePart(output))), package.isFile() ? package.size() : -1);
     List1->scrollToBottom();
-    ShowMessageBox(QString::fromStdString(completion), TMsgDlgType::Information, {TMsgDlgBtn::OK});
+    ShowMessageBox(CompletionMessage(), TMsgDlgType::Information, {TMsgDlgBtn::OK});
 }
 
 void TForm1::ShowFindings(const TFindings& findings)

@@ -44,6 +44,11 @@ public:
     // Builds the package and shows the completion text; failures propagate
     // to the event loop's error box.
     void Compile();
+    // The completion text for the output path, in the window's language.
+    QString CompletionMessage() const;
+    // Puts every caption, column and file type through the translator again,
+    // leaving what the user typed or chose as it is.
+    void RetranslateUi();
 
     // Fills every page from sheet, replacing what they held; the card
     // previews then show the last row's cards, as after an addition.
@@ -193,6 +198,7 @@ public:
     QWidget* PageOf(TUnitPage page) const;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

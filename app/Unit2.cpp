@@ -18,7 +18,8 @@ TForm2* Form2 = nullptr;
 
 namespace {
 
-const QString Description = QStringLiteral(
+// The Russian is the source text each goes through the translator with.
+const char* const Description = QT_TRANSLATE_NOOP("quorin::TForm2",
     "Программа разработана для упаковки  юнитов в \n"
     "юнит-паки формата Quorin\n"
     "\n"
@@ -27,14 +28,14 @@ const QString Description = QStringLiteral(
     "Форум поддержки: www.example.org\n"
     "E-mail: support@example.org");
 
-const QString Warning = QStringLiteral(
+const char* const Warning = QT_TRANSLATE_NOOP("quorin::TForm2",
     "Внимание!\n"
     "Юнит-паки этой версии не сертифицируются\n"
     "и устанавливаются на ваш страх и риск.\n"
     "Перед установкой сохраните копию папки data\n"
     "вашей модификации.");
 
-const QString DistributionNotice = QStringLiteral(
+const char* const DistributionNotice = QT_TRANSLATE_NOOP("quorin::TForm2",
     "Эта версия распространяется бесплатно и только через форум поддержки. "
     "Выкладывать её на других ресурсах можно лишь со ссылкой на форум.");
 
@@ -48,9 +49,9 @@ TImage* MakeImage(QWidget* parent, const QString& name, const QRect& bounds, con
 }
 
 // Read-only text without a border on the window's own face.
-QPlainTextEdit* MakeNotice(QWidget* parent, const QString& name, const QRect& bounds, const QString& text, QColor colour)
+QPlainTextEdit* MakeNotice(QWidget* parent, const QString& name, const QRect& bounds, QColor colour)
 {
-    auto* memo = new QPlainTextEdit(text, parent);
+    auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(name);
     memo->setGeometry(bounds);
     memo->setReadOnly(true);
@@ -74,12 +75,12 @@ TForm2::TForm2(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("О программе"));
     setFont(MakeFont(MSSansSerif, 11, false));
     setFixedSize(555, 475);
     CreateHeading();
     CreateBody();
     CreateControls();
+    RetranslateUi();
     setTabOrder(Memo2, Memo1);
     setTabOrder(Memo1, Button1);
     setTabOrder(Button1, Edit1);
@@ -97,7 +98,7 @@ void TForm2::CreateHeading()
     Label1 = MakeLabel(this, QStringLiteral("Label1"), QStringLiteral("Quorin Unit Packer"), QRect(208, 8, 176, 23), &titleFont);
     SetColour(Label1, QPalette::WindowText, QColor(0, 0, 128));
     const QFont versionFont = MakeFont(MSSansSerif, 13, true);
-    Label2 = MakeLabel(this, QStringLiteral("Label2"), QStringLiteral("версия 0.1 альфа"), QRect(232, 40, 128, 16), &versionFont);
+    Label2 = MakeLabel(this, QStringLiteral("Label2"), QString(), QRect(232, 40, 128, 16), &versionFont);
 }
 
 void TForm2::CreateBody()
@@ -107,7 +108,7 @@ void TForm2::CreateBody()
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Bevel1->setGeometry(24, 80, 505, 345);
 
-    Label3 = new QLabel(DistributionNotice, this);
+    Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -118,18 +119,17 @@ void TForm2::CreateBody()
     Image2 = MakeImage(this, QStringLiteral("Image2"), QRect(176, 360, 233, 38), Artwork::ForumBanner);
     Image2->SetStretch(true);
 
-    const QString notice = QStringLiteral("Данная версия не поддерживает сертифицирование юнит-паков");
-    const QFont noticeFont = FitCaptions(MakeFont(Tahoma, 13, true), {notice}, 439);
-    Label4 = MakeLabel(this, QStringLiteral("Label4"), notice, QRect(88, 56, 439, 16), &noticeFont);
+    const QFont noticeFont = MakeFont(Tahoma, 13, true);
+    Label4 = MakeLabel(this, QStringLiteral("Label4"), QString(), QRect(88, 56, 439, 16), &noticeFont);
     SetColour(Label4, QPalette::WindowText, QColor(128, 0, 0));
 }
 
 void TForm2::CreateControls()
 {
-    Memo2 = MakeNotice(this, QStringLiteral("Memo2"), QRect(32, 200, 313, 97), Warning, QColor(128, 0, 0));
-    Memo1 = MakeNotice(this, QStringLiteral("Memo1"), QRect(32, 96, 361, 105), Description, palette().color(QPalette::WindowText));
+    Memo2 = MakeNotice(this, QStringLiteral("Memo2"), QRect(32, 200, 313, 97), QColor(128, 0, 0));
+    Memo1 = MakeNotice(this, QStringLiteral("Memo1"), QRect(32, 96, 361, 105), palette().color(QPalette::WindowText));
 
-    Button1 = new QPushButton(QStringLiteral("Закрыть"), this);
+    Button1 = new QPushButton(this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(248, 440, 75, 25);
     Button1->setAutoDefault(false);
@@ -151,6 +151,27 @@ void TForm2::CreateControls()
     Panel1->setGeometry(360, 112, 161, 153);
     Image3 = MakeImage(Panel1, QStringLiteral("Image3"), QRect(8, 8, 145, 137), Artwork::Illustration);
     Image3->SetStretch(true);
+}
+
+void TForm2::RetranslateUi()
+{
+    setWindowTitle(tr("О программе"));
+    SetCaption(Label2, tr("версия 0.1 альфа"));
+    Label3->setText(tr(DistributionNotice));
+    // The notice whole on its one line, whichever face is found.
+    const QString notice = tr("Данная версия не поддерживает сертифицирование юнит-паков");
+    Label4->setFont(FitCaptions(MakeFont(Tahoma, 13, true), {notice}, 439));
+    SetCaption(Label4, notice);
+    Memo1->setPlainText(tr(Description));
+    Memo2->setPlainText(tr(Warning));
+    Button1->setText(tr("Закрыть"));
+}
+
+void TForm2::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        RetranslateUi();
+    QDialog::changeEvent(event);
 }
 
 void TForm2::Button1Click() { accept(); }

@@ -21,6 +21,8 @@ public:
     ~TForm2() override;
 
     void Button1Click();
+    // Puts every text through the translator again.
+    void RetranslateUi();
 
     TImage* Image1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -37,6 +39,7 @@ public:
     TImage* Image3 = nullptr;
 
 protected:
+    void changeEvent(QEvent* event) override;
     // Esc does not close the window; Enter closes it only from "Закрыть".
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -1,6 +1,7 @@
 #include "FileDialog.h"
 
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QFileSystemModel>
 #include <QCompleter>
 #include <QDir>
@@ -26,7 +27,19 @@ TFileDialog::TFileDialog(const QString& name, AcceptMode mode, const QString& fi
     setOptions(DontUseNativeDialog | DontConfirmOverwrite | HideNameFilterDetails);
     setAcceptMode(mode);
     setFileMode(AnyFile);
-    setNameFilters(NameFilters(filter));
+    SetFilter(filter);
+}
+
+void TFileDialog::SetFilter(const QString& filter)
+{
+    // The selected name filter reads as shown, without its patterns: only
+    // the list's position tells which entry it is.
+    const auto* types = findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    const int chosen = types ? types->currentIndex() : 0;
+    const QStringList filters = NameFilters(filter);
+    setNameFilters(filters);
+    if (chosen > 0 && chosen < filters.size())
+        selectNameFilter(filters[chosen]);
 }
 
 bool TFileDialog::Execute()

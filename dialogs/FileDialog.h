@@ -24,6 +24,8 @@ public:
     bool Execute();
     // The file chosen last, with the platform's separators; empty before.
     QString FileName() const;
+    // Offers the filter's entries, the one chosen keeping its place.
+    void SetFilter(const QString& filter);
 
 public slots:
     void accept() override;
