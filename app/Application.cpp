@@ -27,10 +27,31 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     title_ = ApplicationTitleFor(applicationFilePath());
     setApplicationName(title_);
     RegisterWindowFonts();
-    // The window speaks Russian; Qt's file dialogs and boxes should too.
-    if (qtTexts_.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        installTranslator(&qtTexts_);
+    // Qt's texts are English already: in Russian its dialogs need qtbase_ru.
+    (void)qtTexts_.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (!windowTexts_.load(QStringLiteral(":/translations/unitpack_en.qm")))
+        qWarning("the window's English texts are missing from the program");
+    commandLine_ = ParseCommandLine(arguments());
+    if (!commandLine_.Error.isEmpty())
+        qWarning("%s", qPrintable(commandLine_.Error));
+    SetLanguage(StartLanguage(commandLine_));
+}
+
+void TApplication::SetLanguage(TLanguage language)
+{
+    if (languageSet_ && language == language_)
+        return;
+    languageSet_ = true;
+    language_ = language;
+    // Each removal or install tells every window of the change.
+    removeTranslator(&windowTexts_);
+    removeTranslator(&qtTexts_);
+    QTranslator& wanted = language == TLanguage::English ? windowTexts_ : qtTexts_;
+    if (!wanted.isEmpty())
+        installTranslator(&wanted);
+    // Qt posts the news to each window; they have heard it when this returns.
+    sendPostedEvents(nullptr, QEvent::LanguageChange);
 }
 
 TApplication::~TApplication()
@@ -102,11 +123,9 @@ int RunUnitPack(TApplication& application)
     StartPictureModules();
     application.CreateForms();
     // "UnitPack FILE", as a file manager's "Open with" starts it.
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() > 1 && Form1) {
-        const QString file = arguments.at(1);
+    const QString file = application.CommandLine().File;
+    if (!file.isEmpty() && Form1)
         QTimer::singleShot(0, Form1, [file] { RunHandler([&] { Form1->OpenUnit(file); }); });
-    }
     return application.Run();
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "Language.h"
 #include "base/Exception.h"
 
 namespace quorin {
@@ -30,6 +31,13 @@ public:
     ~TApplication() override;
 
     const QString& Title() const { return title_; }
+    // The program's arguments as the window program reads them.
+    const TCommandLine& CommandLine() const { return commandLine_; }
+
+    // The window's language, Qt's own dialogs and boxes with it: the open
+    // windows are told (QEvent::LanguageChange) and say everything anew.
+    TLanguage Language() const { return language_; }
+    void SetLanguage(TLanguage language);
 
     // Delivers the event; a failure that escapes its handler goes to
     // HandleEventFailure and the event loop goes on.
@@ -44,7 +52,11 @@ public:
 
 private:
     QString title_;
-    QTranslator qtTexts_; // Qt's own dialogs and boxes in the window's language
+    TCommandLine commandLine_;
+    TLanguage language_ = TLanguage::Russian;
+    bool languageSet_ = false;
+    QTranslator windowTexts_; // the window's English texts
+    QTranslator qtTexts_;     // Qt's own dialogs and boxes in Russian
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
 };

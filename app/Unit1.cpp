@@ -196,6 +196,12 @@ QString FilterOf(std::string_view dialog)
     return {};
 }
 
+TLanguage WindowLanguage()
+{
+    const auto* application = qobject_cast<const TApplication*>(QCoreApplication::instance());
+    return application ? application->Language() : TLanguage::Russian;
+}
+
 // The page and unit buttons' face, narrowed until every caption fits.
 void FitButtonCaptions(std::initializer_list<TSpeedButton*> buttons, int width)
 {
@@ -242,6 +248,7 @@ void TForm1::CreateFrame()
 
     CreatePageButtons();
     CreateUnitButtons();
+    CreateLanguageButton();
 
     SpeedButton6 = new TSpeedButton(QStringLiteral("SpeedButton6"), QString(), QRect(0, 552, 161, 38), this);
     SpeedButton6->SetGlyph(LoadGlyph(Artwork::ForumBanner));
@@ -288,6 +295,14 @@ void TForm1::CreateUnitButtons()
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &TForm1::SaveButtonClick);
     shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &TForm1::SaveAsClick);
     setAcceptDrops(true);
+}
+
+void TForm1::CreateLanguageButton()
+{
+    // In the free red strip right of the emblem, clear of every control.
+    LanguageButton = new TSpeedButton(QStringLiteral("LanguageButton"), QString(), QRect(124, 78, 34, 22), this);
+    LanguageButton->setFont(MakeFont(Impact, 13, false, false, true));
+    SetColour(LanguageButton, QPalette::ButtonText, QColor(255, 255, 0));
 }
 
 void TForm1::CreatePages()
@@ -473,6 +488,10 @@ TFileDialog* TForm1::SaveDialog()
 void TForm1::RetranslateUi()
 {
     SetUnitPath(unitPath_);
+    // Named in the language it switches to, as such switches are everywhere.
+    const bool english = WindowLanguage() == TLanguage::English;
+    LanguageButton->setText(english ? QStringLiteral("RU") : QStringLiteral("EN"));
+    LanguageButton->setToolTip(english ? QStringLiteral("Русский") : QStringLiteral("English"));
     for (const TCaption& caption : Captions)
         SetCaption(findChild<QWidget*>(QLatin1String(caption.Control)), tr(caption.Text));
     // Each caption whole inside its button's frame, whichever face is found.
@@ -518,7 +537,7 @@ void TForm1::ConnectHandlers()
         {SpeedButton10, &TForm1::SpeedButton10Click}, {SpeedButton11, &TForm1::SpeedButton11Click},
         {SpeedButton12, &TForm1::SpeedButton12Click}, {SpeedButton13, &TForm1::SpeedButton13Click},
         {ModelViewButton, &TForm1::ModelViewButtonClick}, {OpenButton, &TForm1::OpenButtonClick},
-        {SaveButton, &TForm1::SaveButtonClick},
+        {SaveButton, &TForm1::SaveButtonClick}, {LanguageButton, &TForm1::LanguageButtonClick},
     };
     for (const auto& [button, handler] : clicks)
         ConnectHandler(button, &QToolButton::clicked, this, handler);
@@ -645,6 +664,16 @@ void TForm1::SaveAsClick()
 {
     if (UnitSaveDialog()->Execute())
         SaveUnit(SavUnit->FileName());
+}
+
+void TForm1::LanguageButtonClick()
+{
+    auto* application = qobject_cast<TApplication*>(QCoreApplication::instance());
+    if (!application)
+        return;
+    const TLanguage chosen = application->Language() == TLanguage::English ? TLanguage::Russian : TLanguage::English;
+    application->SetLanguage(chosen);
+    StoreLanguage(chosen);
 }
 
 void TForm1::SetUnitPath(const QString& path)

@@ -101,12 +101,18 @@ public:
     void OpenButtonClick();   // Ctrl+O
     void SaveButtonClick();   // Ctrl+S: the open manifest, else a new name
     void SaveAsClick();       // Ctrl+Shift+S
+    // Switches the window to the language the button names, and keeps the
+    // choice for the next start.
+    void LanguageButtonClick();
 
     // Beyond the layout: opening and saving a unit, under "Создать пак...".
     TSpeedButton* OpenButton = nullptr;
     TSpeedButton* SaveButton = nullptr;
     TFileDialog* OpnUnit = nullptr; // see UnitOpenDialog()
     TFileDialog* SavUnit = nullptr; // see UnitSaveDialog()
+    // Beyond the layout: "EN" in the Russian window, "RU" in the English one,
+    // beside the emblem above the page buttons.
+    TSpeedButton* LanguageButton = nullptr;
 
     // The frame.
     TImage* Image1 = nullptr;
@@ -209,6 +215,7 @@ private:
     QPlainTextEdit* BlockMemo(std::string_view control) const;
     void CreateFrame();
     void CreateUnitButtons();
+    void CreateLanguageButton();
     void SetUnitPath(const QString& path);
     void CreatePageButtons();
     void CreatePages();
