@@ -52,9 +52,8 @@ QStringList WindowTexts(const TForm1& form)
 {
     QStringList texts{form.windowTitle()};
     for (const QWidget* control : form.findChildren<QWidget*>())
-        if (!qobject_cast<const QFileDialog*>(control->window()) || control->window() == &form)
-            if (const QString caption = CaptionOf(control); !caption.isEmpty())
-                texts << control->objectName() + QLatin1Char('=') + caption;
+        if (const QString caption = CaptionOf(control); control->window() == &form && !caption.isEmpty())
+            texts << control->objectName() + QLatin1Char('=') + caption;
     for (const TFactionList* list : {form.LV1, form.LV2})
         for (int c = 0; c < list->columnCount(); ++c)
             texts << list->objectName() + QLatin1Char('#') + list->headerItem()->text(c);
