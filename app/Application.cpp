@@ -101,6 +101,12 @@ int TApplication::Run()
     return exec();
 }
 
+TLanguage WindowLanguage()
+{
+    const auto* application = qobject_cast<const TApplication*>(QCoreApplication::instance());
+    return application ? application->Language() : TLanguage::Russian;
+}
+
 void RunHandler(const std::function<void()>& handler)
 {
     auto report = [](const std::exception& failure) {

@@ -66,6 +66,9 @@ private:
 // signal and event code, which is not built for it.
 void RunHandler(const std::function<void()>& handler);
 
+// The running application's language; Russian without one.
+TLanguage WindowLanguage();
+
 // Connects a window's handler through RunHandler.
 template <typename Sender, typename Signal, typename Receiver>
 void ConnectHandler(Sender* sender, Signal signal, Receiver* receiver, void (Receiver::*handler)())

@@ -1,5 +1,6 @@
 #include "PackLog.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QListWidget>
 #include <QLocale>
@@ -69,8 +70,10 @@ QString FileNameOf(const QString& path) { return QString::fromStdString(std::str
 
 } // namespace
 
-QString ByteCountText(qint64 count)
+QString ByteCountText(qint64 count, TLanguage language)
 {
+    if (language == TLanguage::English)
+        return QLocale(QLocale::English).toString(count) + (count == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
     const qint64 lastTwo = count % 100, last = count % 10;
     const char* word = (last == 1 && lastTwo != 11) ? "байт"
                        : (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) ? "байта"
@@ -94,9 +97,10 @@ void TPackLog::Add(const QString& text, const QString& iconName)
     row->setData(PageRole, -1);
 }
 
-void TPackLog::AddFinding(const TFinding& finding, const QString& pageName)
+void TPackLog::AddFinding(const TFinding& finding, const QString& pageName, TLanguage language)
 {
-    Add(pageName + QStringLiteral(": ") + QString::fromStdString(finding.MessageRu),
+    const std::string& message = language == TLanguage::English ? finding.Message : finding.MessageRu;
+    Add(pageName + QStringLiteral(": ") + QString::fromStdString(message),
         QString::fromUtf8(SeverityName(finding.Severity)));
     QListWidgetItem* row = list_->item(list_->count() - 1);
     row->setData(PageRole, static_cast<int>(finding.Page));
@@ -104,24 +108,30 @@ void TPackLog::AddFinding(const TFinding& finding, const QString& pageName)
                     (finding.File.empty() ? QString() : QStringLiteral("\n") + QString::fromStdString(finding.File)));
 }
 
-void TPackLog::AddClean() { Add(QStringLiteral("Проверка юнита: замечаний нет"), QStringLiteral("done")); }
-
-void TPackLog::AddEmbedded(const QString& path, qint64 size)
+void TPackLog::AddClean()
 {
-    Add(QStringLiteral("Файл %1: %2").arg(FileNameOf(path), ByteCountText(size)), QStringLiteral("file"));
+    Add(QCoreApplication::translate("quorin::TPackLog", "Проверка юнита: замечаний нет"), QStringLiteral("done"));
+}
+
+void TPackLog::AddEmbedded(const QString& path, qint64 size, TLanguage language)
+{
+    const QString text = QCoreApplication::translate("quorin::TPackLog", "Файл %1: %2");
+    Add(text.arg(FileNameOf(path), ByteCountText(size, language)), QStringLiteral("file"));
     list_->item(list_->count() - 1)->setToolTip(path);
 }
 
-void TPackLog::AddBuilt(const QString& fileName, qint64 size)
+void TPackLog::AddBuilt(const QString& fileName, qint64 size, TLanguage language)
 {
-    const QString text = size < 0 ? QStringLiteral("Пак %1 создан").arg(fileName)
-                                  : QStringLiteral("Пак %1 создан: %2").arg(fileName, ByteCountText(size));
+    const QString text =
+        size < 0 ? QCoreApplication::translate("quorin::TPackLog", "Пак %1 создан").arg(fileName)
+                 : QCoreApplication::translate("quorin::TPackLog", "Пак %1 создан: %2")
+                       .arg(fileName, ByteCountText(size, language));
     Add(text, QStringLiteral("done"));
 }
 
 void TPackLog::AddFailure(const QString& message)
 {
-    Add(QStringLiteral("Пак не создан: ") + message, QStringLiteral("error"));
+    Add(QCoreApplication::translate("quorin::TPackLog", "Пак не создан: ") + message, QStringLiteral("error"));
 }
 
 int TPackLog::PageOf(const QListWidgetItem& row)

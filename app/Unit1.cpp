@@ -196,12 +196,6 @@ QString FilterOf(std::string_view dialog)
     return {};
 }
 
-TLanguage WindowLanguage()
-{
-    const auto* application = qobject_cast<const TApplication*>(QCoreApplication::instance());
-    return application ? application->Language() : TLanguage::Russian;
-}
-
 // The page and unit buttons' face, narrowed until every caption fits.
 void FitButtonCaptions(std::initializer_list<TSpeedButton*> buttons, int width)
 {
@@ -863,7 +857,7 @@ void TForm1::Compile()
                       Gauge1->SetProgress(total > 0 ? static_cast<int>(done * 100 / total) : 0);
                   },
                   [this](const QString& path, qint64 size) {
-                      packLog_->AddEmbedded(path, size);
+                      packLog_->AddEmbedded(path, size, WindowLanguage());
                       List1->scrollToBottom();
                   }});
     const QScopedValueRollback running(packRun_, &run);
@@ -879,7 +873,8 @@ void TForm1::Compile()
     SetPacking(false);
     Gauge1->SetProgress(100);
     const QFileInfo package(QString::fromStdString(output));
-    packLog_->AddBuilt(QString::fromStdString(std::string(FileNamePart(output))), package.isFile() ? package.size() : -1);
+    packLog_->AddBuilt(QString::fromStdString(std::string(FileNamePart(output))), package.isFile() ? package.size() : -1,
+                       WindowLanguage());
     List1->scrollToBottom();
     ShowMessageBox(CompletionMessage(), TMsgDlgType::Information, {TMsgDlgBtn::OK});
 }
@@ -889,7 +884,7 @@ void TForm1::ShowFindings(const TFindings& findings)
     if (findings.empty())
         packLog_->AddClean();
     for (const TFinding& finding : findings)
-        packLog_->AddFinding(finding, PageOf(finding.Page)->property("title").toString().trimmed());
+        packLog_->AddFinding(finding, PageOf(finding.Page)->property("title").toString().trimmed(), WindowLanguage());
 }
 
 QWidget* TForm1::PageOf(TUnitPage page) const

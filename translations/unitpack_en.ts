@@ -292,5 +292,32 @@ of your mod.</translation>
         <source>Треугольников: %1, вершин: %2, костей: %3</source>
         <translation>Triangles: %1, vertices: %2, bones: %3</translation>
     </message>
+    <message>
+        <source>Не обычный файл: прочтётся при создании пака</source>
+        <translation>Not a plain file: read when the pack is built</translation>
+    </message>
+</context>
+<context>
+    <name>quorin::TPackLog</name>
+    <message>
+        <source>Проверка юнита: замечаний нет</source>
+        <translation>Unit check: nothing found</translation>
+    </message>
+    <message>
+        <source>Файл %1: %2</source>
+        <translation>File %1: %2</translation>
+    </message>
+    <message>
+        <source>Пак %1 создан</source>
+        <translation>Pack %1 built</translation>
+    </message>
+    <message>
+        <source>Пак %1 создан: %2</source>
+        <translation>Pack %1 built: %2</translation>
+    </message>
+    <message>
+        <source>Пак не создан: </source>
+        <translation>Pack not built: </translation>
+    </message>
 </context>
 </TS>

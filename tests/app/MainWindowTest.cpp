@@ -123,7 +123,7 @@ private slots:
     void failuresReachTheErrorBox();
     void buildFromTheWindowReadsBack();
     void logRowsLeadToTheirPagesAndFailuresEndTheLog();
-    void byteCountsInRussian();
+    void byteCountsInBothLanguages();
     void aLongBuildGreysThePagesAndKeepsTheWindow();
     void completionNamesTheFileWithoutFolder_data();
     void completionNamesTheFileWithoutFolder();
@@ -532,7 +532,7 @@ void MainWindowTest::aLongBuildGreysThePagesAndKeepsTheWindow()
     QCOMPARE(ReadPackage(Utf8(form_->Edit10->text())).Model.size(), std::size_t(3000));
 }
 
-void MainWindowTest::byteCountsInRussian()
+void MainWindowTest::byteCountsInBothLanguages()
 {
     const struct {
         qint64 Count;
@@ -541,6 +541,8 @@ void MainWindowTest::byteCountsInRussian()
                  {12, "12 байт"}, {21, "21 байт"}, {22, "22 байта"}, {111, "111 байт"}, {1024, "1\u00A0024 байта"}};
     for (const auto& c : cases)
         QCOMPARE(ByteCountText(c.Count), QString::fromUtf8(c.Text));
+    QCOMPARE(ByteCountText(1, TLanguage::English), QStringLiteral("1 byte"));
+    QCOMPARE(ByteCountText(1024, TLanguage::English), QStringLiteral("1,024 bytes"));
 }
 
 void MainWindowTest::logRowsLeadToTheirPagesAndFailuresEndTheLog()
