@@ -1,0 +1,759 @@
+// S3TC block compression. A colour half is fitted in stages, each kept only
+// when it lowers the block's true error (measured on the 5:6:5 endpoints as
+// the hardware expands them, never on unquantised ones):
+//   1. a block of one colour takes its endpoints from tables made by trying
+//      every pair of 5- and 6-bit values;
+//   2. the principal axis of the pixels (power iteration on their covariance)
+//      gives endpoints at the extremes of their projections;
+//   3. (best) a cluster fit tries every split of the pixels, ordered along the
+//      axis, into the four palette entries and solves each for its endpoints;
+//   4. least squares solves the endpoints again for the indices last chosen;
+//   5. (normal, best) a search moves one endpoint field at a time by one step
+//      while that lowers the error.
+// Alpha tries both of DXT5's modes over the values' range, and with more
+// effort the ranges a few steps inside it.
+
+#include "DXTCEncoder.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <thread>
+
+#include "Bitmap.h"
+
+namespace quorin {
+
+namespace {
+
+constexpr int Expand5(int v) { return (v << 3) | (v >> 2); }
+constexpr int Expand6(int v) { return (v << 2) | (v >> 4); }
+
+struct TEffort {
+    int LeastSquaresSteps;
+    int SearchRounds;
+    bool ClusterFit;
+    int AlphaRadius;
+};
+
+TEffort EffortOf(TDxtQuality quality)
+{
+    switch (quality) {
+    case TDxtQuality::Fast:
+        return {2, 0, false, 0};
+    case TDxtQuality::Normal:
+        return {3, 4, false, 1};
+    case TDxtQuality::Best:
+        break;
+    }
+    return {6, 32, true, 5};
+}
+
+// Quantised endpoint: red and blue 0..31, green 0..63.
+struct TEndpoint {
+    int R = 0, G = 0, B = 0;
+    int Word() const { return (R << 11) | (G << 5) | B; }
+    friend bool operator==(const TEndpoint&, const TEndpoint&) = default;
+};
+
+struct TColourPixels {
+    float R[16], G[16], B[16];
+    float Weight[16]; // 0 for a transparent pixel of a punch-through block
+    bool Transparent[16];
+    int Count = 0;    // pixels that count
+};
+
+struct TPalette {
+    float R[4], G[4], B[4];
+    int Size;
+};
+
+TPalette MakePalette(TEndpoint e0, TEndpoint e1, bool three)
+{
+    const int a[3] = {Expand5(e0.R), Expand6(e0.G), Expand5(e0.B)};
+    const int b[3] = {Expand5(e1.R), Expand6(e1.G), Expand5(e1.B)};
+    int entries[4][3];
+    for (int c = 0; c < 3; ++c) {
+        entries[0][c] = a[c];
+        entries[1][c] = b[c];
+        entries[2][c] = three ? (a[c] + b[c]) / 2 : (2 * a[c] + b[c] + 1) / 3;
+        entries[3][c] = (a[c] + 2 * b[c] + 1) / 3;
+    }
+    TPalette palette{};
+    palette.Size = three ? 3 : 4;
+    for (int k = 0; k < 4; ++k) {
+        palette.R[k] = static_cast<float>(entries[k][0]);
+        palette.G[k] = static_cast<float>(entries[k][1]);
+        palette.B[k] = static_cast<float>(entries[k][2]);
+    }
+    return palette;
+}
+
+struct TFit {
+    TEndpoint E0, E1;
+    float Error = std::numeric_limits<float>::max();
+    std::uint8_t Index[16] = {};
+};
+
+// The error of the pair on the pixels that count, each at its nearest entry
+// (squared differences of whole numbers: exact in float up to 2^24).
+float Evaluate(const TColourPixels& pixels, const TPalette& palette, std::uint8_t index[16])
+{
+    float distance[4][16];
+    for (int k = 0; k < palette.Size; ++k)
+        for (int i = 0; i < 16; ++i) {
+            const float dr = pixels.R[i] - palette.R[k];
+            const float dg = pixels.G[i] - palette.G[k];
+            const float db = pixels.B[i] - palette.B[k];
+            distance[k][i] = dr * dr + dg * dg + db * db;
+        }
+    float total = 0;
+    for (int i = 0; i < 16; ++i) {
+        float best = distance[0][i];
+        std::uint8_t chosen = 0;
+        for (int k = 1; k < palette.Size; ++k)
+            if (distance[k][i] < best) {
+                best = distance[k][i];
+                chosen = static_cast<std::uint8_t>(k);
+            }
+        index[i] = chosen;
+        total += best * pixels.Weight[i];
+    }
+    return total;
+}
+
+class TColourFitter {
+public:
+    TColourFitter(const TColourPixels& pixels, bool three) : pixels_(pixels), three_(three) {}
+
+    // Keeps the pair when it is the best so far.
+    bool Consider(TEndpoint e0, TEndpoint e1)
+    {
+        TFit candidate;
+        candidate.E0 = e0;
+        candidate.E1 = e1;
+        candidate.Error = Evaluate(pixels_, MakePalette(e0, e1, three_), candidate.Index);
+        if (candidate.Error >= best_.Error)
+            return false;
+        best_ = candidate;
+        return true;
+    }
+    const TFit& Best() const { return best_; }
+    bool Three() const { return three_; }
+    const TColourPixels& Pixels() const { return pixels_; }
+
+private:
+    const TColourPixels& pixels_;
+    bool three_;
+    TFit best_;
+};
+
+// ---- quantising ------------------------------------------------------------
+
+int QuantiseChannel(float value, int bits)
+{
+    const int top = (1 << bits) - 1;
+    const float clamped = std::clamp(value, 0.0f, 255.0f);
+    int q = static_cast<int>(clamped * top / 255.0f + 0.5f);
+    q = std::clamp(q, 0, top);
+    auto expand = [bits](int v) { return bits == 5 ? Expand5(v) : Expand6(v); };
+    // The expansion is not linear: the neighbours may land closer.
+    int best = q;
+    float bestDistance = std::abs(expand(q) - clamped);
+    for (int n : {q - 1, q + 1})
+        if (n >= 0 && n <= top && std::abs(expand(n) - clamped) < bestDistance) {
+            best = n;
+            bestDistance = std::abs(expand(n) - clamped);
+        }
+    return best;
+}
+
+struct TVector {
+    float R = 0, G = 0, B = 0;
+};
+
+TEndpoint Quantise(const TVector& v)
+{
+    return {QuantiseChannel(v.R, 5), QuantiseChannel(v.G, 6), QuantiseChannel(v.B, 5)};
+}
+
+// ---- single colour ---------------------------------------------------------
+
+// For each 8-bit value: the endpoint pair whose two-thirds entry comes
+// closest, of all pairs of the channel's width; ties go to the closer pair.
+struct TSingleColourEntry {
+    std::uint8_t Hi, Lo;
+};
+using TSingleColourTable = std::array<TSingleColourEntry, 256>;
+
+TSingleColourTable MakeSingleColourTable(int bits)
+{
+    TSingleColourTable table{};
+    const int top = (1 << bits) - 1;
+    auto expand = [bits](int v) { return bits == 5 ? Expand5(v) : Expand6(v); };
+    for (int value = 0; value < 256; ++value) {
+        int bestError = 1 << 30;
+        for (int hi = 0; hi <= top; ++hi)
+            for (int lo = 0; lo <= top; ++lo) {
+                const int entry = (2 * expand(hi) + expand(lo) + 1) / 3;
+                const int error = std::abs(entry - value) * 256 + std::abs(hi - lo);
+                if (error < bestError) {
+                    bestError = error;
+                    table[value] = {static_cast<std::uint8_t>(hi), static_cast<std::uint8_t>(lo)};
+                }
+            }
+    }
+    return table;
+}
+
+const TSingleColourTable& SingleColourTable(int bits)
+{
+    static const TSingleColourTable five = MakeSingleColourTable(5);
+    static const TSingleColourTable six = MakeSingleColourTable(6);
+    return bits == 5 ? five : six;
+}
+
+// The one colour every pixel that counts has, if there is one.
+bool SingleColour(const TColourPixels& pixels, int& red, int& green, int& blue)
+{
+    int first = -1;
+    for (int i = 0; i < 16; ++i) {
+        if (pixels.Weight[i] == 0)
+            continue;
+        if (first < 0)
+            first = i;
+        else if (pixels.R[i] != pixels.R[first] || pixels.G[i] != pixels.G[first] || pixels.B[i] != pixels.B[first])
+            return false;
+    }
+    if (first < 0)
+        return false;
+    red = static_cast<int>(pixels.R[first]);
+    green = static_cast<int>(pixels.G[first]);
+    blue = static_cast<int>(pixels.B[first]);
+    return true;
+}
+
+void FitSingleColour(TColourFitter& fitter, int red, int green, int blue)
+{
+    const auto& r = SingleColourTable(5)[red];
+    const auto& g = SingleColourTable(6)[green];
+    const auto& b = SingleColourTable(5)[blue];
+    fitter.Consider({r.Hi, g.Hi, b.Hi}, {r.Lo, g.Lo, b.Lo});
+}
+
+// ---- principal axis --------------------------------------------------------
+
+struct TAxis {
+    TVector Mean;
+    TVector Direction;
+    bool Flat = false; // no spread: every pixel sits on the mean
+};
+
+TAxis PrincipalAxis(const TColourPixels& pixels)
+{
+    TAxis axis;
+    const float count = static_cast<float>(pixels.Count);
+    for (int i = 0; i < 16; ++i) {
+        axis.Mean.R += pixels.Weight[i] * pixels.R[i];
+        axis.Mean.G += pixels.Weight[i] * pixels.G[i];
+        axis.Mean.B += pixels.Weight[i] * pixels.B[i];
+    }
+    axis.Mean = {axis.Mean.R / count, axis.Mean.G / count, axis.Mean.B / count};
+    float rr = 0, rg = 0, rb = 0, gg = 0, gb = 0, bb = 0;
+    for (int i = 0; i < 16; ++i) {
+        const float w = pixels.Weight[i];
+        const float r = pixels.R[i] - axis.Mean.R, g = pixels.G[i] - axis.Mean.G, b = pixels.B[i] - axis.Mean.B;
+        rr += w * r * r;
+        rg += w * r * g;
+        rb += w * r * b;
+        gg += w * g * g;
+        gb += w * g * b;
+        bb += w * b * b;
+    }
+    // Start from the covariance's row with the largest diagonal: never
+    // orthogonal to the axis sought unless that row is zero.
+    TVector v = rr >= gg && rr >= bb ? TVector{rr, rg, rb} : gg >= bb ? TVector{rg, gg, gb} : TVector{rb, gb, bb};
+    for (int step = 0; step < 8; ++step) {
+        const TVector next{rr * v.R + rg * v.G + rb * v.B, rg * v.R + gg * v.G + gb * v.B,
+                           rb * v.R + gb * v.G + bb * v.B};
+        const float largest = std::max({std::abs(next.R), std::abs(next.G), std::abs(next.B)});
+        if (largest < 1e-12f)
+            break;
+        v = {next.R / largest, next.G / largest, next.B / largest};
+    }
+    const float length = std::sqrt(v.R * v.R + v.G * v.G + v.B * v.B);
+    if (length < 1e-6f || rr + gg + bb < 1e-3f) {
+        axis.Flat = true;
+        return axis;
+    }
+    axis.Direction = {v.R / length, v.G / length, v.B / length};
+    return axis;
+}
+
+float Project(const TColourPixels& pixels, int i, const TAxis& axis)
+{
+    return (pixels.R[i] - axis.Mean.R) * axis.Direction.R + (pixels.G[i] - axis.Mean.G) * axis.Direction.G +
+           (pixels.B[i] - axis.Mean.B) * axis.Direction.B;
+}
+
+TVector Along(const TAxis& axis, float t)
+{
+    return {axis.Mean.R + t * axis.Direction.R, axis.Mean.G + t * axis.Direction.G, axis.Mean.B + t * axis.Direction.B};
+}
+
+void FitExtremes(TColourFitter& fitter, const TAxis& axis)
+{
+    const TColourPixels& pixels = fitter.Pixels();
+    float low = std::numeric_limits<float>::max(), high = std::numeric_limits<float>::lowest();
+    for (int i = 0; i < 16; ++i) {
+        if (pixels.Weight[i] == 0)
+            continue;
+        const float t = Project(pixels, i, axis);
+        low = std::min(low, t);
+        high = std::max(high, t);
+    }
+    fitter.Consider(Quantise(Along(axis, high)), Quantise(Along(axis, low)));
+}
+
+// ---- least squares ---------------------------------------------------------
+
+// How much of the first endpoint each palette entry holds.
+float ShareOfFirst(int index, bool three)
+{
+    static constexpr float Four[4] = {1.0f, 0.0f, 2.0f / 3.0f, 1.0f / 3.0f};
+    static constexpr float Three[4] = {1.0f, 0.0f, 0.5f, 0.0f};
+    return three ? Three[index] : Four[index];
+}
+
+// The unquantised endpoints that best fit pixels with the given shares of
+// the first endpoint, from the sums of the normal equations. False when the
+// shares do not pin both endpoints down.
+struct TNormalSums {
+    float AA = 0, AB = 0, BB = 0;
+    TVector XA, XB;
+};
+
+bool Solve(const TNormalSums& s, TVector& e0, TVector& e1)
+{
+    const float determinant = s.AA * s.BB - s.AB * s.AB;
+    if (std::abs(determinant) < 1e-6f)
+        return false;
+    const float f = 1.0f / determinant;
+    e0 = {(s.BB * s.XA.R - s.AB * s.XB.R) * f, (s.BB * s.XA.G - s.AB * s.XB.G) * f,
+          (s.BB * s.XA.B - s.AB * s.XB.B) * f};
+    e1 = {(s.AA * s.XB.R - s.AB * s.XA.R) * f, (s.AA * s.XB.G - s.AB * s.XA.G) * f,
+          (s.AA * s.XB.B - s.AB * s.XA.B) * f};
+    return true;
+}
+
+bool RefineLeastSquares(TColourFitter& fitter)
+{
+    const TColourPixels& pixels = fitter.Pixels();
+    const TFit& fit = fitter.Best();
+    TNormalSums s;
+    for (int i = 0; i < 16; ++i) {
+        const float w = pixels.Weight[i];
+        const float a = ShareOfFirst(fit.Index[i], fitter.Three());
+        const float b = 1.0f - a;
+        s.AA += w * a * a;
+        s.AB += w * a * b;
+        s.BB += w * b * b;
+        s.XA.R += w * a * pixels.R[i];
+        s.XA.G += w * a * pixels.G[i];
+        s.XA.B += w * a * pixels.B[i];
+        s.XB.R += w * b * pixels.R[i];
+        s.XB.G += w * b * pixels.G[i];
+        s.XB.B += w * b * pixels.B[i];
+    }
+    TVector e0, e1;
+    return Solve(s, e0, e1) && fitter.Consider(Quantise(e0), Quantise(e1));
+}
+
+// ---- cluster fit -----------------------------------------------------------
+
+// Tries every split of the pixels, ordered along the axis, into runs that
+// take the entries first, two-thirds, one-third, second (first, half, second
+// in three-colour mode), keeping the split whose unquantised solution has
+// the least error.
+void FitClusters(TColourFitter& fitter, const TAxis& axis)
+{
+    const TColourPixels& pixels = fitter.Pixels();
+    std::array<std::pair<float, int>, 16> order;
+    int n = 0;
+    for (int i = 0; i < 16; ++i)
+        if (pixels.Weight[i] != 0)
+            order[n++] = {-Project(pixels, i, axis), i}; // the first endpoint at the high end
+    std::sort(order.begin(), order.begin() + n);
+    // Prefix sums of the ordered pixels and of their squares.
+    TVector sum[17];
+    for (int k = 0; k < n; ++k) {
+        const int i = order[k].second;
+        sum[k + 1] = {sum[k].R + pixels.R[i], sum[k].G + pixels.G[i], sum[k].B + pixels.B[i]};
+    }
+    auto range = [&](int from, int to) {
+        return TVector{sum[to].R - sum[from].R, sum[to].G - sum[from].G, sum[to].B - sum[from].B};
+    };
+    const bool three = fitter.Three();
+    const float inner1 = three ? 0.5f : 2.0f / 3.0f; // share of the first endpoint in the inner runs
+    const float inner2 = three ? 0.5f : 1.0f / 3.0f;
+    float bestCost = std::numeric_limits<float>::max();
+    TVector best0, best1;
+    bool found = false;
+    for (int end0 = 0; end0 <= n; ++end0)
+        for (int end1 = end0; end1 <= n; ++end1)
+            for (int end2 = end1, lastEnd2 = three ? end1 : n; end2 <= lastEnd2; ++end2) { // one inner run in three-colour mode
+                const float c0 = static_cast<float>(end0), c1 = static_cast<float>(end1 - end0);
+                const float c2 = static_cast<float>(end2 - end1), c3 = static_cast<float>(n - end2);
+                TNormalSums s;
+                s.AA = c0 + c1 * inner1 * inner1 + c2 * inner2 * inner2;
+                s.AB = c1 * inner1 * (1 - inner1) + c2 * inner2 * (1 - inner2);
+                s.BB = c3 + c1 * (1 - inner1) * (1 - inner1) + c2 * (1 - inner2) * (1 - inner2);
+                const TVector r0 = range(0, end0), r1 = range(end0, end1), r2 = range(end1, end2), r3 = range(end2, n);
+                s.XA = {r0.R + inner1 * r1.R + inner2 * r2.R, r0.G + inner1 * r1.G + inner2 * r2.G,
+                        r0.B + inner1 * r1.B + inner2 * r2.B};
+                s.XB = {r3.R + (1 - inner1) * r1.R + (1 - inner2) * r2.R, r3.G + (1 - inner1) * r1.G + (1 - inner2) * r2.G,
+                        r3.B + (1 - inner1) * r1.B + (1 - inner2) * r2.B};
+                TVector e0, e1;
+                if (!Solve(s, e0, e1))
+                    continue;
+                // The error less the constant sum of squares.
+                const float cost = s.AA * (e0.R * e0.R + e0.G * e0.G + e0.B * e0.B) +
+                                   2 * s.AB * (e0.R * e1.R + e0.G * e1.G + e0.B * e1.B) +
+                                   s.BB * (e1.R * e1.R + e1.G * e1.G + e1.B * e1.B) -
+                                   2 * (e0.R * s.XA.R + e0.G * s.XA.G + e0.B * s.XA.B + e1.R * s.XB.R +
+                                        e1.G * s.XB.G + e1.B * s.XB.B);
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    best0 = e0;
+                    best1 = e1;
+                    found = true;
+                }
+            }
+    if (found)
+        fitter.Consider(Quantise(best0), Quantise(best1));
+}
+
+// ---- endpoint search -------------------------------------------------------
+
+// Moves each of the six endpoint fields one step either way while a move
+// lowers the error.
+void SearchNeighbours(TColourFitter& fitter, int rounds)
+{
+    for (int round = 0; round < rounds; ++round) {
+        bool improved = false;
+        for (int field = 0; field < 6; ++field)
+            for (int step : {-1, 1}) {
+                TEndpoint e[2] = {fitter.Best().E0, fitter.Best().E1};
+                TEndpoint& moved = e[field / 3];
+                int& value = field % 3 == 0 ? moved.R : field % 3 == 1 ? moved.G : moved.B;
+                const int top = field % 3 == 1 ? 63 : 31;
+                value += step;
+                if (value < 0 || value > top)
+                    continue;
+                improved |= fitter.Consider(e[0], e[1]);
+            }
+        if (!improved)
+            break;
+    }
+}
+
+TFit FitColours(const TColourPixels& pixels, const TEffort& effort, bool three)
+{
+    TColourFitter fitter(pixels, three);
+    if (pixels.Count == 0) {
+        fitter.Consider({}, {});
+        return fitter.Best();
+    }
+    int red, green, blue;
+    if (!three && SingleColour(pixels, red, green, blue)) {
+        FitSingleColour(fitter, red, green, blue);
+        return fitter.Best();
+    }
+    const TAxis axis = PrincipalAxis(pixels);
+    if (axis.Flat) {
+        const TEndpoint mean = Quantise(axis.Mean);
+        fitter.Consider(mean, mean);
+    } else {
+        FitExtremes(fitter, axis);
+        if (effort.ClusterFit)
+            FitClusters(fitter, axis);
+    }
+    for (int step = 0; step < effort.LeastSquaresSteps; ++step)
+        if (!RefineLeastSquares(fitter))
+            break;
+    SearchNeighbours(fitter, effort.SearchRounds);
+    return fitter.Best();
+}
+
+// ---- packing ---------------------------------------------------------------
+
+void PutU16(std::uint8_t* out, int value)
+{
+    out[0] = static_cast<std::uint8_t>(value);
+    out[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Orders the endpoints as the mode needs (four colours: first above second;
+// three: first not above second), mapping the indices with them.
+void PackColour(const TFit& fit, bool three, const TColourPixels& pixels, std::uint8_t* out)
+{
+    int w0 = fit.E0.Word(), w1 = fit.E1.Word();
+    std::uint8_t index[16];
+    std::copy(fit.Index, fit.Index + 16, index);
+    const bool swap = three ? w0 > w1 : w0 < w1;
+    if (swap) {
+        std::swap(w0, w1);
+        for (auto& i : index)
+            i = three ? (i == 2 ? 2 : i ^ 1) : i ^ 1;
+    }
+    if (!three && w0 == w1)
+        std::fill(index, index + 16, 0); // all entries are the one colour; keep off entry 3
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 16; ++i) {
+        const std::uint32_t chosen = pixels.Transparent[i] ? 3 : index[i];
+        bits |= chosen << (2 * i);
+    }
+    PutU16(out, w0);
+    PutU16(out + 2, w1);
+    PutU16(out + 4, static_cast<int>(bits & 0xFFFF));
+    PutU16(out + 6, static_cast<int>(bits >> 16));
+}
+
+TColourPixels ColourPixels(const std::uint8_t* bgra, bool punchThrough)
+{
+    TColourPixels pixels;
+    for (int i = 0; i < 16; ++i) {
+        const std::uint8_t* p = bgra + 4 * i;
+        pixels.B[i] = p[0];
+        pixels.G[i] = p[1];
+        pixels.R[i] = p[2];
+        pixels.Transparent[i] = punchThrough && p[3] < 128;
+        pixels.Weight[i] = pixels.Transparent[i] ? 0.0f : 1.0f;
+        pixels.Count += pixels.Transparent[i] ? 0 : 1;
+    }
+    return pixels;
+}
+
+void EncodeColour(const std::uint8_t* bgra, TDxtQuality quality, bool dxt1, bool punchThrough, std::uint8_t* out)
+{
+    const TEffort effort = EffortOf(quality);
+    const TColourPixels pixels = ColourPixels(bgra, dxt1 && punchThrough);
+    const bool anyTransparent = pixels.Count < 16;
+    if (anyTransparent) {
+        PackColour(FitColours(pixels, effort, true), true, pixels, out);
+        return;
+    }
+    // Opaque blocks keep off the three-colour mode: hardware rounds its
+    // middle entry in more than one way.
+    PackColour(FitColours(pixels, effort, false), false, pixels, out);
+}
+
+// ---- alpha -----------------------------------------------------------------
+
+void AlphaTable(int a0, int a1, int table[8])
+{
+    table[0] = a0;
+    table[1] = a1;
+    if (a0 > a1) {
+        for (int i = 1; i <= 6; ++i)
+            table[i + 1] = ((7 - i) * a0 + i * a1 + 3) / 7;
+    } else {
+        for (int i = 1; i <= 4; ++i)
+            table[i + 1] = ((5 - i) * a0 + i * a1 + 2) / 5;
+        table[6] = 0;
+        table[7] = 255;
+    }
+}
+
+struct TAlphaFit {
+    int A0 = 0, A1 = 0;
+    int Error = std::numeric_limits<int>::max();
+    std::uint8_t Index[16] = {};
+};
+
+void ConsiderAlpha(const std::uint8_t* alpha, int a0, int a1, TAlphaFit& best)
+{
+    int table[8];
+    AlphaTable(a0, a1, table);
+    TAlphaFit candidate;
+    candidate.A0 = a0;
+    candidate.A1 = a1;
+    candidate.Error = 0;
+    for (int i = 0; i < 16; ++i) {
+        int bestDistance = 1 << 30;
+        for (int k = 0; k < 8; ++k) {
+            const int d = (alpha[i] - table[k]) * (alpha[i] - table[k]);
+            if (d < bestDistance) {
+                bestDistance = d;
+                candidate.Index[i] = static_cast<std::uint8_t>(k);
+            }
+        }
+        candidate.Error += bestDistance;
+        if (candidate.Error >= best.Error)
+            return;
+    }
+    best = candidate;
+}
+
+} // namespace
+
+void EncodeDXT5Alpha(const std::uint8_t* alpha, TDxtQuality quality, std::uint8_t* out)
+{
+    const int radius = EffortOf(quality).AlphaRadius;
+    int low = 255, high = 0, innerLow = 255, innerHigh = 0;
+    for (int i = 0; i < 16; ++i) {
+        low = std::min<int>(low, alpha[i]);
+        high = std::max<int>(high, alpha[i]);
+        if (alpha[i] != 0 && alpha[i] != 255) {
+            innerLow = std::min<int>(innerLow, alpha[i]);
+            innerHigh = std::max<int>(innerHigh, alpha[i]);
+        }
+    }
+    TAlphaFit best;
+    // Six values and the fixed 0 and 255: the range of the values between.
+    if (innerLow > innerHigh)
+        ConsiderAlpha(alpha, 0, 0, best);
+    for (int d0 = 0; d0 <= radius && innerLow + d0 <= innerHigh; ++d0)
+        for (int d1 = 0; d1 <= radius && innerLow + d0 <= innerHigh - d1; ++d1)
+            ConsiderAlpha(alpha, innerLow + d0, innerHigh - d1, best);
+    // Eight values: the whole range, first endpoint above the second.
+    for (int d0 = 0; d0 <= radius && high - d0 > low; ++d0)
+        for (int d1 = 0; d1 <= radius && high - d0 > low + d1; ++d1)
+            ConsiderAlpha(alpha, high - d0, low + d1, best);
+    out[0] = static_cast<std::uint8_t>(best.A0);
+    out[1] = static_cast<std::uint8_t>(best.A1);
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 16; ++i)
+        bits |= std::uint64_t{best.Index[i]} << (3 * i);
+    for (int b = 0; b < 6; ++b)
+        out[2 + b] = static_cast<std::uint8_t>(bits >> (8 * b));
+}
+
+void EncodeDXT1Block(const std::uint8_t* bgra, TDxtQuality quality, bool punchThrough, std::uint8_t* out)
+{
+    EncodeColour(bgra, quality, true, punchThrough, out);
+}
+
+void EncodeDXT5Block(const std::uint8_t* bgra, TDxtQuality quality, std::uint8_t* out)
+{
+    std::uint8_t alpha[16];
+    for (int i = 0; i < 16; ++i)
+        alpha[i] = bgra[4 * i + 3];
+    EncodeDXT5Alpha(alpha, quality, out);
+    // Four-colour order in DXT5 too: some hardware reads the order there as DXT1's.
+    EncodeColour(bgra, quality, false, false, out + 8);
+}
+
+void DecodeColourBlock(const std::uint8_t* block, bool dxt1, std::uint8_t* bgra)
+{
+    const int w0 = block[0] | block[1] << 8, w1 = block[2] | block[3] << 8;
+    const TEndpoint e0{w0 >> 11, (w0 >> 5) & 63, w0 & 31}, e1{w1 >> 11, (w1 >> 5) & 63, w1 & 31};
+    const bool three = dxt1 && w0 <= w1;
+    const TPalette palette = MakePalette(e0, e1, three);
+    const std::uint32_t bits = static_cast<std::uint32_t>(block[4] | block[5] << 8 | block[6] << 16) |
+                               static_cast<std::uint32_t>(block[7]) << 24;
+    for (int i = 0; i < 16; ++i) {
+        const int k = (bits >> (2 * i)) & 3;
+        std::uint8_t* p = bgra + 4 * i;
+        p[0] = static_cast<std::uint8_t>(palette.B[k]);
+        p[1] = static_cast<std::uint8_t>(palette.G[k]);
+        p[2] = static_cast<std::uint8_t>(palette.R[k]);
+        p[3] = three && k == 3 ? 0 : 255;
+        if (three && k == 3)
+            p[0] = p[1] = p[2] = 0;
+    }
+}
+
+void DecodeAlphaBlock(const std::uint8_t* block, std::uint8_t* alpha)
+{
+    int table[8];
+    AlphaTable(block[0], block[1], table);
+    std::uint64_t bits = 0;
+    for (int b = 0; b < 6; ++b)
+        bits |= std::uint64_t{block[2 + b]} << (8 * b);
+    for (int i = 0; i < 16; ++i)
+        alpha[i] = static_cast<std::uint8_t>(table[(bits >> (3 * i)) & 7]);
+}
+
+int DxtBlockBytes(TDxtKind kind)
+{
+    return kind == TDxtKind::DXT1 ? 8 : 16;
+}
+
+std::size_t DxtPictureBytes(TDxtKind kind, int width, int height)
+{
+    return static_cast<std::size_t>((width + 3) / 4) * static_cast<std::size_t>((height + 3) / 4) *
+           static_cast<std::size_t>(DxtBlockBytes(kind));
+}
+
+namespace {
+
+// The 4x4 pixels of a block as blue, green, red, alpha; outside the picture
+// the nearest edge pixel.
+void GatherBlock(const TBitmap& picture, int bx, int by, bool alpha, std::uint8_t* bgra)
+{
+    const int bytes = picture.BytesPerPixel();
+    for (int r = 0; r < 4; ++r) {
+        const std::uint8_t* row = picture.RowAddress(std::min(4 * by + r, picture.Height() - 1));
+        for (int k = 0; k < 4; ++k) {
+            const std::uint8_t* p = row + std::min(4 * bx + k, picture.Width() - 1) * bytes;
+            std::uint8_t* q = bgra + 16 * r + 4 * k;
+            q[0] = p[0];
+            q[1] = p[1];
+            q[2] = p[2];
+            q[3] = alpha ? p[3] : 255;
+        }
+    }
+}
+
+void EncodeBlockRow(const TBitmap& picture, const TDxtOptions& options, int by, std::uint8_t* out)
+{
+    const bool alpha = picture.BytesPerPixel() == 4 && picture.HasAlphaChannel();
+    const int across = (picture.Width() + 3) / 4;
+    const int blockBytes = DxtBlockBytes(options.Kind);
+    std::uint8_t bgra[64];
+    for (int bx = 0; bx < across; ++bx, out += blockBytes) {
+        GatherBlock(picture, bx, by, alpha, bgra);
+        if (options.Kind == TDxtKind::DXT1)
+            EncodeDXT1Block(bgra, options.Quality, options.PunchThrough, out);
+        else
+            EncodeDXT5Block(bgra, options.Quality, out);
+    }
+}
+
+// Below this many blocks a second thread costs more than it brings.
+constexpr int BlocksPerThread = 1024;
+
+} // namespace
+
+std::vector<std::uint8_t> EncodeDXTPicture(const TBitmap& picture, const TDxtOptions& options)
+{
+    const int across = (picture.Width() + 3) / 4;
+    const int down = (picture.Height() + 3) / 4;
+    std::vector<std::uint8_t> blocks(DxtPictureBytes(options.Kind, picture.Width(), picture.Height()));
+    if (blocks.empty())
+        return blocks;
+    const std::size_t rowBytes = static_cast<std::size_t>(across) * static_cast<std::size_t>(DxtBlockBytes(options.Kind));
+    int threads = options.Threads;
+    if (threads <= 0)
+        threads = std::int64_t{across} * down < BlocksPerThread
+                      ? 1
+                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // Rows are handed out one at a time, so a thread that meets easy rows
+    // takes more of them; each row's bytes have one place whoever encodes it.
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int by = next++; by < down; by = next++)
+            EncodeBlockRow(picture, options, by, blocks.data() + static_cast<std::size_t>(by) * rowBytes);
+    };
+    std::vector<std::jthread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    work();
+    return blocks;
+}
+
+} // namespace quorin
