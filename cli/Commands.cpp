@@ -9,15 +9,11 @@
 #include "CommandBoundary.h"
 #include "PackageReport.h"
 #include "package/Manifest.h"
-#include "Render.h"
 #include "base/FileSystem.h"
 #include "base/RuntimeText.h"
 #include "base/SaveFile.h"
 #include "base/Text.h"
 #include "check/CheckUnit.h"
-#include "imaging/Bitmap.h"
-#include "imaging/Picture.h"
-#include "imaging/PngWriter.h"
 #include "install/Install.h"
 #include "package/Build.h"
 #include "package/PackageReader.h"
@@ -103,28 +99,6 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
         for (const auto& warning : result.Warnings)
             err << "warning: " << warning << "; unit.toml will not rebuild it unchanged\n";
         out << "Unpacked " << result.Files << " files and unit.toml into " << EscapeControlCharacters(folder) << '\n';
-        return 0;
-    });
-}
-
-int RunPicture(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err)
-{
-    return Guarded(err, [&] {
-        TPicture picture;
-        picture.LoadByExtension(input);
-        auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());
-        std::unique_ptr<TBitmap> rendered;
-        if (!bitmap) {
-            rendered = RenderToBitmap(*picture.Graphic());
-            if (!rendered) {
-                err << "This build of quorin cannot draw " << picture.Graphic()->ClassType().Name << " pictures\n";
-                return 1;
-            }
-            bitmap = rendered.get();
-        }
-        WritePng(*bitmap, output, bitmap->HasAlphaChannel());
-        out << EscapeControlCharacters(input) << " (" << bitmap->Width() << "x" << bitmap->Height() << ") written to "
-            << EscapeControlCharacters(output) << '\n';
         return 0;
     });
 }

@@ -13,7 +13,6 @@ int RunBuild(const std::string& manifest, const std::string& output, bool strict
              std::ostream& err);
 int RunInspect(const std::string& package, bool json, std::ostream& out, std::ostream& err);
 int RunUnpack(const std::string& package, const std::string& folder, bool force, std::ostream& out, std::ostream& err);
-int RunPicture(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err);
 // source is a package or a unit manifest (a name ending in .toml).
 int RunInstall(const std::string& source, const std::string& mod, bool dryRun, bool replace, std::ostream& out,
                std::ostream& err);

@@ -9,6 +9,7 @@
 #include "CheckCommand.h"
 #include "Commands.h"
 #include "ModelCommand.h"
+#include "PictureCommand.h"
 #include "imaging/PictureModules.h"
 
 int main(int argc, char** argv)
@@ -17,10 +18,10 @@ int main(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     quorin::StartPictureModules();
 
-    CLI::App app{"quorin: build, check, inspect, unpack and install unit packages; decode pictures", "quorin"};
+    CLI::App app{"quorin: build, check, inspect, unpack and install unit packages; convert pictures", "quorin"};
     app.require_subcommand(1);
 
-    std::string manifest, output, package, folder, input, source, mod, dictionary;
+    std::string manifest, output, package, folder, source, mod, dictionary;
     bool json = false, force = false, dryRun = false, replace = false, strict = false;
 
     auto* build = app.add_subcommand("build", "Build a package from a TOML unit manifest");
@@ -41,9 +42,8 @@ int main(int argc, char** argv)
     unpack->add_option("folder", folder, "DIR")->required();
     unpack->add_flag("--force", force, "Overwrite existing files");
 
-    auto* picture = app.add_subcommand("picture", "Decode a picture (tga, dds, bmp, ico, jpg, wmf, emf) to PNG");
-    picture->add_option("input", input, "IN")->required();
-    picture->add_option("output", output, "OUT.png")->required();
+    quorin::TPictureOptions pictureOptions;
+    quorin::AddPictureCommand(app, pictureOptions);
 
     auto* install = app.add_subcommand("install", "Put a unit into a mod: its files, and its entries in the data files");
     install->add_option("unit", source, "PKG.quorin or UNIT.toml")->required();
@@ -81,5 +81,5 @@ int main(int argc, char** argv)
         return quorin::RunInstall(source, mod, dryRun, replace, std::cout, std::cerr);
     if (*uninstall)
         return quorin::RunUninstall(dictionary, mod, force, std::cout, std::cerr);
-    return quorin::RunPicture(input, output, std::cout, std::cerr);
+    return quorin::RunPicture(pictureOptions, std::cout, std::cerr);
 }

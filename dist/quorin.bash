@@ -3,14 +3,14 @@
 # One line per command: its name, its options, then ":" and what its
 # arguments are, in order. An option that takes a value says what the value
 # is after "=". What a value or an argument is: "/" a folder, "*" any file,
-# "-" a name with nothing to offer, otherwise the extensions of the files it
-# takes ("tga|dds").
+# "-" a name with nothing to offer, "{a,b}" one of the words given,
+# otherwise the extensions of the files it takes ("tga|dds").
 _quorin_commands=(
     'build      -o=quorin --output=quorin --strict : toml'
     'check      --json                        : toml|quorin'
     'inspect    --json                        : quorin'
     'unpack     --force                       : quorin /'
-    'picture                                  : tga|dds|bmp|ico|jpg|jpeg|wmf|emf png'
+    'picture    --format={dxt1,dxt5,auto} --mipmaps={full,none} --quality={fast,normal,best} --rle : tga|dds|bmp|ico|jpg|jpeg|wmf|emf|png png|tga|dds'
     'install    --mod=/ --dry-run --replace   : quorin|toml'
     'uninstall  --mod=/ --force               : -'
     'model      --json --uv=png --size=- --texture=dds : cas'
@@ -22,6 +22,8 @@ _quorin_files()
         -) ;;
         /) _filedir -d ;;
         \*) _filedir ;;
+        \{*\}) local words=${1:1:${#1}-2}
+             COMPREPLY=($(compgen -W "${words//,/ }" -- "$cur")) ;;
         *) _filedir "$1" ;;
     esac
 }

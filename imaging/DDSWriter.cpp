@@ -136,32 +136,62 @@ TDdsWritten WriteDDS(const TBitmap& picture, std::string_view path, const TDdsOp
     return {kind, levels, 0};
 }
 
-std::optional<TDdsWritten> CompleteDDS(std::span<const std::uint8_t> file, std::string_view path,
-                                       const TDdsOptions& options)
+namespace {
+
+// What CompleteDDS and DecodeDxtTop need of a DXT1 or DXT5 file's header.
+struct TDxtFile {
+    TDxtKind Kind;
+    int Width, Height;
+    int StatedLevels; // at least 1
+};
+
+std::optional<TDxtFile> ReadDxtHeader(std::span<const std::uint8_t> file)
 {
     if (file.size() < DdsHeaderSize || (bytes::U32(&file[80]) & FourCCFlag) == 0)
         return std::nullopt;
-    TDxtKind kind;
+    TDxtFile header{};
     if (std::memcmp(&file[84], "DXT1", 4) == 0)
-        kind = TDxtKind::DXT1;
+        header.Kind = TDxtKind::DXT1;
     else if (std::memcmp(&file[84], "DXT5", 4) == 0)
-        kind = TDxtKind::DXT5;
+        header.Kind = TDxtKind::DXT5;
     else
         return std::nullopt;
+    header.Width = static_cast<int>(bytes::U32(&file[16]));
+    header.Height = static_cast<int>(bytes::U32(&file[12]));
+    header.StatedLevels = std::max<int>(1, static_cast<int>(std::min<std::uint32_t>(bytes::U32(&file[28]), 64)));
+    return header;
+}
+
+} // namespace
+
+std::unique_ptr<TBitmap> DecodeDxtTop(std::span<const std::uint8_t> file)
+{
+    const auto header = ReadDxtHeader(file);
+    if (!header)
+        return nullptr;
+    const std::size_t bytes = DxtPictureBytes(header->Kind, header->Width, header->Height);
+    if (bytes > file.size() - DdsHeaderSize)
+        return nullptr;
+    return DecodeLevel(file.subspan(DdsHeaderSize, bytes), header->Kind, {header->Width, header->Height});
+}
+
+std::optional<TDdsWritten> CompleteDDS(std::span<const std::uint8_t> file, std::string_view path,
+                                       const TDdsOptions& options)
+{
+    const auto header = ReadDxtHeader(file);
+    if (!header)
+        return std::nullopt;
+    const TDxtKind kind = header->Kind;
     if ((options.Format == TDdsFormat::DXT1 && kind != TDxtKind::DXT1) ||
         (options.Format == TDdsFormat::DXT5 && kind != TDxtKind::DXT5))
         return std::nullopt;
 
-    const int width = static_cast<int>(bytes::U32(&file[16]));
-    const int height = static_cast<int>(bytes::U32(&file[12]));
-    const int levels = LevelCount(options, width, height);
-    const auto sizes = MipmapSizes(width, height, levels);
-    // The levels the file says it has and holds whole; the top one the
-    // decoder has already found whole.
-    const int stated = std::max<int>(1, static_cast<int>(std::min<std::uint32_t>(bytes::U32(&file[28]), 64)));
+    const int levels = LevelCount(options, header->Width, header->Height);
+    const auto sizes = MipmapSizes(header->Width, header->Height, levels);
+    // The levels the file says it has and holds whole.
     std::size_t end = DdsHeaderSize, levelStart = DdsHeaderSize;
     int kept = 0;
-    while (kept < std::min(stated, levels)) {
+    while (kept < std::min(header->StatedLevels, levels)) {
         const std::size_t bytes = DxtPictureBytes(kind, sizes[kept].Width, sizes[kept].Height);
         if (bytes > file.size() - end)
             break;
@@ -174,8 +204,8 @@ std::optional<TDdsWritten> CompleteDDS(std::span<const std::uint8_t> file, std::
     // The missing levels are made from the last kept one, as shown.
     const auto last = DecodeLevel(file.subspan(levelStart, end - levelStart), kind, sizes[kept - 1]);
     const TDxtOptions encoding{kind, options.Quality, kind == TDxtKind::DXT1 && !IsOpaque(*last), options.Threads};
-    WriteLevels(path, kind, {width, height}, levels, file.subspan(DdsHeaderSize, end - DdsHeaderSize), *last,
-                levels - kept, encoding);
+    WriteLevels(path, kind, {header->Width, header->Height}, levels, file.subspan(DdsHeaderSize, end - DdsHeaderSize),
+                *last, levels - kept, encoding);
     return TDdsWritten{kind, levels, kept};
 }
 

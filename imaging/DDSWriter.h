@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -52,5 +53,10 @@ TDdsWritten WriteDDS(const TBitmap& picture, std::string_view path, const TDdsOp
 // decoder accepts.
 std::optional<TDdsWritten> CompleteDDS(std::span<const std::uint8_t> file, std::string_view path,
                                        const TDdsOptions& options);
+
+// The top level of a DXT1 or DXT5 file as the game's hardware shows it (5-
+// and 6-bit fields widened by bit replication), 32-bit with alpha; null for
+// other layouts or a file too short for its top level.
+std::unique_ptr<TBitmap> DecodeDxtTop(std::span<const std::uint8_t> file);
 
 } // namespace quorin

@@ -139,7 +139,9 @@ quorin inspect |mods out.quorin
 quorin inspect out.quorin --|--help --json
 quorin unpack out.quorin |mods
 quorin picture |card.tga mods
-quorin picture card.tga |mods
+quorin picture card.tga |card.tga mods
+quorin picture card.tga out.dds --format |auto dxt1 dxt5
+quorin picture card.tga out.tga --|--format --help --mipmaps --quality --rle
 quorin install |mods out.quorin unit.toml
 quorin install out.quorin --mod |mods
 quorin uninstall |

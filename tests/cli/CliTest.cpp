@@ -939,7 +939,7 @@ TEST_F(CliTest, PicturesBecomePngWithAlphaOnlyWhereTheFileHasIt)
     test::WriteFile(dir.File("broken.tga"), Bytes{0, 1, 2});
     TRun broken = Quorin({"picture", dir.File("broken.tga"), dir.File("b.png")}, dir);
     EXPECT_EQ(broken.code, 1);
-    EXPECT_EQ(broken.err, "ColorMapped TGA unsupported\n");
+    EXPECT_EQ(broken.err, dir.File("broken.tga") + ": ColorMapped TGA unsupported\n");
     EXPECT_FALSE(fs::exists(dir.Path() / "b.png"));
 }
 
