@@ -25,6 +25,14 @@
 
 #include "Bitmap.h"
 
+// SSE2 is part of every x86-64 processor, so its path needs no check at run time.
+#if defined(__SSE2__) || defined(_M_X64)
+#define QUORIN_ENCODER_SSE2 1
+#include <emmintrin.h>
+#else
+#define QUORIN_ENCODER_SSE2 0
+#endif
+
 namespace quorin {
 
 namespace {
@@ -71,24 +79,35 @@ struct TPalette {
     int Size;
 };
 
+constexpr std::array<std::uint8_t, 32> Expanded5 = [] {
+    std::array<std::uint8_t, 32> t{};
+    for (int v = 0; v < 32; ++v)
+        t[v] = static_cast<std::uint8_t>(Expand5(v));
+    return t;
+}();
+constexpr std::array<std::uint8_t, 64> Expanded6 = [] {
+    std::array<std::uint8_t, 64> t{};
+    for (int v = 0; v < 64; ++v)
+        t[v] = static_cast<std::uint8_t>(Expand6(v));
+    return t;
+}();
+
+// One channel's entries from its two expanded endpoint values.
+inline void MixChannel(int a, int b, bool three, float entries[4])
+{
+    entries[0] = static_cast<float>(a);
+    entries[1] = static_cast<float>(b);
+    entries[2] = static_cast<float>(three ? (a + b) / 2 : (2 * a + b + 1) / 3);
+    entries[3] = static_cast<float>((a + 2 * b + 1) / 3);
+}
+
 TPalette MakePalette(TEndpoint e0, TEndpoint e1, bool three)
 {
-    const int a[3] = {Expand5(e0.R), Expand6(e0.G), Expand5(e0.B)};
-    const int b[3] = {Expand5(e1.R), Expand6(e1.G), Expand5(e1.B)};
-    int entries[4][3];
-    for (int c = 0; c < 3; ++c) {
-        entries[0][c] = a[c];
-        entries[1][c] = b[c];
-        entries[2][c] = three ? (a[c] + b[c]) / 2 : (2 * a[c] + b[c] + 1) / 3;
-        entries[3][c] = (a[c] + 2 * b[c] + 1) / 3;
-    }
-    TPalette palette{};
+    TPalette palette;
     palette.Size = three ? 3 : 4;
-    for (int k = 0; k < 4; ++k) {
-        palette.R[k] = static_cast<float>(entries[k][0]);
-        palette.G[k] = static_cast<float>(entries[k][1]);
-        palette.B[k] = static_cast<float>(entries[k][2]);
-    }
+    MixChannel(Expanded5[e0.R], Expanded5[e1.R], three, palette.R);
+    MixChannel(Expanded6[e0.G], Expanded6[e1.G], three, palette.G);
+    MixChannel(Expanded5[e0.B], Expanded5[e1.B], three, palette.B);
     return palette;
 }
 
@@ -98,9 +117,10 @@ struct TFit {
     std::uint8_t Index[16] = {};
 };
 
+#if !QUORIN_ENCODER_SSE2
 // The error of the pair on the pixels that count, each at its nearest entry
 // (squared differences of whole numbers: exact in float up to 2^24).
-float Evaluate(const TColourPixels& pixels, const TPalette& palette, std::uint8_t index[16])
+float EvaluatePortable(const TColourPixels& pixels, const TPalette& palette, std::uint8_t index[16])
 {
     float distance[4][16];
     for (int k = 0; k < palette.Size; ++k)
@@ -123,6 +143,53 @@ float Evaluate(const TColourPixels& pixels, const TPalette& palette, std::uint8_
         total += best * pixels.Weight[i];
     }
     return total;
+}
+
+#endif
+
+#if QUORIN_ENCODER_SSE2
+// EvaluatePortable on four pixels a register: the nearest entry's distance by
+// minimum, its number by masks.
+template <int Size>
+float EvaluateSse2(const TColourPixels& pixels, const TPalette& palette, std::uint8_t index[16])
+{
+    __m128 total = _mm_setzero_ps();
+    alignas(16) std::int32_t chosen[16];
+    for (int group = 0; group < 16; group += 4) {
+        const __m128 r = _mm_loadu_ps(pixels.R + group), g = _mm_loadu_ps(pixels.G + group),
+                     b = _mm_loadu_ps(pixels.B + group);
+        auto distance = [&](int k) {
+            const __m128 dr = _mm_sub_ps(r, _mm_set1_ps(palette.R[k]));
+            const __m128 dg = _mm_sub_ps(g, _mm_set1_ps(palette.G[k]));
+            const __m128 db = _mm_sub_ps(b, _mm_set1_ps(palette.B[k]));
+            return _mm_add_ps(_mm_add_ps(_mm_mul_ps(dr, dr), _mm_mul_ps(dg, dg)), _mm_mul_ps(db, db));
+        };
+        __m128 best = distance(0);
+        __m128i number = _mm_setzero_si128();
+        for (int k = 1; k < Size; ++k) {
+            const __m128 d = distance(k);
+            const __m128i closer = _mm_castps_si128(_mm_cmplt_ps(d, best));
+            best = _mm_min_ps(d, best);
+            number = _mm_or_si128(_mm_and_si128(closer, _mm_set1_epi32(k)), _mm_andnot_si128(closer, number));
+        }
+        total = _mm_add_ps(total, _mm_mul_ps(best, _mm_loadu_ps(pixels.Weight + group)));
+        _mm_store_si128(reinterpret_cast<__m128i*>(chosen + group), number);
+    }
+    alignas(16) float sums[4];
+    _mm_store_ps(sums, total);
+    for (int i = 0; i < 16; ++i)
+        index[i] = static_cast<std::uint8_t>(chosen[i]);
+    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+}
+#endif
+
+float Evaluate(const TColourPixels& pixels, const TPalette& palette, std::uint8_t index[16])
+{
+#if QUORIN_ENCODER_SSE2
+    return palette.Size == 4 ? EvaluateSse2<4>(pixels, palette, index) : EvaluateSse2<3>(pixels, palette, index);
+#else
+    return EvaluatePortable(pixels, palette, index);
+#endif
 }
 
 class TColourFitter {
@@ -153,22 +220,32 @@ private:
 
 // ---- quantising ------------------------------------------------------------
 
+// For each value in quarter steps from 0 to 255: the field whose expansion
+// comes closest. The expansion is not linear, so each field is tried.
+constexpr int QuantiseSteps = 4;
+template <int Bits>
+constexpr std::array<std::uint8_t, 255 * QuantiseSteps + 1> NearestFields()
+{
+    std::array<std::uint8_t, 255 * QuantiseSteps + 1> nearest{};
+    for (int step = 0; step <= 255 * QuantiseSteps; ++step) {
+        int best = 0;
+        for (int field = 1; field < (1 << Bits); ++field) {
+            const int expanded = QuantiseSteps * (Bits == 5 ? Expand5(field) : Expand6(field));
+            const int bestExpanded = QuantiseSteps * (Bits == 5 ? Expand5(best) : Expand6(best));
+            if (std::abs(expanded - step) < std::abs(bestExpanded - step))
+                best = field;
+        }
+        nearest[step] = static_cast<std::uint8_t>(best);
+    }
+    return nearest;
+}
+constexpr auto Nearest5 = NearestFields<5>();
+constexpr auto Nearest6 = NearestFields<6>();
+
 int QuantiseChannel(float value, int bits)
 {
-    const int top = (1 << bits) - 1;
-    const float clamped = std::clamp(value, 0.0f, 255.0f);
-    int q = static_cast<int>(clamped * top / 255.0f + 0.5f);
-    q = std::clamp(q, 0, top);
-    auto expand = [bits](int v) { return bits == 5 ? Expand5(v) : Expand6(v); };
-    // The expansion is not linear: the neighbours may land closer.
-    int best = q;
-    float bestDistance = std::abs(expand(q) - clamped);
-    for (int n : {q - 1, q + 1})
-        if (n >= 0 && n <= top && std::abs(expand(n) - clamped) < bestDistance) {
-            best = n;
-            bestDistance = std::abs(expand(n) - clamped);
-        }
-    return best;
+    const int step = static_cast<int>(std::clamp(value, 0.0f, 255.0f) * QuantiseSteps + 0.5f);
+    return bits == 5 ? Nearest5[step] : Nearest6[step];
 }
 
 struct TVector {
@@ -399,9 +476,13 @@ void FitClusters(TColourFitter& fitter, const TAxis& axis)
     const bool three = fitter.Three();
     const float inner1 = three ? 0.5f : 2.0f / 3.0f; // share of the first endpoint in the inner runs
     const float inner2 = three ? 0.5f : 1.0f / 3.0f;
-    float bestCost = std::numeric_limits<float>::max();
-    TVector best0, best1;
-    bool found = false;
+    // The few splits of least unquantised error: quantising can reorder them.
+    constexpr int Kept = 16;
+    struct TSplit {
+        float Cost = std::numeric_limits<float>::max();
+        TVector E0, E1;
+    };
+    std::array<TSplit, Kept> kept{};
     for (int end0 = 0; end0 <= n; ++end0)
         for (int end1 = end0; end1 <= n; ++end1)
             for (int end2 = end1, lastEnd2 = three ? end1 : n; end2 <= lastEnd2; ++end2) { // one inner run in three-colour mode
@@ -425,36 +506,51 @@ void FitClusters(TColourFitter& fitter, const TAxis& axis)
                                    s.BB * (e1.R * e1.R + e1.G * e1.G + e1.B * e1.B) -
                                    2 * (e0.R * s.XA.R + e0.G * s.XA.G + e0.B * s.XA.B + e1.R * s.XB.R +
                                         e1.G * s.XB.G + e1.B * s.XB.B);
-                if (cost < bestCost) {
-                    bestCost = cost;
-                    best0 = e0;
-                    best1 = e1;
-                    found = true;
+                if (cost < kept[Kept - 1].Cost) {
+                    int at = Kept - 1;
+                    for (; at > 0 && kept[at - 1].Cost > cost; --at)
+                        kept[at] = kept[at - 1];
+                    kept[at] = {cost, e0, e1};
                 }
             }
-    if (found)
-        fitter.Consider(Quantise(best0), Quantise(best1));
+    for (const TSplit& split : kept)
+        if (split.Cost < std::numeric_limits<float>::max())
+            fitter.Consider(Quantise(split.E0), Quantise(split.E1));
 }
 
 // ---- endpoint search -------------------------------------------------------
 
 // Moves each of the six endpoint fields one step either way while a move
-// lowers the error.
-void SearchNeighbours(TColourFitter& fitter, int rounds)
+// lowers the error; with pairs, also both endpoints' field of a channel at
+// once, the same way or opposite ways.
+void SearchNeighbours(TColourFitter& fitter, int rounds, bool pairs)
 {
+    auto field = [](TEndpoint& e, int channel) -> int& { return channel == 0 ? e.R : channel == 1 ? e.G : e.B; };
+    auto fits = [](int value, int channel) { return value >= 0 && value <= (channel == 1 ? 63 : 31); };
     for (int round = 0; round < rounds; ++round) {
         bool improved = false;
-        for (int field = 0; field < 6; ++field)
-            for (int step : {-1, 1}) {
-                TEndpoint e[2] = {fitter.Best().E0, fitter.Best().E1};
-                TEndpoint& moved = e[field / 3];
-                int& value = field % 3 == 0 ? moved.R : field % 3 == 1 ? moved.G : moved.B;
-                const int top = field % 3 == 1 ? 63 : 31;
-                value += step;
-                if (value < 0 || value > top)
-                    continue;
-                improved |= fitter.Consider(e[0], e[1]);
-            }
+        for (int channel = 0; channel < 3; ++channel) {
+            for (int end = 0; end < 2; ++end)
+                for (int step : {-1, 1}) {
+                    TEndpoint e[2] = {fitter.Best().E0, fitter.Best().E1};
+                    int& value = field(e[end], channel);
+                    value += step;
+                    if (fits(value, channel))
+                        improved |= fitter.Consider(e[0], e[1]);
+                }
+            if (!pairs)
+                continue;
+            for (int step0 : {-1, 1})
+                for (int step1 : {-1, 1}) {
+                    TEndpoint e[2] = {fitter.Best().E0, fitter.Best().E1};
+                    int& v0 = field(e[0], channel);
+                    int& v1 = field(e[1], channel);
+                    v0 += step0;
+                    v1 += step1;
+                    if (fits(v0, channel) && fits(v1, channel))
+                        improved |= fitter.Consider(e[0], e[1]);
+                }
+        }
         if (!improved)
             break;
     }
@@ -484,7 +580,16 @@ TFit FitColours(const TColourPixels& pixels, const TEffort& effort, bool three)
     for (int step = 0; step < effort.LeastSquaresSteps; ++step)
         if (!RefineLeastSquares(fitter))
             break;
-    SearchNeighbours(fitter, effort.SearchRounds);
+    SearchNeighbours(fitter, effort.SearchRounds, effort.ClusterFit);
+    // (best) Least squares on the indices the search settled on, and the
+    // search again from there, while that helps.
+    for (int again = 0; effort.ClusterFit && again < 4; ++again) {
+        const float before = fitter.Best().Error;
+        RefineLeastSquares(fitter);
+        SearchNeighbours(fitter, effort.SearchRounds, true);
+        if (fitter.Best().Error >= before)
+            break;
+    }
     return fitter.Best();
 }
 
