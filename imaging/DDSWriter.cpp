@@ -51,12 +51,10 @@ void WriteBytes(TSaveFileStream& file, const std::vector<std::uint8_t>& bytes)
         file.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
 }
 
-// Writes the header, the levels kept or just encoded, then the made levels,
-// count of them, each from the one above, the first from last.
+// Writes the header, the levels kept or just encoded, then the made levels.
 void WriteLevels(std::string_view path, TDxtKind kind, TLevelSize size, int levels, std::span<const std::uint8_t> done,
-                 const TBitmap& last, int count, const TDxtOptions& encoding)
+                 const std::vector<std::unique_ptr<TBitmap>>& made, const TDxtOptions& encoding)
 {
-    auto made = MakeMipmaps(last, count);
     TSaveFileStream file(path); // "Cannot create file %s"
     const auto header = DdsHeader(kind, size.Width, size.Height, levels);
     file.WriteBuffer(header.data(), static_cast<std::int64_t>(header.size()));
@@ -131,8 +129,9 @@ TDdsWritten WriteDDS(const TBitmap& picture, std::string_view path, const TDdsOp
     // Asked-for DXT1 of a picture with alpha: its one-bit transparency.
     const TDxtOptions encoding{kind, options.Quality, kind == TDxtKind::DXT1 && !IsOpaque(picture), options.Threads};
     const int levels = LevelCount(options, picture.Width(), picture.Height());
+    // The mipmaps are made while the top level is encoded.
     const auto top = EncodeDXTPicture(picture, encoding);
-    WriteLevels(path, kind, {picture.Width(), picture.Height()}, levels, top, picture, levels - 1, encoding);
+    WriteLevels(path, kind, {picture.Width(), picture.Height()}, levels, top, MakeMipmaps(picture, levels - 1), encoding);
     return {kind, levels, 0};
 }
 
@@ -205,7 +204,7 @@ std::optional<TDdsWritten> CompleteDDS(std::span<const std::uint8_t> file, std::
     const auto last = DecodeLevel(file.subspan(levelStart, end - levelStart), kind, sizes[kept - 1]);
     const TDxtOptions encoding{kind, options.Quality, kind == TDxtKind::DXT1 && !IsOpaque(*last), options.Threads};
     WriteLevels(path, kind, {header->Width, header->Height}, levels, file.subspan(DdsHeaderSize, end - DdsHeaderSize),
-                *last, levels - kept, encoding);
+                MakeMipmaps(*last, levels - kept), encoding);
     return TDdsWritten{kind, levels, kept};
 }
 

@@ -53,7 +53,7 @@ TEffort EffortOf(TDxtQuality quality)
     case TDxtQuality::Fast:
         return {2, 0, false, 0};
     case TDxtQuality::Normal:
-        return {3, 4, false, 1};
+        return {2, 1, false, 1};
     case TDxtQuality::Best:
         break;
     }
@@ -353,7 +353,7 @@ TAxis PrincipalAxis(const TColourPixels& pixels)
     // Start from the covariance's row with the largest diagonal: never
     // orthogonal to the axis sought unless that row is zero.
     TVector v = rr >= gg && rr >= bb ? TVector{rr, rg, rb} : gg >= bb ? TVector{rg, gg, gb} : TVector{rb, gb, bb};
-    for (int step = 0; step < 8; ++step) {
+    for (int step = 0; step < 4; ++step) {
         const TVector next{rr * v.R + rg * v.G + rb * v.B, rg * v.R + gg * v.G + gb * v.B,
                            rb * v.R + gb * v.G + bb * v.B};
         const float largest = std::max({std::abs(next.R), std::abs(next.G), std::abs(next.B)});

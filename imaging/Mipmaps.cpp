@@ -51,23 +51,19 @@ struct TLinearLevel {
     const float* Row(int y) const { return Pixels.data() + static_cast<std::size_t>(y) * Width * 4; }
 };
 
-TLinearLevel ToLinear(const TBitmap& picture, bool alpha)
+// One row of a picture in linear light, for the first halving: the picture
+// itself is never held as floats whole.
+void LinearRow(const TBitmap& picture, int y, bool alpha, float* to)
 {
     const auto& linear = LinearOfSrgb();
-    TLinearLevel level{picture.Width(), picture.Height(), {}};
-    level.Pixels.resize(static_cast<std::size_t>(level.Width) * level.Height * 4);
     const int bytes = picture.BytesPerPixel();
-    for (int y = 0; y < level.Height; ++y) {
-        const std::uint8_t* from = picture.RowAddress(y);
-        float* to = level.Row(y);
-        for (int x = 0; x < level.Width; ++x, from += bytes, to += 4) {
-            to[0] = linear[from[2]];
-            to[1] = linear[from[1]];
-            to[2] = linear[from[0]];
-            to[3] = alpha ? from[3] / 255.0f : 1.0f;
-        }
+    const std::uint8_t* from = picture.RowAddress(y);
+    for (int x = 0; x < picture.Width(); ++x, from += bytes, to += 4) {
+        to[0] = linear[from[2]];
+        to[1] = linear[from[1]];
+        to[2] = linear[from[0]];
+        to[3] = alpha ? from[3] / 255.0f : 1.0f;
     }
-    return level;
 }
 
 std::unique_ptr<TBitmap> ToBitmap(const TLinearLevel& level, bool alpha)
@@ -113,18 +109,20 @@ std::vector<std::vector<TTap>> AreaTaps(int from, int to)
     return taps;
 }
 
-TLinearLevel Halve(const TLinearLevel& above, TLevelSize size)
+// rowOf(y, scratch) gives row y of the level above, as floats, maybe in scratch.
+template <typename TRowOf>
+TLinearLevel Halve(int width, int height, TRowOf&& rowOf, TLevelSize size)
 {
     TLinearLevel level{size.Width, size.Height, {}};
     level.Pixels.resize(static_cast<std::size_t>(size.Width) * size.Height * 4);
-    const auto across = AreaTaps(above.Width, size.Width);
-    const auto down = AreaTaps(above.Height, size.Height);
-    std::vector<float> column(static_cast<std::size_t>(above.Width) * 4);
+    const auto across = AreaTaps(width, size.Width);
+    const auto down = AreaTaps(height, size.Height);
+    std::vector<float> column(static_cast<std::size_t>(width) * 4), scratch(column.size());
     for (int y = 0; y < size.Height; ++y) {
         // The rows this row covers, blended, then the columns.
         std::fill(column.begin(), column.end(), 0.0f);
         for (const TTap& tap : down[y]) {
-            const float* row = above.Row(tap.Source);
+            const float* row = rowOf(tap.Source, scratch.data());
             for (std::size_t i = 0; i < column.size(); ++i)
                 column[i] += tap.Weight * row[i];
         }
@@ -165,9 +163,17 @@ std::vector<std::unique_ptr<TBitmap>> MakeMipmaps(const TBitmap& top, int count)
         return levels;
     const bool alpha = top.BytesPerPixel() == 4 && top.HasAlphaChannel();
     const auto sizes = MipmapSizes(top.Width(), top.Height(), count + 1);
-    TLinearLevel above = ToLinear(top, alpha);
-    for (int i = 1; i <= count; ++i) {
-        above = Halve(above, sizes[static_cast<std::size_t>(i)]);
+    TLinearLevel above = Halve(
+        top.Width(), top.Height(),
+        [&](int y, float* scratch) {
+            LinearRow(top, y, alpha, scratch);
+            return static_cast<const float*>(scratch);
+        },
+        sizes[1]);
+    levels.push_back(ToBitmap(above, alpha));
+    for (int i = 2; i <= count; ++i) {
+        above = Halve(above.Width, above.Height, [&](int y, float*) { return above.Row(y); },
+                      sizes[static_cast<std::size_t>(i)]);
         levels.push_back(ToBitmap(above, alpha));
     }
     return levels;
