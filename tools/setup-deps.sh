@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n qt6-l10n-tools libqt6opengl6-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra fonts-wine
-  libjpeg-dev libpng-dev
+  libjpeg-dev libpng-dev libdeflate-dev
   libcli11-dev libtomlplusplus-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsquish-dev libstb-dev
   clang libclang-rt-14-dev

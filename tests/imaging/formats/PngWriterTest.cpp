@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <zlib.h>
+
 #include "FormatFixtures.h"
 #include "PngFixtures.h"
 #include "imaging/PngWriter.h"
@@ -105,6 +107,46 @@ INSTANTIATE_TEST_SUITE_P(Table, PngRoundTrip,
                                          TRoundTrip{"RgbaFrom24IsOpaque", 24, true},
                                          TRoundTrip{"RgbFrom32DropsAlpha", 32, false}),
                          [](const testing::TestParamInfo<TRoundTrip>& info) { return std::string(info.param.Name); });
+
+// Rows of every kind (flat, ramps across and down, noise), so that each of
+// the row filters is chosen somewhere; every chunk's CRC checked by hand.
+TEST_F(PngWriterTest, LargerPicturesRoundTripAndEveryChunkCarriesItsCrc)
+{
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetPixelDepth(32);
+    bitmap->SetSize(67, 41);
+    bitmap->SetAlphaChannel(true);
+    std::vector<std::uint8_t> expected;
+    std::uint32_t noise = 1;
+    for (int y = 0; y < 41; ++y)
+        for (int x = 0; x < 67; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const std::uint8_t v[4] = {static_cast<std::uint8_t>(y % 4 == 0 ? 9 : x * 3), static_cast<std::uint8_t>(y * 5),
+                                       static_cast<std::uint8_t>(y % 4 == 3 ? noise >> 24 : x + y),
+                                       static_cast<std::uint8_t>(255 - x)};
+            std::copy(v, v + 4, bitmap->RowAddress(y) + 4 * x);
+            expected.insert(expected.end(), {v[2], v[1], v[0], v[3]});
+        }
+    const std::string path = Path("large.png");
+    WritePng(*bitmap, path, true);
+    const TReadPng read = ReadPngFile(path, true);
+    ASSERT_TRUE(read.Ok);
+    EXPECT_EQ(read.Pixels, expected);
+
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> chunks;
+    for (std::size_t at = 8; at + 12 <= file.size();) {
+        const std::uint32_t size = std::uint32_t{file[at]} << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+        ASSERT_LE(at + 12 + size, file.size());
+        const std::uint32_t crc = std::uint32_t{file[at + 8 + size]} << 24 | file[at + 9 + size] << 16 |
+                                  file[at + 10 + size] << 8 | file[at + 11 + size];
+        chunks.emplace_back(reinterpret_cast<const char*>(&file[at + 4]), 4);
+        EXPECT_EQ(crc, crc32(0, &file[at + 4], size + 4)) << chunks.back();
+        at += 12 + size;
+    }
+    EXPECT_EQ(chunks, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+}
 
 TEST_F(PngWriterTest, ReplacesAnExistingFile)
 {
