@@ -4,6 +4,7 @@
 #include <memory>
 #include <ostream>
 #include <span>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -191,24 +192,18 @@ CLI::App* AddPictureCommand(CLI::App& app, TPictureOptions& options)
         "picture", "Write a picture (tga, dds, bmp, ico, jpg, wmf, emf, png) as PNG, a TGA card or a DDS texture");
     picture->add_option("input", options.Input, "IN")->required();
     picture->add_option("output", options.Output, "OUT.png, OUT.tga or OUT.dds")->required();
-    picture
-        ->add_option_function<std::string>(
-            "--format", [&options](const std::string& v) { options.Format = v; },
-            "dxt1, dxt5 or auto (DXT1 when every pixel is opaque, else DXT5); .dds only")
-        ->type_name("FORMAT")
-        ->check(CLI::IsMember({"dxt1", "dxt5", "auto"}).description(""));
-    picture
-        ->add_option_function<std::string>(
-            "--mipmaps", [&options](const std::string& v) { options.Mipmaps = v; },
-            "full (every level down to 1 x 1) or none; .dds only")
-        ->type_name("MIPMAPS")
-        ->check(CLI::IsMember({"full", "none"}).description(""));
-    picture
-        ->add_option_function<std::string>(
-            "--quality", [&options](const std::string& v) { options.Quality = v; },
-            "fast, normal or best; .dds only")
-        ->type_name("QUALITY")
-        ->check(CLI::IsMember({"fast", "normal", "best"}).description(""));
+    // An option whose value is one of a few words, kept unset when not given.
+    auto addChoice = [picture](const char* name, std::optional<std::string>& target, const char* typeName,
+                               std::vector<std::string> words, const char* description) {
+        picture->add_option_function<std::string>(name, [&target](const std::string& v) { target = v; }, description)
+            ->type_name(typeName)
+            ->check(CLI::IsMember(std::move(words)).description(""));
+    };
+    addChoice("--format", options.Format, "FORMAT", {"dxt1", "dxt5", "auto"},
+              "dxt1, dxt5 or auto (DXT1 when every pixel is opaque, else DXT5); .dds only");
+    addChoice("--mipmaps", options.Mipmaps, "MIPMAPS", {"full", "none"},
+              "full (every level down to 1 x 1) or none; .dds only");
+    addChoice("--quality", options.Quality, "QUALITY", {"fast", "normal", "best"}, "fast, normal or best; .dds only");
     picture->add_flag("--rle", options.RunLength, "Run-length compressed; .tga only");
     return picture;
 }
