@@ -43,7 +43,10 @@
 #include <cstring> // stb_dxt uses memcpy without including it
 #define STB_DXT_IMPLEMENTATION
 #define STB_DXT_STATIC
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function" // its BC4 and BC5 encoders
 #include <stb_dxt.h>
+#pragma GCC diagnostic pop
 #define QUORIN_HAVE_STB 1
 #else
 #define QUORIN_HAVE_STB 0

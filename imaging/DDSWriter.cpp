@@ -158,6 +158,8 @@ std::optional<TDxtFile> ReadDxtHeader(std::span<const std::uint8_t> file)
     header.Width = static_cast<int>(bytes::U32(&file[16]));
     header.Height = static_cast<int>(bytes::U32(&file[12]));
     header.StatedLevels = std::max<int>(1, static_cast<int>(std::min<std::uint32_t>(bytes::U32(&file[28]), 64)));
+    if (!PictureSizeFits(bytes::U32(&file[16]), bytes::U32(&file[12])) || header.Width <= 0 || header.Height <= 0)
+        return std::nullopt;
     return header;
 }
 

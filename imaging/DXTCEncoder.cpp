@@ -38,6 +38,7 @@ namespace quorin {
 namespace {
 
 constexpr int Expand5(int v) { return (v << 3) | (v >> 2); }
+constexpr int Distance(int a, int b) { return a > b ? a - b : b - a; }
 constexpr int Expand6(int v) { return (v << 2) | (v >> 4); }
 
 struct TEffort {
@@ -64,7 +65,6 @@ TEffort EffortOf(TDxtQuality quality)
 struct TEndpoint {
     int R = 0, G = 0, B = 0;
     int Word() const { return (R << 11) | (G << 5) | B; }
-    friend bool operator==(const TEndpoint&, const TEndpoint&) = default;
 };
 
 struct TColourPixels {
@@ -232,7 +232,7 @@ constexpr std::array<std::uint8_t, 255 * QuantiseSteps + 1> NearestFields()
         for (int field = 1; field < (1 << Bits); ++field) {
             const int expanded = QuantiseSteps * (Bits == 5 ? Expand5(field) : Expand6(field));
             const int bestExpanded = QuantiseSteps * (Bits == 5 ? Expand5(best) : Expand6(best));
-            if (std::abs(expanded - step) < std::abs(bestExpanded - step))
+            if (Distance(expanded, step) < Distance(bestExpanded, step))
                 best = field;
         }
         nearest[step] = static_cast<std::uint8_t>(best);
@@ -430,20 +430,29 @@ bool RefineLeastSquares(TColourFitter& fitter)
 {
     const TColourPixels& pixels = fitter.Pixels();
     const TFit& fit = fitter.Best();
-    TNormalSums s;
+    // Pixels that share an entry share their weights: sum them per entry first.
+    float count[4] = {}, red[4] = {}, green[4] = {}, blue[4] = {};
     for (int i = 0; i < 16; ++i) {
+        const int k = fit.Index[i];
         const float w = pixels.Weight[i];
-        const float a = ShareOfFirst(fit.Index[i], fitter.Three());
+        count[k] += w;
+        red[k] += w * pixels.R[i];
+        green[k] += w * pixels.G[i];
+        blue[k] += w * pixels.B[i];
+    }
+    TNormalSums s;
+    for (int k = 0; k < 4; ++k) {
+        const float a = ShareOfFirst(k, fitter.Three());
         const float b = 1.0f - a;
-        s.AA += w * a * a;
-        s.AB += w * a * b;
-        s.BB += w * b * b;
-        s.XA.R += w * a * pixels.R[i];
-        s.XA.G += w * a * pixels.G[i];
-        s.XA.B += w * a * pixels.B[i];
-        s.XB.R += w * b * pixels.R[i];
-        s.XB.G += w * b * pixels.G[i];
-        s.XB.B += w * b * pixels.B[i];
+        s.AA += count[k] * a * a;
+        s.AB += count[k] * a * b;
+        s.BB += count[k] * b * b;
+        s.XA.R += a * red[k];
+        s.XA.G += a * green[k];
+        s.XA.B += a * blue[k];
+        s.XB.R += b * red[k];
+        s.XB.G += b * green[k];
+        s.XB.B += b * blue[k];
     }
     TVector e0, e1;
     return Solve(s, e0, e1) && fitter.Consider(Quantise(e0), Quantise(e1));
