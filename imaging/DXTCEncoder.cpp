@@ -623,8 +623,18 @@ void PackColour(const TFit& fit, bool three, const TColourPixels& pixels, std::u
         for (auto& i : index)
             i = three ? (i == 2 ? 2 : i ^ 1) : i ^ 1;
     }
-    if (!three && w0 == w1)
-        std::fill(index, index + 16, 0); // all entries are the one colour; keep off entry 3
+    if (!three && w0 == w1) {
+        // Equal endpoints would read as the three-colour mode, and decoders
+        // take a DXT1 texture with such blocks for one with alpha. Every
+        // pixel takes the one colour from an endpoint; the other is moved.
+        if (w0 > 0) {
+            w1 = w0 - 1;
+            std::fill(index, index + 16, 0);
+        } else {
+            w0 = 1;
+            std::fill(index, index + 16, 1);
+        }
+    }
     std::uint32_t bits = 0;
     for (int i = 0; i < 16; ++i) {
         const std::uint32_t chosen = pixels.Transparent[i] ? 3 : index[i];

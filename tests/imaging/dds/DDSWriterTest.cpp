@@ -148,6 +148,28 @@ TEST_F(DDSWriterTest, EveryLevelDecodesCloseToItsPicture)
         }
 }
 
+TBgra HalfBlack(int x, int)
+{
+    return x < 32 ? TBgra{0, 0, 0, 255} : TBgra{200, 100, 50, 255};
+}
+
+// Flat areas and black give blocks of one colour, whose equal endpoints
+// would make the window's decoder take the texture for one with alpha.
+TEST_F(DDSWriterTest, AnOpaqueDXT1TextureHasNoThreeColourBlocks)
+{
+    const auto path = scratch.File("flat.dds");
+    const auto picture = MakePicture(64, 64, false, HalfBlack);
+    WriteDDS(*picture, path, {});
+    const auto file = test::ReadFile(path);
+    ASSERT_EQ(std::memcmp(&file[84], "DXT1", 4), 0);
+    for (std::size_t at = 128; at + 8 <= file.size(); at += 8)
+        ASSERT_GT(file[at] | file[at + 1] << 8, file[at + 2] | file[at + 3] << 8) << "block at " << at;
+    TDDSImage decoded;
+    decoded.DecodeDDS(file);
+    EXPECT_FALSE(decoded.HasAlphaChannel());
+    EXPECT_GT(test::RgbPsnr(decoded, *picture), 40.0);
+}
+
 TEST_F(DDSWriterTest, AddingMipmapsKeepsTheTopLevelByteForByte)
 {
     for (bool alpha : {false, true}) {
