@@ -19,6 +19,14 @@ std::string CountText(std::size_t count, std::string_view word)
     return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
 }
 
+// What mends a finding, where one command does.
+std::string Remedy(const TFinding& finding)
+{
+    if (finding.Code == "texture-mipmaps" && !finding.File.empty())
+        return "; quorin picture " + finding.File + " " + finding.File + " adds them";
+    return {};
+}
+
 void PrintSummary(const TFindings& findings, std::ostream& out)
 {
     std::size_t counts[3] = {};
@@ -40,7 +48,7 @@ void PrintJson(const TFindings& findings, std::ostream& out)
         item["severity"] = SeverityName(finding.Severity);
         item["code"] = finding.Code;
         item["field"] = finding.Field;
-        item["message"] = finding.Message;
+        item["message"] = finding.Message + Remedy(finding);
         if (finding.Row > 0)
             item["row"] = finding.Row;
         if (!finding.File.empty())
@@ -60,8 +68,8 @@ void PrintFindings(const TFindings& findings, const std::string& source, bool wi
         if (finding.Severity == TSeverity::Note && !withNotes)
             continue;
         out << EscapeControlCharacters(finding.File.empty() ? source : finding.File) << ": "
-            << SeverityName(finding.Severity) << ": " << EscapeControlCharacters(finding.Message) << " ["
-            << finding.Code << "]\n";
+            << SeverityName(finding.Severity) << ": " << EscapeControlCharacters(finding.Message + Remedy(finding))
+            << " [" << finding.Code << "]\n";
     }
 }
 

@@ -75,6 +75,7 @@ TEST_F(CheckCliTest, FindingsOfAManifestAndOfItsPackage)
     EXPECT_EQ(findings[1]["code"], "texture-mipmaps");
     EXPECT_EQ(findings[1]["row"], 2);
     EXPECT_EQ(findings[1]["file"], dir.File("bare.dds"));
+
     EXPECT_EQ(findings[2]["code"], "model-counts");
 
     // A package keeps the texture but cannot hold a row without its card.
@@ -86,10 +87,17 @@ TEST_F(CheckCliTest, FindingsOfAManifestAndOfItsPackage)
     const auto package = Quorin({"check", dir.File("bare.quorin")});
     EXPECT_EQ(package.code, 0) << package.err;
     EXPECT_NE(package.out.find("texture_01_romans_julii.dds: warning: The texture of row 1 has 1 of its 7 mipmap "
-                               "levels: distant soldiers will shimmer [texture-mipmaps]\n"),
+                               "levels: distant soldiers will shimmer; quorin picture texture_01_romans_julii.dds "
+                               "texture_01_romans_julii.dds adds them [texture-mipmaps]\n"),
               std::string::npos)
         << package.out;
     EXPECT_NE(package.out.find("0 errors, "), std::string::npos) << package.out;
+
+    // The remedy named works: the texture gets its mipmaps and checks clean.
+    const auto mended = Quorin({"picture", dir.File("bare.dds"), dir.File("bare.dds")});
+    ASSERT_EQ(mended.code, 0) << mended.err;
+    const auto again = nlohmann::json::parse(Quorin({"check", "--json", unit}).out)["findings"];
+    EXPECT_EQ(again.size(), 2u) << again;
 }
 
 TEST_F(CheckCliTest, BuildWarnsAndStrictRefuses)
