@@ -860,17 +860,25 @@ void TForm1::Compile()
                       packLog_->AddEmbedded(path, size, WindowLanguage());
                       List1->scrollToBottom();
                   }});
-    const QScopedValueRollback running(packRun_, &run);
-    QTimer::singleShot(GreyAfterMs, &run, [this] { SetPacking(true); });
-    try {
-        run.Run();
-    } catch (const std::exception& failure) {
+    {
+        const QScopedValueRollback running(packRun_, &run);
+        // Stopped with the run, so a quick build's box never finds the pages greyed under it.
+        QTimer grey;
+        grey.setSingleShot(true);
+        connect(&grey, &QTimer::timeout, this, [this] { SetPacking(true); });
+        grey.start(GreyAfterMs);
+        try {
+            run.Run();
+        } catch (const std::exception& failure) {
+            grey.stop();
+            SetPacking(false);
+            packLog_->AddFailure(QString::fromUtf8(failure.what()));
+            List1->scrollToBottom();
+            throw;
+        }
+        grey.stop();
         SetPacking(false);
-        packLog_->AddFailure(QString::fromUtf8(failure.what()));
-        List1->scrollToBottom();
-        throw;
     }
-    SetPacking(false);
     Gauge1->SetProgress(100);
     const QFileInfo package(QString::fromStdString(output));
     packLog_->AddBuilt(QString::fromStdString(std::string(FileNamePart(output))), package.isFile() ? package.size() : -1,

@@ -124,6 +124,7 @@ private slots:
     void buildFromTheWindowReadsBack();
     void logRowsLeadToTheirPagesAndFailuresEndTheLog();
     void byteCountsInBothLanguages();
+    void aQuickBuildLeavesNothingGreyed();
     void aLongBuildGreysThePagesAndKeepsTheWindow();
     void completionNamesTheFileWithoutFolder_data();
     void completionNamesTheFileWithoutFolder();
@@ -530,6 +531,23 @@ void MainWindowTest::aLongBuildGreysThePagesAndKeepsTheWindow()
     QCOMPARE(form_->List1->item(form_->List1->count() - 2)->text(),
              QStringLiteral("Файл model.cas: ") + ByteCountText(3000));
     QCOMPARE(ReadPackage(Utf8(form_->Edit10->text())).Model.size(), std::size_t(3000));
+}
+
+void MainWindowTest::aQuickBuildLeavesNothingGreyed()
+{
+    const QString dir = dir_->path();
+    form_->Edit8->setText(WriteFile(dir + QStringLiteral("/m.cas"), "model"));
+    form_->Edit10->setText(dir + QStringLiteral("/quick.quorin"));
+    bool greyedUnderTheBox = true;
+    OnNextModal<TMessageForm>([&](TMessageForm* box) {
+        QTest::qWait(500); // longer than a build may take before the pages grey
+        greyedUnderTheBox = !form_->SpeedButton13->isEnabled() || !form_->GroupBox1->isEnabled();
+        box->accept();
+    });
+    QTest::mouseClick(form_->SpeedButton13, Qt::LeftButton);
+    QVERIFY(!greyedUnderTheBox);
+    QVERIFY(form_->SpeedButton13->isEnabled());
+    QVERIFY(form_->Edit10->isEnabled());
 }
 
 void MainWindowTest::byteCountsInBothLanguages()
