@@ -1,8 +1,8 @@
 // Icons (and cursors, which share the layout): the directory is read, every
 // entry's data is checked against the file, and the largest entry (by area,
 // then by bits per pixel) is decoded: a DIB with its AND mask, or a PNG
-// through libpng. The picture is 32-bit with HasAlphaChannel when any pixel
-// is not fully opaque, 24-bit otherwise.
+// through the platform's codec (PlatformCodecs.h). The picture is 32-bit
+// with HasAlphaChannel when any pixel is not fully opaque, 24-bit otherwise.
 
 #include "ICO.h"
 
@@ -13,7 +13,7 @@
 
 #include "ByteReader.h"
 #include "DIB.h"
-#include "PngReader.h"
+#include "PlatformCodecs.h"
 #include "StreamBytes.h"
 
 namespace quorin {
@@ -41,14 +41,30 @@ struct TEntry {
     std::int64_t Size = 0;
 };
 
-// A PNG entry: libpng's complaint becomes the icon's.
-void DecodePng(TBytes data, TBitmap& bitmap)
+// ---- PNG entries -----------------------------------------------------------
+
+bool AnyTranslucent(const TBitmap& bitmap)
+{
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint8_t* row = bitmap.RowAddress(y);
+        for (int x = 0; x < bitmap.Width(); ++x)
+            if (row[x * 4 + 3] != 255)
+                return true;
+    }
+    return false;
+}
+
+void DecodePngEntry(TBytes data, TBitmap& bitmap)
 {
     try {
-        DecodePngBytes(data, bitmap);
-    } catch (const EInvalidGraphic& e) {
+        codecs::DecodePng(data, bitmap);
+    } catch (const ECodecError& e) {
         Fail(e.Message());
     }
+    if (AnyTranslucent(bitmap))
+        bitmap.SetAlphaChannel(true);
+    else
+        bitmap.SetPixelDepth(24);
 }
 
 // ---- the directory ---------------------------------------------------------
@@ -115,7 +131,7 @@ void TIcon::DecodeICO(std::span<const std::uint8_t> file)
     const TEntry& entry = ChooseEntry(entries);
     const TBytes image = file.subspan(static_cast<std::size_t>(entry.Offset), static_cast<std::size_t>(entry.Size));
     if (image.size() >= sizeof PngSignature && std::memcmp(image.data(), PngSignature, sizeof PngSignature) == 0)
-        DecodePng(image, *this);
+        DecodePngEntry(image, *this);
     else
         DecodePackedDib(image, *this, TDibKind::IconImage);
     Changed();

@@ -1,6 +1,6 @@
 #pragma once
 // Windows icons: the largest, deepest entry; BMP entries with their AND mask
-// as transparency, PNG entries through libpng.
+// as transparency, PNG entries through the platform's codec.
 
 #include <cstdint>
 #include <span>

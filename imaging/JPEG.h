@@ -1,5 +1,6 @@
 #pragma once
-// JPEG pictures, decompressed by libjpeg to RGB scanlines (greyscale too).
+// JPEG pictures, decoded by the platform's codec to RGB rows (greyscale and
+// CMYK too).
 
 #include <cstdint>
 #include <span>

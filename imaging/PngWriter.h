@@ -1,6 +1,6 @@
 #pragma once
-// Writes a Bitmap as a PNG file with libpng: RGBA when the Bitmap carries
-// the file's alpha, RGB otherwise.
+// Writes a Bitmap as a PNG file with the platform's codec: RGBA when the
+// Bitmap carries the file's alpha, RGB otherwise.
 
 #include <string_view>
 

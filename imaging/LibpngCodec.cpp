@@ -1,0 +1,227 @@
+// PNG through libpng (PlatformCodecs.h on Linux).
+//
+// libpng reports errors by calling our error function, which jumps back to
+// RunGuarded (JumpGuard.h) around each step.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+#include "JumpGuard.h"
+#include "PlatformCodecs.h"
+#include "base/Stream.h"
+
+namespace quorin::codecs {
+
+namespace {
+
+// Deflate expands at most about 1032 times; a PNG whose rows need more bytes
+// than that from its data cannot be complete.
+constexpr std::int64_t MaxDeflateRatio = 1032;
+
+// ---- reading ---------------------------------------------------------------
+
+struct TPngSource {
+    std::span<const std::uint8_t> Data;
+    std::size_t At = 0;
+    char Message[200] = {};
+};
+
+extern "C" void PngError(png_structp png, png_const_charp message)
+{
+    auto* source = static_cast<TPngSource*>(png_get_error_ptr(png));
+    std::snprintf(source->Message, sizeof source->Message, "%s", message ? message : "PNG error");
+    png_longjmp(png, 1);
+}
+
+extern "C" void PngWarning(png_structp, png_const_charp) {}
+
+extern "C" void PngRead(png_structp png, png_bytep out, png_size_t count)
+{
+    auto* source = static_cast<TPngSource*>(png_get_io_ptr(png));
+    if (count > source->Data.size() - source->At)
+        png_error(png, "PNG data ended early");
+    std::memcpy(out, source->Data.data() + source->At, count);
+    source->At += count;
+}
+
+// Turns what libpng gives into blue, green, red, alpha rows of 8 bits.
+void SetBgraOutput(png_structp png, png_infop info)
+{
+    png_set_expand(png); // palette, low-bit grey and tRNS to 8-bit channels
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+}
+
+class TPngReader {
+public:
+    explicit TPngReader(TPngSource& source)
+    {
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, &PngError, &PngWarning);
+        if (png_)
+            info_ = png_create_info_struct(png_);
+        if (!png_ || !info_) {
+            png_destroy_read_struct(png_ ? &png_ : nullptr, nullptr, nullptr);
+            throw ECodecError("out of memory for the PNG reader");
+        }
+        png_set_read_fn(png_, &source, &PngRead);
+    }
+    ~TPngReader() { png_destroy_read_struct(&png_, &info_, nullptr); }
+    TPngReader(const TPngReader&) = delete;
+    TPngReader& operator=(const TPngReader&) = delete;
+
+    png_structp Png() const { return png_; }
+    png_infop Info() const { return info_; }
+
+private:
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+};
+
+// ---- writing ---------------------------------------------------------------
+
+struct TPngTarget {
+    TStream* Stream = nullptr;
+    char Message[200] = {};
+};
+
+extern "C" void WriterError(png_structp png, png_const_charp message)
+{
+    auto* target = static_cast<TPngTarget*>(png_get_error_ptr(png));
+    std::snprintf(target->Message, sizeof target->Message, "%s", message ? message : "PNG error");
+    png_longjmp(png, 1);
+}
+
+extern "C" void WriterWarning(png_structp, png_const_charp) {}
+
+extern "C" void WriterWrite(png_structp png, png_bytep data, png_size_t count)
+{
+    auto* target = static_cast<TPngTarget*>(png_get_io_ptr(png));
+    std::int64_t written = 0;
+    try {
+        written = target->Stream->Write(data, static_cast<std::int64_t>(count));
+    } catch (...) { // no C++ exception may cross libpng's frames
+        written = -1;
+    }
+    if (written != static_cast<std::int64_t>(count))
+        png_error(png, "Stream write error");
+}
+
+extern "C" void WriterFlush(png_structp) {}
+
+void WriteHeader(png_structp png, png_infop info, int width, int height, bool withAlpha)
+{
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+}
+
+class TPngWriter {
+public:
+    explicit TPngWriter(TPngTarget& target)
+    {
+        png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &target, &WriterError, &WriterWarning);
+        if (png_)
+            info_ = png_create_info_struct(png_);
+        if (!png_ || !info_) {
+            png_destroy_write_struct(png_ ? &png_ : nullptr, nullptr);
+            throw EOutOfMemory("Out of memory for the PNG writer");
+        }
+        png_set_write_fn(png_, &target, &WriterWrite, &WriterFlush);
+    }
+    ~TPngWriter() { png_destroy_write_struct(&png_, &info_); }
+    TPngWriter(const TPngWriter&) = delete;
+    TPngWriter& operator=(const TPngWriter&) = delete;
+
+    png_structp Png() const { return png_; }
+    png_infop Info() const { return info_; }
+
+private:
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+};
+
+// One Bitmap row (blue, green, red[, alpha]) as PNG's red, green, blue[, alpha].
+void ConvertRow(const TBitmap& bitmap, int y, bool withAlpha, std::vector<std::uint8_t>& out)
+{
+    const std::uint8_t* src = bitmap.RowAddress(y);
+    const int in = bitmap.BytesPerPixel();
+    const bool sourceAlpha = in == 4;
+    std::uint8_t* dst = out.data();
+    for (int x = 0; x < bitmap.Width(); ++x, src += in) {
+        *dst++ = src[2];
+        *dst++ = src[1];
+        *dst++ = src[0];
+        if (withAlpha)
+            *dst++ = sourceAlpha ? src[3] : 255;
+    }
+}
+
+} // namespace
+
+void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
+{
+    TPngSource source{data};
+    TPngReader reader(source);
+    png_structp png = reader.Png();
+    png_infop info = reader.Info();
+    auto check = [&](bool ok) {
+        if (!ok)
+            throw ECodecError(source.Message);
+    };
+    check(RunGuarded(png_jmpbuf(png), [&] { png_read_info(png, info); }));
+
+    const std::int64_t width = png_get_image_width(png, info);
+    const std::int64_t height = png_get_image_height(png, info);
+    if (width <= 0 || height <= 0 || width > MaxPicturePixels || height > MaxPicturePixels / width)
+        throw ECodecError("PNG image too large (" + std::to_string(width) + " x " + std::to_string(height) + ")");
+    const std::int64_t bitsPerPixel = std::int64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
+    const std::int64_t rawBytes = height * (1 + (width * bitsPerPixel + 7) / 8);
+    if (rawBytes / MaxDeflateRatio > static_cast<std::int64_t>(data.size()))
+        throw ECodecError("PNG image larger than its data can hold");
+
+    check(RunGuarded(png_jmpbuf(png), [&] { SetBgraOutput(png, info); }));
+    if (static_cast<std::int64_t>(png_get_rowbytes(png, info)) != width * 4)
+        throw ECodecError("unexpected PNG row layout");
+
+    bitmap.SetSize(0, 0);
+    bitmap.SetPixelDepth(32);
+    bitmap.SetAlphaChannel(false);
+    bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[static_cast<std::size_t>(y)] = bitmap.RowAddress(y);
+    png_bytepp rowPointers = rows.data();
+    check(RunGuarded(png_jmpbuf(png), [&] { png_read_image(png, rowPointers); }));
+}
+
+void EncodePng(const TBitmap& bitmap, TStream& stream, bool withAlpha)
+{
+    TPngTarget target;
+    target.Stream = &stream;
+    TPngWriter writer(target);
+    auto check = [&](bool ok) {
+        if (!ok)
+            throw ECodecError(target.Message);
+    };
+    png_structp png = writer.Png();
+    png_infop info = writer.Info();
+    check(RunGuarded(png_jmpbuf(png), [&] { WriteHeader(png, info, bitmap.Width(), bitmap.Height(), withAlpha); }));
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(bitmap.Width()) * (withAlpha ? 4 : 3));
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        ConvertRow(bitmap, y, withAlpha, row);
+        png_const_bytep data = row.data();
+        check(RunGuarded(png_jmpbuf(png), [&] { png_write_row(png, data); }));
+    }
+    check(RunGuarded(png_jmpbuf(png), [&] { png_write_end(png, info); }));
+}
+
+} // namespace quorin::codecs
