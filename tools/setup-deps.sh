@@ -15,6 +15,9 @@ packages=(
 # tools/check-install.sh: the desktop entry, the file type, the man page, the
 # completion and the Debian package (dpkg-shlibdeps computes its dependencies).
 packages+=(dpkg-dev desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin bash-completion file groff-base)
+# tools/test-windows.sh: the Windows cross build, GoogleTest's sources for it,
+# wine to run it.
+packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64)
 
 missing=()
 for p in "${packages[@]}"; do
