@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -25,6 +26,12 @@ std::string PathToUtf8(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
+std::string PathToGenericUtf8(const std::filesystem::path& path)
+{
+    auto text = path.generic_u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::FILE* OpenFileUtf8(std::string_view path, const char* mode)
 {
     if (path.empty() || path.find('\0') != std::string_view::npos)
@@ -42,9 +49,39 @@ bool SyncFileToDevice(std::FILE* file)
     if (std::fflush(file) != 0)
         return false;
 #ifdef _WIN32
-    return _commit(_fileno(file)) == 0;
+    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
 #else
     return fsync(fileno(file)) == 0;
+#endif
+}
+
+bool ReplaceFileWith(std::string_view from, std::string_view to)
+{
+#ifdef _WIN32
+    return MoveFileExW(PathFromUtf8(from).c_str(), PathFromUtf8(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+#else
+    std::error_code error;
+    std::filesystem::rename(PathFromUtf8(from), PathFromUtf8(to), error);
+    return !error;
+#endif
+}
+
+bool FileCanBeReplaced(std::string_view path)
+{
+#ifdef _WIN32
+    // Replacing needs the right to delete the file, which an open handle
+    // without FILE_SHARE_DELETE denies to everyone else.
+    HANDLE handle = CreateFileW(PathFromUtf8(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    CloseHandle(handle);
+    return true;
+#else
+    (void)path;
+    return true;
 #endif
 }
 

@@ -10,10 +10,20 @@ namespace quorin {
 
 std::filesystem::path PathFromUtf8(std::string_view path);
 std::string PathToUtf8(const std::filesystem::path& path);
+// With "/" between the parts on every platform, as files that move between
+// systems write paths.
+std::string PathToGenericUtf8(const std::filesystem::path& path);
 // fopen with a UTF-8 path; mode as for fopen.
 std::FILE* OpenFileUtf8(std::string_view path, const char* mode);
 // Pushes the file's data to the device; false on failure.
 bool SyncFileToDevice(std::FILE* file);
+// Moves the file from over the file to, in one step, the move itself pushed
+// to the device where the system can be asked to; false on failure.
+bool ReplaceFileWith(std::string_view from, std::string_view to);
+// Whether an existing file could be replaced now. On Windows a program that
+// holds it open without letting others delete it prevents that; elsewhere an
+// open file is no obstacle.
+bool FileCanBeReplaced(std::string_view path);
 
 // A new file for writing in folder that has no name until NameUnnamedFile
 // gives it one, so a process killed while writing it leaves nothing behind.

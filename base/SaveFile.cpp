@@ -71,6 +71,9 @@ TSaveFileStream::TSaveFileStream(std::string_view target) : target_(target)
     // The read-only attribute is honoured even where the user could override it.
     if (exists && fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none)
         RaiseCannotCreateFile(target);
+    // Found now, not at Commit: a file another program holds open on Windows.
+    if (exists && fs::is_regular_file(status) && !FileCanBeReplaced(target))
+        RaiseCannotCreateFile(target);
 
     inPlace_ = exists && !fs::is_regular_file(status);
     if (inPlace_) {
@@ -184,10 +187,7 @@ void TSaveFileStream::Commit()
     }
     bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
-    std::error_code error;
-    if (closed)
-        fs::rename(PathFromUtf8(temporary_), PathFromUtf8(destination_), error);
-    if (!closed || error) {
+    if (!closed || !ReplaceFileWith(temporary_, destination_)) {
         Discard();
         RaiseStreamWriteError();
     }

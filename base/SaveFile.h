@@ -17,7 +17,8 @@ class TSaveFileStream : public TStream {
 public:
     // Raises "Cannot create file %s" (with target) when the target cannot be
     // written: an empty path, a missing folder, a folder, a read-only file, or
-    // a folder in which no new file can be made.
+    // a folder in which no new file can be made, or (on Windows) a file that
+    // another program holds open.
     //
     // A symbolic link is followed: the file it names is replaced, the link
     // stays. A device or a FIFO is written directly, as it cannot be replaced.

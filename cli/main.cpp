@@ -3,6 +3,8 @@
 // the window.
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -10,16 +12,28 @@
 #include "Commands.h"
 #include "ModelCommand.h"
 #include "PictureCommand.h"
+
+#include "base/CommandLine.h"
 #include "imaging/PictureModules.h"
 
 int main(int argc, char** argv)
 {
+    quorin::SetUpConsoleOutput();
+    // File names reach the commands as UTF-8 on every platform.
+    std::vector<std::string> arguments = quorin::CommandLineUtf8(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (auto& argument : arguments)
+        utf8Argv.push_back(argument.data());
+
     // The output of a large package is many small writes; stdio needs not see each.
     std::ios::sync_with_stdio(false);
     quorin::StartPictureModules();
 
     CLI::App app{"quorin: build, check, inspect, unpack and install unit packages; convert pictures", "quorin"};
     app.require_subcommand(1);
+    // "/mods/x" is a path, as on Linux, not a Windows-style option; the
+    // subcommands take this from the app when they are added.
+    app.allow_windows_style_options(false);
 
     std::string manifest, output, package, folder, source, mod, dictionary;
     bool json = false, force = false, dryRun = false, replace = false, strict = false;
@@ -59,7 +73,7 @@ int main(int argc, char** argv)
     auto* model = quorin::AddModelCommand(app, modelOptions);
 
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(utf8Argv.size()), utf8Argv.data());
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {

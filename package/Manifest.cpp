@@ -63,7 +63,8 @@ public:
         if (value.empty())
             return value; // the build then fails as the window does: "Cannot open file "
         auto path = PathFromUtf8(value);
-        return path.is_absolute() ? value : PathToUtf8(folder_ / path);
+        // In the platform's own separators, as a message naming the file shows it.
+        return path.is_absolute() ? value : PathToUtf8((folder_ / path).make_preferred());
     }
 
     std::int32_t GameVersion(const toml::table& table) const
@@ -221,7 +222,7 @@ std::string PathInManifest(const std::string& path, const std::string& folder)
     const std::filesystem::path relative = absolute.lexically_normal().lexically_relative(base.lexically_normal());
     if (relative.empty() || *relative.begin() == "..")
         return PathToUtf8(absolute.lexically_normal());
-    return PathToUtf8(std::filesystem::path(relative.generic_string())); // "/" on every platform
+    return PathToGenericUtf8(relative);
 }
 
 } // namespace

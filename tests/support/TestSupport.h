@@ -14,6 +14,19 @@ namespace quorin::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Paths in the tests are UTF-8, as in the libraries; the narrow conversions
+// of std::filesystem would use Windows' ANSI code page.
+inline std::filesystem::path Utf8Path(std::string_view path)
+{
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+inline std::string Utf8Of(const std::filesystem::path& path)
+{
+    auto text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 // A fresh folder, removed with everything in it when the object goes.
 class TempDir {
 public:
@@ -36,7 +49,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // The path of name in the folder, with the platform's own separators.
+    std::string File(const std::string& name) const { return Utf8Of((path_ / Utf8Path(name)).make_preferred()); }
     // Names of everything in the folder, sorted.
     std::vector<std::string> Entries() const;
 
@@ -54,7 +68,7 @@ inline std::vector<std::string> EntriesOf(const std::filesystem::path& folder)
 {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(Utf8Of(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -63,13 +77,13 @@ inline std::vector<std::string> TempDir::Entries() const { return EntriesOf(path
 
 inline void WriteFile(const std::string& path, const Bytes& bytes)
 {
-    std::ofstream out(path, std::ios::binary);
+    std::ofstream out(Utf8Path(path), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void WriteFile(const std::string& path, const std::string& text)
 {
-    std::ofstream out(path, std::ios::binary);
+    std::ofstream out(Utf8Path(path), std::ios::binary);
     out << text;
 }
 
@@ -77,7 +91,7 @@ inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.en
 
 inline Bytes ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
