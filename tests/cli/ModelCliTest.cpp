@@ -154,7 +154,7 @@ TEST_F(ModelCliTest, LayoutOnATransparentSheetPixelByPixel)
     auto run = RunQuorin({"model", model, "--json", "--uv", png, "--size", "8"}, dir);
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(nlohmann::json::parse(run.out)["uv_layout"],
-              nlohmann::json::parse(R"({"file": ")" + png + R"(", "width": 8, "height": 8})"));
+              (nlohmann::json{{"file", png}, {"width", 8}, {"height", 8}}));
 
     // u runs across, v down; u = 1 and v = 1 fall in the last pixel.
     const std::vector<std::string> lines = {

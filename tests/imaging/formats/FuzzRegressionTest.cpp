@@ -77,7 +77,18 @@ const std::vector<std::uint8_t> WideCmykJpeg{
 TEST(FuzzRegression, WideCmykJpeg)
 {
     TJPEGImage image;
+#ifdef _WIN32
+    // The system's codec may decode around the broken table (wine's does);
+    // either way it ends in a picture or in a JPEG error, nothing else.
+    try {
+        Decode(image, WideCmykJpeg);
+        EXPECT_GT(image.Width(), 0);
+    } catch (const EJPEGException& e) {
+        EXPECT_FALSE(e.Message().empty());
+    }
+#else
     EXPECT_EQ(MessageOf([&] { Decode(image, WideCmykJpeg); }), "Bogus Huffman table definition");
+#endif
 }
 
 } // namespace
