@@ -22,22 +22,26 @@ namespace {
 // than that from its data cannot be complete.
 constexpr std::int64_t MaxDeflateRatio = 1032;
 
-// ---- reading ---------------------------------------------------------------
-
-struct TPngSource {
-    std::span<const std::uint8_t> Data;
-    std::size_t At = 0;
+// libpng's message of the failure that ended a step.
+struct TPngErrors {
     char Message[200] = {};
 };
 
 extern "C" void PngError(png_structp png, png_const_charp message)
 {
-    auto* source = static_cast<TPngSource*>(png_get_error_ptr(png));
-    std::snprintf(source->Message, sizeof source->Message, "%s", message ? message : "PNG error");
+    auto* errors = static_cast<TPngErrors*>(png_get_error_ptr(png));
+    std::snprintf(errors->Message, sizeof errors->Message, "%s", message ? message : "PNG error");
     png_longjmp(png, 1);
 }
 
 extern "C" void PngWarning(png_structp, png_const_charp) {}
+
+// ---- reading ---------------------------------------------------------------
+
+struct TPngSource : TPngErrors {
+    std::span<const std::uint8_t> Data;
+    std::size_t At = 0;
+};
 
 extern "C" void PngRead(png_structp png, png_bytep out, png_size_t count)
 {
@@ -64,7 +68,7 @@ class TPngReader {
 public:
     explicit TPngReader(TPngSource& source)
     {
-        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, &PngError, &PngWarning);
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, static_cast<TPngErrors*>(&source), &PngError, &PngWarning);
         if (png_)
             info_ = png_create_info_struct(png_);
         if (!png_ || !info_) {
@@ -87,19 +91,9 @@ private:
 
 // ---- writing ---------------------------------------------------------------
 
-struct TPngTarget {
+struct TPngTarget : TPngErrors {
     TStream* Stream = nullptr;
-    char Message[200] = {};
 };
-
-extern "C" void WriterError(png_structp png, png_const_charp message)
-{
-    auto* target = static_cast<TPngTarget*>(png_get_error_ptr(png));
-    std::snprintf(target->Message, sizeof target->Message, "%s", message ? message : "PNG error");
-    png_longjmp(png, 1);
-}
-
-extern "C" void WriterWarning(png_structp, png_const_charp) {}
 
 extern "C" void WriterWrite(png_structp png, png_bytep data, png_size_t count)
 {
@@ -128,7 +122,7 @@ class TPngWriter {
 public:
     explicit TPngWriter(TPngTarget& target)
     {
-        png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &target, &WriterError, &WriterWarning);
+        png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, static_cast<TPngErrors*>(&target), &PngError, &PngWarning);
         if (png_)
             info_ = png_create_info_struct(png_);
         if (!png_ || !info_) {
@@ -169,7 +163,8 @@ void ConvertRow(const TBitmap& bitmap, int y, bool withAlpha, std::vector<std::u
 
 void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
 {
-    TPngSource source{data};
+    TPngSource source;
+    source.Data = data;
     TPngReader reader(source);
     png_structp png = reader.Png();
     png_infop info = reader.Info();

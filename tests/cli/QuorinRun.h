@@ -6,12 +6,8 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
+#include "tests/support/WindowsApi.h"
+#ifndef _WIN32
 #include <sys/wait.h>
 #endif
 

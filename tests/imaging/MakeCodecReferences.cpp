@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
+#include "formats/JpegFixtures.h"
 #include "formats/PngFixtures.h"
 #include "imaging/PlatformCodecs.h"
 #include "tests/imaging/codecs/PixelDump.h"
@@ -37,37 +36,16 @@ std::uint8_t Channel(int x, int y, int c, int width, int height)
 
 Bytes MakeJpeg(int width, int height, int components, bool progressive, bool fullChroma = false)
 {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo); // 4:2:0 chroma for colour
-    if (fullChroma && components == 3)
-        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
-    jpeg_set_quality(&cinfo, 85, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(width * components));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < components; ++c)
-                row[static_cast<std::size_t>(x * components + c)] = Channel(x, y, c, width, height);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    Bytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
+    test::TJpegFixture fixture;
+    fixture.Width = width;
+    fixture.Height = height;
+    fixture.Components = components;
+    fixture.Space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    fixture.Progressive = progressive;
+    fixture.Quality = 85;
+    fixture.FullChroma = fullChroma;
+    fixture.Sample = [=](int x, int y, int c) { return Channel(x, y, c, width, height); };
+    return test::MakeJpeg(fixture);
 }
 
 test::TPngFixture PngOf(int width, int height, int colourType, int bitDepth, bool interlaced)

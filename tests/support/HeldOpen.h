@@ -5,12 +5,8 @@
 
 #include <string>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
+#include "WindowsApi.h"
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 #endif
