@@ -12,7 +12,6 @@
 #include "Commands.h"
 #include "ModelCommand.h"
 #include "PictureCommand.h"
-
 #include "base/CommandLine.h"
 #include "imaging/PictureModules.h"
 

@@ -89,76 +89,6 @@ private:
     png_infop info_ = nullptr;
 };
 
-// ---- writing ---------------------------------------------------------------
-
-struct TPngTarget : TPngErrors {
-    TStream* Stream = nullptr;
-};
-
-extern "C" void WriterWrite(png_structp png, png_bytep data, png_size_t count)
-{
-    auto* target = static_cast<TPngTarget*>(png_get_io_ptr(png));
-    std::int64_t written = 0;
-    try {
-        written = target->Stream->Write(data, static_cast<std::int64_t>(count));
-    } catch (...) { // no C++ exception may cross libpng's frames
-        written = -1;
-    }
-    if (written != static_cast<std::int64_t>(count))
-        png_error(png, "Stream write error");
-}
-
-extern "C" void WriterFlush(png_structp) {}
-
-void WriteHeader(png_structp png, png_infop info, int width, int height, bool withAlpha)
-{
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-}
-
-class TPngWriter {
-public:
-    explicit TPngWriter(TPngTarget& target)
-    {
-        png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, static_cast<TPngErrors*>(&target), &PngError, &PngWarning);
-        if (png_)
-            info_ = png_create_info_struct(png_);
-        if (!png_ || !info_) {
-            png_destroy_write_struct(png_ ? &png_ : nullptr, nullptr);
-            throw EOutOfMemory("Out of memory for the PNG writer");
-        }
-        png_set_write_fn(png_, &target, &WriterWrite, &WriterFlush);
-    }
-    ~TPngWriter() { png_destroy_write_struct(&png_, &info_); }
-    TPngWriter(const TPngWriter&) = delete;
-    TPngWriter& operator=(const TPngWriter&) = delete;
-
-    png_structp Png() const { return png_; }
-    png_infop Info() const { return info_; }
-
-private:
-    png_structp png_ = nullptr;
-    png_infop info_ = nullptr;
-};
-
-// One Bitmap row (blue, green, red[, alpha]) as PNG's red, green, blue[, alpha].
-void ConvertRow(const TBitmap& bitmap, int y, bool withAlpha, std::vector<std::uint8_t>& out)
-{
-    const std::uint8_t* src = bitmap.RowAddress(y);
-    const int in = bitmap.BytesPerPixel();
-    const bool sourceAlpha = in == 4;
-    std::uint8_t* dst = out.data();
-    for (int x = 0; x < bitmap.Width(); ++x, src += in) {
-        *dst++ = src[2];
-        *dst++ = src[1];
-        *dst++ = src[0];
-        if (withAlpha)
-            *dst++ = sourceAlpha ? src[3] : 255;
-    }
-}
-
 } // namespace
 
 void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
@@ -196,27 +126,6 @@ void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
         rows[static_cast<std::size_t>(y)] = bitmap.RowAddress(y);
     png_bytepp rowPointers = rows.data();
     check(RunGuarded(png_jmpbuf(png), [&] { png_read_image(png, rowPointers); }));
-}
-
-void EncodePng(const TBitmap& bitmap, TStream& stream, bool withAlpha)
-{
-    TPngTarget target;
-    target.Stream = &stream;
-    TPngWriter writer(target);
-    auto check = [&](bool ok) {
-        if (!ok)
-            throw ECodecError(target.Message);
-    };
-    png_structp png = writer.Png();
-    png_infop info = writer.Info();
-    check(RunGuarded(png_jmpbuf(png), [&] { WriteHeader(png, info, bitmap.Width(), bitmap.Height(), withAlpha); }));
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(bitmap.Width()) * (withAlpha ? 4 : 3));
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        ConvertRow(bitmap, y, withAlpha, row);
-        png_const_bytep data = row.data();
-        check(RunGuarded(png_jmpbuf(png), [&] { png_write_row(png, data); }));
-    }
-    check(RunGuarded(png_jmpbuf(png), [&] { png_write_end(png, info); }));
 }
 
 } // namespace quorin::codecs

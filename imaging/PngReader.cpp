@@ -1,90 +1,14 @@
-// PNG decoding through libpng into the shared Bitmap. libpng reports errors
-// by calling our error function, which jumps back to RunGuarded
-// (JumpGuard.h) around each step.
+// PNG input for the command line and icons, through the platform's codec
+// (PlatformCodecs.h): the rows come as blue, green, red and alpha, and the
+// alpha is kept only where it says something.
 
 #include "PngReader.h"
 
-#include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include <png.h>
-
-#include "JumpGuard.h"
+#include "PlatformCodecs.h"
 
 namespace quorin {
 
 namespace {
-
-using TBytes = std::span<const std::uint8_t>;
-
-[[noreturn]] void Fail(const std::string& detail) { throw EInvalidGraphic(detail); }
-
-// Deflate expands at most about 1032 times; a PNG whose rows need more bytes
-// than that from its data cannot be complete.
-constexpr std::int64_t MaxDeflateRatio = 1032;
-
-struct TPngSource {
-    TBytes Data;
-    std::size_t At = 0;
-    char Message[200] = {};
-};
-
-extern "C" void PngError(png_structp png, png_const_charp message)
-{
-    auto* source = static_cast<TPngSource*>(png_get_error_ptr(png));
-    std::snprintf(source->Message, sizeof source->Message, "%s", message ? message : "PNG error");
-    png_longjmp(png, 1);
-}
-
-extern "C" void PngWarning(png_structp, png_const_charp) {}
-
-extern "C" void PngRead(png_structp png, png_bytep out, png_size_t count)
-{
-    auto* source = static_cast<TPngSource*>(png_get_io_ptr(png));
-    if (count > source->Data.size() - source->At)
-        png_error(png, "PNG data ended early");
-    std::memcpy(out, source->Data.data() + source->At, count);
-    source->At += count;
-}
-
-// Turns what libpng gives into blue, green, red, alpha rows of 8 bits.
-void SetBgraOutput(png_structp png, png_infop info)
-{
-    png_set_expand(png); // palette, low-bit grey and tRNS to 8-bit channels
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_bgr(png);
-    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-}
-
-class TPngReader {
-public:
-    explicit TPngReader(TPngSource& source)
-    {
-        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, &PngError, &PngWarning);
-        if (png_)
-            info_ = png_create_info_struct(png_);
-        if (!png_ || !info_) {
-            png_destroy_read_struct(png_ ? &png_ : nullptr, nullptr, nullptr);
-            Fail("out of memory for the PNG reader");
-        }
-        png_set_read_fn(png_, &source, &PngRead);
-    }
-    ~TPngReader() { png_destroy_read_struct(&png_, &info_, nullptr); }
-    TPngReader(const TPngReader&) = delete;
-    TPngReader& operator=(const TPngReader&) = delete;
-
-    png_structp Png() const { return png_; }
-    png_infop Info() const { return info_; }
-
-private:
-    png_structp png_ = nullptr;
-    png_infop info_ = nullptr;
-};
 
 bool AnyTranslucent(const TBitmap& bitmap)
 {
@@ -101,39 +25,11 @@ bool AnyTranslucent(const TBitmap& bitmap)
 
 void DecodePngBytes(std::span<const std::uint8_t> data, TBitmap& bitmap)
 {
-    TPngSource source{data};
-    TPngReader reader(source);
-    png_structp png = reader.Png();
-    png_infop info = reader.Info();
-    auto check = [&](bool ok) {
-        if (!ok)
-            Fail(source.Message);
-    };
-    check(RunGuarded(png_jmpbuf(png), [&] { png_read_info(png, info); }));
-
-    const std::int64_t width = png_get_image_width(png, info);
-    const std::int64_t height = png_get_image_height(png, info);
-    if (width <= 0 || height <= 0 || width > MaxPicturePixels || height > MaxPicturePixels / width)
-        Fail("PNG image too large (" + std::to_string(width) + " x " + std::to_string(height) + ")");
-    const std::int64_t bitsPerPixel = std::int64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
-    const std::int64_t rawBytes = height * (1 + (width * bitsPerPixel + 7) / 8);
-    if (rawBytes / MaxDeflateRatio > static_cast<std::int64_t>(data.size()))
-        Fail("PNG image larger than its data can hold");
-
-    check(RunGuarded(png_jmpbuf(png), [&] { SetBgraOutput(png, info); }));
-    if (static_cast<std::int64_t>(png_get_rowbytes(png, info)) != width * 4)
-        Fail("unexpected PNG row layout");
-
-    bitmap.SetSize(0, 0);
-    bitmap.SetPixelDepth(32);
-    bitmap.SetAlphaChannel(false);
-    bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
-    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[static_cast<std::size_t>(y)] = bitmap.RowAddress(y);
-    png_bytepp rowPointers = rows.data();
-    check(RunGuarded(png_jmpbuf(png), [&] { png_read_image(png, rowPointers); }));
-
+    try {
+        codecs::DecodePng(data, bitmap);
+    } catch (const ECodecError& e) {
+        throw EInvalidGraphic(e.Message());
+    }
     if (AnyTranslucent(bitmap))
         bitmap.SetAlphaChannel(true);
     else

@@ -1,6 +1,6 @@
 #pragma once
-// PNG input through libpng: for icons' PNG entries and for the command line
-// (the window's registry of picture formats does not read PNG files).
+// PNG input through the platform's codec: for the command line (the
+// window's registry of picture formats does not read PNG files).
 
 #include <cstdint>
 #include <span>
@@ -11,7 +11,7 @@ namespace quorin {
 
 // Decodes a PNG file held in memory into bitmap: 32-bit with its alpha
 // channel when any pixel is not opaque, 24-bit otherwise. Raises
-// EInvalidGraphic with libpng's complaint, or "PNG image too large (...)".
+// EInvalidGraphic with the codec's complaint, or "PNG image too large (...)".
 void DecodePngBytes(std::span<const std::uint8_t> data, TBitmap& bitmap);
 
 } // namespace quorin

@@ -1,179 +1,26 @@
-// PNG output: the rows are filtered here and deflated in one piece by
-// libdeflate, which compresses a whole buffer several times faster than zlib
-// at a like ratio (most of the time of writing a large PNG is deflate's). The
-// file is three chunks, IHDR, IDAT and IEND, written via TSaveFileStream so
-// that a failure never leaves a partial file behind.
+// PNG output through the platform's codec (PlatformCodecs.h), written via
+// TSaveFileStream so that a failure never leaves a partial file behind: the
+// target is replaced only by Commit.
 
 #include "PngWriter.h"
 
-#include <algorithm>
-#include <array>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include <libdeflate.h>
-
+#include "PlatformCodecs.h"
 #include "base/SaveFile.h"
 
 namespace quorin {
-
-namespace {
-
-// libdeflate's level 5: past it files shrink by little and time grows fast.
-constexpr int DeflateLevel = 5;
-
-enum : std::uint8_t { FilterNone, FilterSub, FilterUp, FilterAverage, FilterPaeth, FilterCount };
-
-void PutU32BigEndian(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v >> 24);
-    p[1] = static_cast<std::uint8_t>(v >> 16);
-    p[2] = static_cast<std::uint8_t>(v >> 8);
-    p[3] = static_cast<std::uint8_t>(v);
-}
-
-void WriteChunk(TStream& file, const char type[4], const std::uint8_t* data, std::size_t size)
-{
-    std::uint8_t head[8];
-    PutU32BigEndian(head, static_cast<std::uint32_t>(size));
-    std::memcpy(head + 4, type, 4);
-    std::uint32_t crc = libdeflate_crc32(0, type, 4);
-    if (size > 0) // given no buffer, libdeflate starts a new sum
-        crc = libdeflate_crc32(crc, data, size);
-    std::uint8_t tail[4];
-    PutU32BigEndian(tail, crc);
-    file.WriteBuffer(head, sizeof head);
-    if (size > 0)
-        file.WriteBuffer(data, static_cast<std::int64_t>(size));
-    file.WriteBuffer(tail, sizeof tail);
-}
-
-// One Bitmap row (blue, green, red[, alpha]) as PNG's red, green, blue[, alpha].
-void ConvertRow(const TBitmap& bitmap, int y, bool withAlpha, std::uint8_t* out)
-{
-    const std::uint8_t* src = bitmap.RowAddress(y);
-    const int in = bitmap.BytesPerPixel();
-    const bool sourceAlpha = in == 4;
-    for (int x = 0; x < bitmap.Width(); ++x, src += in) {
-        *out++ = src[2];
-        *out++ = src[1];
-        *out++ = src[0];
-        if (withAlpha)
-            *out++ = sourceAlpha ? src[3] : 255;
-    }
-}
-
-inline std::uint8_t Paeth(int a, int b, int c)
-{
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    return static_cast<std::uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
-}
-
-// Each of the five filters of a row, and the one whose bytes, taken as
-// signed, sum the least: the heuristic the PNG book recommends for colour.
-class TRowFilter {
-public:
-    explicit TRowFilter(std::size_t rowBytes)
-    {
-        for (auto& candidate : candidates_)
-            candidate.resize(rowBytes);
-    }
-
-    // out receives the filter's number, then the filtered row.
-    void Filter(const std::uint8_t* row, const std::uint8_t* above, int bpp, std::uint8_t* out)
-    {
-        const std::size_t n = candidates_[0].size();
-        std::uint8_t* sub = candidates_[FilterSub].data();
-        std::uint8_t* up = candidates_[FilterUp].data();
-        std::uint8_t* average = candidates_[FilterAverage].data();
-        std::uint8_t* paeth = candidates_[FilterPaeth].data();
-        std::memcpy(candidates_[FilterNone].data(), row, n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const int left = i >= static_cast<std::size_t>(bpp) ? row[i - bpp] : 0;
-            const int top = above ? above[i] : 0;
-            const int corner = above && i >= static_cast<std::size_t>(bpp) ? above[i - bpp] : 0;
-            sub[i] = static_cast<std::uint8_t>(row[i] - left);
-            up[i] = static_cast<std::uint8_t>(row[i] - top);
-            average[i] = static_cast<std::uint8_t>(row[i] - (left + top) / 2);
-            paeth[i] = static_cast<std::uint8_t>(row[i] - Paeth(left, top, corner));
-        }
-        int chosen = FilterNone;
-        std::uint64_t least = ~std::uint64_t{0};
-        for (int f = FilterNone; f < FilterCount; ++f) {
-            std::uint64_t sum = 0;
-            for (std::uint8_t b : candidates_[f])
-                sum += b < 128 ? b : 256 - b;
-            if (sum < least) {
-                least = sum;
-                chosen = f;
-            }
-        }
-        out[0] = static_cast<std::uint8_t>(chosen);
-        std::memcpy(out + 1, candidates_[chosen].data(), n);
-    }
-
-private:
-    std::array<std::vector<std::uint8_t>, FilterCount> candidates_;
-};
-
-// The picture's rows, each after its filter byte, as IDAT's uncompressed data.
-std::vector<std::uint8_t> FilteredRows(const TBitmap& bitmap, bool withAlpha)
-{
-    const int bpp = withAlpha ? 4 : 3;
-    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.Width()) * bpp;
-    std::vector<std::uint8_t> filtered((rowBytes + 1) * static_cast<std::size_t>(bitmap.Height()));
-    std::vector<std::uint8_t> row(rowBytes), above(rowBytes);
-    TRowFilter filter(rowBytes);
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        ConvertRow(bitmap, y, withAlpha, row.data());
-        filter.Filter(row.data(), y > 0 ? above.data() : nullptr, bpp, &filtered[(rowBytes + 1) * y]);
-        row.swap(above);
-    }
-    return filtered;
-}
-
-struct TCompressorDeleter {
-    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
-};
-
-std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& data)
-{
-    std::unique_ptr<libdeflate_compressor, TCompressorDeleter> compressor(libdeflate_alloc_compressor(DeflateLevel));
-    if (!compressor)
-        throw EOutOfMemory("Out of memory for the PNG writer");
-    std::vector<std::uint8_t> packed(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
-    const std::size_t size =
-        libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), packed.data(), packed.size());
-    packed.resize(size); // the bound always suffices
-    return packed;
-}
-
-} // namespace
 
 void WritePng(const TBitmap& bitmap, std::string_view path, bool withAlpha)
 {
     if (bitmap.Width() <= 0 || bitmap.Height() <= 0)
         throw Exception("Cannot write an empty picture as PNG");
     TSaveFileStream file(path); // "Cannot create file %s"
-    const std::vector<std::uint8_t> packed = Deflate(FilteredRows(bitmap, withAlpha));
-
-    static constexpr std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    file.WriteBuffer(Signature, sizeof Signature);
-    std::uint8_t header[13] = {};
-    PutU32BigEndian(header, static_cast<std::uint32_t>(bitmap.Width()));
-    PutU32BigEndian(header + 4, static_cast<std::uint32_t>(bitmap.Height()));
-    header[8] = 8;                  // bits per channel
-    header[9] = withAlpha ? 6 : 2;  // RGBA or RGB; compression, filter method and interlace stay 0
-    WriteChunk(file, "IHDR", header, sizeof header);
-    // A chunk holds less than 2 GiB; a larger stream goes into several.
-    constexpr std::size_t MaxChunk = std::size_t{1} << 30;
-    for (std::size_t at = 0; at < packed.size(); at += MaxChunk)
-        WriteChunk(file, "IDAT", packed.data() + at, std::min(MaxChunk, packed.size() - at));
-    WriteChunk(file, "IEND", nullptr, 0);
+    try {
+        codecs::EncodePng(bitmap, file, withAlpha);
+    } catch (const ECodecError& e) {
+        throw EWriteError("Cannot write PNG file " + std::string(path) + ": " + e.Message());
+    }
     file.Commit(); // "Stream write error"; the temporary is removed on failure
 }
 

@@ -341,7 +341,7 @@ TEST_F(CliTest, TheExampleBuildsToTheSameBytesOnEveryPlatform)
     ASSERT_EQ(build.code, 0) << build.err;
     const Bytes package = test::ReadFile(dir.File("h.quorin"));
     EXPECT_EQ(Blake2b256Hex({reinterpret_cast<const char*>(package.data()), package.size()}),
-              "4faedc59cdb646c10c8a8428ad86382d82c3033bdbb30c59bce2cf9e7db65641");
+              "c675acf5b6bbf2467b57e5596d5cf77743f9db2afcc55b05870ec8917614d81f");
 }
 
 // Names beyond ASCII reach every verb whole (on Windows through the wide
