@@ -75,7 +75,18 @@ inline TQuorinRun RunQuorin(const std::vector<std::string>& args, const TempDir&
     startup.hStdError = InheritableFile(err, true);
     PROCESS_INFORMATION process{};
     TQuorinRun run;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    // Under wine on a loaded machine a start now and then fails for want of
+    // a moment; the program is not at fault then, so it is tried again.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(200);
+        started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                 &process) != FALSE;
+    }
+    if (!started)
+        run.err = "the test could not start quorin (error " + std::to_string(GetLastError()) + ")";
+    if (started) {
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
         if (GetExitCodeProcess(process.hProcess, &code))
