@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <memory_resource>
 #include <type_traits>
 
 #include "base/RuntimeText.h"
@@ -31,6 +33,7 @@ constexpr std::uint64_t MinNodeBytes = 4 + 5 + 20 + 5 + 12;  // parent, name, co
 constexpr std::uint64_t MinRigidMeshBytes = 5 + 5 + 9 + 28 + 6 + 4 + 4;
 constexpr std::uint64_t MinSkinnedMeshBytes = 5 + 5 + 28 + 6 + 4 + 4;
 constexpr std::uint64_t MinMaterialBytes = 4 + 28 + MaterialTailSize;
+constexpr std::size_t UsualMeshCount = 16;
 // The versions of the models read with this layout: unit models are 3.2 to
 // 3.23, vegetation and terrain go down to 3.16.
 constexpr float OldestVersion = 3.16f;
@@ -47,17 +50,31 @@ std::string FloatText(float value)
 
 std::string Bytes(std::uint64_t count) { return Number(count) + (count == 1 ? " byte" : " bytes"); }
 
-std::string Latin1ToUtf8(const std::uint8_t* text, std::size_t length)
+bool IsAscii(const std::uint8_t* text, std::size_t length)
 {
-    std::uint8_t bits = 0;
-    for (std::size_t i = 0; i < length; ++i)
+    std::uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + i, sizeof word);
+        bits |= word;
+    }
+    for (; i < length; ++i)
         bits |= text[i];
-    if (bits < 0x80)  // nearly every text in real models
-        return std::string(reinterpret_cast<const char*>(text), length);
+    return (bits & 0x8080808080808080u) == 0;
+}
+
+// Latin-1 text as UTF-8, into a string that keeps its buffer when it has one.
+void AssignLatin1(std::string& utf8, const std::uint8_t* text, std::size_t length)
+{
+    if (IsAscii(text, length)) {  // nearly every text in real models
+        utf8.assign(reinterpret_cast<const char*>(text), length);
+        return;
+    }
     std::size_t high = 0;
     for (std::size_t i = 0; i < length; ++i)
         high += text[i] >> 7;
-    std::string utf8(length + high, '\0');
+    utf8.resize(length + high);
     std::size_t out = 0;
     for (std::size_t i = 0; i < length; ++i) {
         const std::uint8_t c = text[i];
@@ -68,7 +85,6 @@ std::string Latin1ToUtf8(const std::uint8_t* text, std::size_t length)
             utf8[out++] = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return utf8;
 }
 
 template <typename T>
@@ -91,8 +107,8 @@ T LoadLittle(const std::uint8_t* p)
     }
 }
 
-// Walks little-endian values in bytes, so that a vector can take them in one
-// allocation without first clearing its memory.
+// Walks little-endian values in bytes, for copying arrays on big-endian
+// machines.
 template <typename T>
 struct TLittleValues {
     using iterator_category = std::random_access_iterator_tag;
@@ -136,8 +152,8 @@ struct TLittleValues {
 // every read is checked against that limit first.
 class TReader {
 public:
-    TReader(std::span<const std::uint8_t> bytes, std::string_view fileName, bool keepArrays)
-        : data_(bytes.data()), size_(bytes.size()), limit_(bytes.size()), fileName_(fileName), keepArrays_(keepArrays)
+    TReader(std::span<const std::uint8_t> bytes, std::string_view fileName, std::byte* storage)
+        : data_(bytes.data()), size_(bytes.size()), limit_(bytes.size()), fileName_(fileName), storage_(storage)
     {
     }
 
@@ -196,9 +212,9 @@ public:
         }
     }
 
-    // count values in one allocation, made only once the bytes are there;
-    // none when only the counts are wanted. Returns where the values lie in
-    // the file, for the checks that read them there.
+    // count values, copied into the model's array buffer when the arrays are
+    // kept. Returns where the values lie in the file, for the checks that
+    // read them there.
     template <typename T>
     const std::uint8_t* ReadArray(TCasArray<T>& values, std::uint64_t count, std::string_view what)
     {
@@ -206,22 +222,13 @@ public:
         Need(bytes, what);
         const std::uint8_t* begin = data_ + position_;
         position_ += bytes;
-        if (!keepArrays_)
-            return begin;
-        if constexpr (std::endian::native == std::endian::little) {
-            // The library's copy beats any element loop by far; the new
-            // elements are left uncleared for it (TUninitialisedAllocator).
-            values.resize(static_cast<std::size_t>(count));
-            if (bytes > 0)
-                std::memcpy(values.data(), begin, static_cast<std::size_t>(bytes));
-        } else {
-            values.assign(TLittleValues<T>{begin}, TLittleValues<T>{begin + bytes});
-        }
+        if (storage_ && count > 0)
+            values = Store<T>(begin, static_cast<std::size_t>(count));
         return begin;
     }
 
     // A u32 length that counts the final NUL, then the text and its NUL.
-    std::string LengthText(std::string_view what)
+    void LengthText(std::string& text, std::string_view what)
     {
         std::uint64_t at = position_;
         std::uint32_t length = U32(what);
@@ -232,22 +239,20 @@ public:
         if (data_[last] != 0)
             Fail(last, "expected the NUL byte that ends " + std::string(what) + ", found " +
                            Number(std::uint64_t{data_[last]}));
-        std::string text = Latin1ToUtf8(data_ + position_, length - 1);
+        AssignLatin1(text, data_ + position_, length - 1);
         position_ += length;
-        return text;
     }
 
     // Bytes up to and including a NUL.
-    std::string NulText(std::string_view what)
+    void NulText(std::string& text, std::string_view what)
     {
         const auto* begin = data_ + position_;
         const auto* nul = static_cast<const std::uint8_t*>(std::memchr(begin, 0, static_cast<std::size_t>(Left())));
         if (!nul)
             Fail(position_, "expected " + std::string(what) + " ending in a NUL byte before the chunk ends at byte " +
                                 Number(limit_));
-        std::string text = Latin1ToUtf8(begin, static_cast<std::size_t>(nul - begin));
+        AssignLatin1(text, begin, static_cast<std::size_t>(nul - begin));
         position_ += static_cast<std::uint64_t>(nul - begin) + 1;
-        return text;
     }
 
     // Refuses a count of records that could not fit in the bytes left.
@@ -260,19 +265,39 @@ public:
     }
 
 private:
+    // The arrays always fit in a buffer of the file's size: each takes its
+    // bytes in the file, padded to 4 at most, and the only ones that need
+    // padding (a mesh's u16 indices) are followed by a u32 that is not kept
+    // (the mesh's material).
+    template <typename T>
+    std::span<const T> Store(const std::uint8_t* from, std::size_t count)
+    {
+        static_assert(alignof(T) <= 4);
+        const std::size_t bytes = count * sizeof(T);
+        assert(stored_ + bytes <= size_);
+        T* to = reinterpret_cast<T*>(storage_ + stored_);
+        if constexpr (std::endian::native == std::endian::little)
+            std::memcpy(to, from, bytes);  // the library's copy beats any element loop by far
+        else
+            std::copy(TLittleValues<T>{from}, TLittleValues<T>{from + bytes}, to);
+        stored_ += (bytes + 3) & ~std::size_t{3};
+        return {to, count};
+    }
+
     const std::uint8_t* data_;
     std::uint64_t size_;
     std::uint64_t position_ = 0;
     std::uint64_t limit_;
     bool inChunk_ = false;
     std::string_view fileName_;
-    bool keepArrays_;
+    std::byte* storage_;  // null when only the counts are wanted
+    std::size_t stored_ = 0;
 };
 
 class TModelReader {
 public:
     TModelReader(std::span<const std::uint8_t> bytes, std::string_view fileName, TCasDetail detail)
-        : in_(bytes, fileName, detail == TCasDetail::Everything)
+        : in_(bytes, fileName, TakeStorage(bytes.size(), detail))
     {
     }
 
@@ -293,6 +318,15 @@ public:
     }
 
 private:
+    // One buffer for all of the model's arrays, left uncleared: the reader
+    // fills every byte it hands out.
+    std::byte* TakeStorage(std::size_t size, TCasDetail detail)
+    {
+        if (detail == TCasDetail::Everything && size > 0)
+            model_.ArrayStorage = std::make_unique_for_overwrite<std::byte[]>(size);
+        return model_.ArrayStorage.get();
+    }
+
     void ReadHeader()
     {
         in_.Need(CasHeaderSize, "the header");
@@ -349,7 +383,7 @@ private:
         case KindExportHistory:
             if (model_.HasExportHistory)
                 in_.Fail(chunk.Offset, "expected one export history chunk, found a second");
-            model_.ExportHistory = in_.LengthText("the export history");
+            in_.LengthText(model_.ExportHistory, "the export history");
             model_.HasExportHistory = true;
             break;
         default:
@@ -390,13 +424,13 @@ private:
 
         std::uint64_t keyFloats = 0;
         for (auto& node : nodes) {
-            node.Name = in_.LengthText("a node name");
+            in_.LengthText(node.Name, "a node name");
             node.RotationKeys = ReadKeyCount(keys, "rotation");
             node.PositionKeys = ReadKeyCount(keys, "position");
             node.RotationOffset = in_.U32("a node's rotation offset");
             node.PositionOffset = in_.U32("a node's position offset");
             node.Reserved = in_.U32("a node's fifth field");
-            node.Properties = in_.LengthText("a node's properties");
+            in_.LengthText(node.Properties, "a node's properties");
             node.FirstKeyFloat = static_cast<std::size_t>(keyFloats);
             keyFloats += std::uint64_t{node.RotationKeys} * 4 + std::uint64_t{node.PositionKeys} * 3;
         }
@@ -423,7 +457,7 @@ private:
     {
         const auto& nodes = model_.Nodes;
         enum : std::uint8_t { Unseen, OnPath, Reaches };
-        std::vector<std::uint8_t> state(nodes.size(), Unseen);
+        std::pmr::vector<std::uint8_t> state(nodes.size(), Unseen, &scratch_);
         state[0] = Reaches;
         for (std::size_t i = 1; i < nodes.size(); ++i) {
             std::size_t j = i;
@@ -485,8 +519,11 @@ private:
         std::uint64_t at = in_.Position();
         std::uint32_t count = in_.U32("the mesh count");
         in_.CheckCount(count, kind == TCasMeshKind::Rigid ? MinRigidMeshBytes : MinSkinnedMeshBytes, at, "meshes");
-        model_.Meshes.reserve(model_.Meshes.size() + count);
-        materialFields_.reserve(model_.Meshes.size() + count);
+        // Real models have a dozen meshes at most, over up to three chunks:
+        // room for them all at the first.
+        const std::size_t meshes = std::max<std::size_t>(model_.Meshes.size() + count, UsualMeshCount);
+        model_.Meshes.reserve(meshes);
+        materialFields_.reserve(meshes);
         for (std::uint32_t i = 0; i < count; ++i)
             ReadMesh(kind, model_.Meshes.emplace_back());
         if (kind == TCasMeshKind::Rigid)
@@ -497,8 +534,8 @@ private:
     void ReadMesh(TCasMeshKind kind, TCasMesh& mesh)
     {
         mesh.Kind = kind;
-        mesh.Name = in_.LengthText("a mesh name");
-        mesh.Properties = in_.LengthText("a mesh's properties");
+        in_.LengthText(mesh.Name, "a mesh name");
+        in_.LengthText(mesh.Properties, "a mesh's properties");
         if (kind == TCasMeshKind::Rigid) {
             mesh.RigidFixed = in_.U32("a rigid mesh's fields");
             mesh.RigidFlag = in_.U8("a rigid mesh's fields");
@@ -551,8 +588,8 @@ private:
         for (auto& material : model_.Materials) {
             material.Named = in_.U32("whether a material is named");
             if (material.Named != 0) {
-                material.Name = in_.NulText("a material name");
-                material.Texture = in_.NulText("a material's texture path");
+                in_.NulText(material.Name, "a material name");
+                in_.NulText(material.Texture, "a material's texture path");
             }
             in_.ReadFixed(material.Diffuse, "a material's colours");
             in_.ReadFixed(material.Specular, "a material's colours");
@@ -560,12 +597,16 @@ private:
         }
     }
 
+    TCasModel model_;  // before in_, which is given the model's array buffer
     TReader in_;
-    TCasModel model_;
     bool haveNodes_ = false;
     bool haveMaterials_ = false;
+    // The reader's own lists come from here, not the heap, for models of
+    // any usual size.
+    std::array<std::byte, 2048> scratchBytes_;
+    std::pmr::monotonic_buffer_resource scratch_{scratchBytes_.data(), scratchBytes_.size()};
     // Materials follow the meshes, so their indices are checked at the end.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> materialFields_;
+    std::pmr::vector<std::pair<std::uint64_t, std::uint32_t>> materialFields_{&scratch_};
 };
 
 } // namespace

@@ -5,9 +5,9 @@
 // does not fit it is refused with the byte where it stopped fitting.
 
 #include <array>
-#include <memory>
-#include <utility>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,31 +29,10 @@ private:
     std::string expectation_;
 };
 
-// Leaves new elements uninitialised when a vector grows: the reader fills
-// every element from the file right after, so clearing them first would
-// only double the memory traffic.
+// An array of numbers read from a model: a view into the model's one buffer
+// (TCasModel::ArrayStorage), valid for as long as the model is.
 template <typename T>
-struct TUninitialisedAllocator : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = TUninitialisedAllocator<U>;
-    };
-    using std::allocator<T>::allocator;
-    template <typename U>
-    void construct(U* p) noexcept
-    {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args)
-    {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-};
-
-// An array of numbers read from a model.
-template <typename T>
-using TCasArray = std::vector<T, TUninitialisedAllocator<T>>;
+using TCasArray = std::span<const T>;
 
 struct TCasVector {
     float X = 0, Y = 0, Z = 0;
@@ -145,6 +124,10 @@ struct TCasModel {
     std::vector<TCasMesh> Meshes;      // in file order, chunk by chunk
     std::vector<TCasMaterial> Materials;
     std::vector<TCasChunk> Chunks;     // every chunk, those skipped included
+    // Every array above, in one buffer taken once per model, never cleared
+    // before the file's bytes are copied in. The model moves but does not
+    // copy, so the arrays' views always point into a live buffer.
+    std::unique_ptr<std::byte[]> ArrayStorage;
 };
 
 // How much of a model to keep: everything, or all but the per-vertex and

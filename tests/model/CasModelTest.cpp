@@ -118,6 +118,42 @@ TEST(CasModelTest, ReadsEachKindOfMesh)
     EXPECT_EQ(Values(model.Meshes[2].UVs), (std::vector<float>{0.5f, 0.5f, 0.5f, 1, 1, 1}));
 }
 
+// Every array lies in one buffer the model owns: each must keep its own
+// values when the file packs them tightly (an odd count of u16 indices right
+// before the next array), and all must survive the model being moved.
+TEST(CasModelTest, ArraysStayIntactInTheModelsBuffer)
+{
+    auto recipe = SmallCasRecipe();
+    recipe.Meshes[1].Triangles.push_back({3, 2, 1});
+    for (auto& mesh : recipe.Meshes)
+        mesh.Colours.assign(mesh.Positions.size(), 0x80402010u + static_cast<std::uint32_t>(mesh.Kind));
+    TCasModel model = Read(BuildCas(SmallCasRecipe()).Bytes);
+    model = Read(BuildCas(recipe).Bytes);  // the first model's buffer goes
+
+    ASSERT_EQ(model.Meshes.size(), recipe.Meshes.size());
+    for (std::size_t i = 0; i < recipe.Meshes.size(); ++i) {
+        SCOPED_TRACE(recipe.Meshes[i].Name);
+        const auto& mesh = model.Meshes[i];
+        const auto& want = recipe.Meshes[i];
+        std::vector<std::uint16_t> indices;
+        for (const auto& t : want.Triangles)
+            indices.insert(indices.end(), t.begin(), t.end());
+        std::vector<float> uvs;
+        for (const auto& uv : want.UVs)
+            uvs.insert(uvs.end(), uv.begin(), uv.end());
+        EXPECT_EQ(Values(mesh.Positions), Flat(want.Positions));
+        EXPECT_EQ(Values(mesh.Indices), indices);
+        EXPECT_EQ(Values(mesh.UVs), uvs);
+        EXPECT_EQ(Values(mesh.Colours), want.Colours);
+        EXPECT_EQ(Values(mesh.Bones), want.Bones);
+        EXPECT_EQ(Values(mesh.Weights), want.Weights);
+        EXPECT_EQ(Values(mesh.FirstBones), want.FirstBones);
+        EXPECT_EQ(Values(mesh.SecondBones), want.SecondBones);
+    }
+    EXPECT_EQ(Values(model.KeyTimes), (std::vector<float>{0, 1 / 30.0f, 2 / 30.0f}));
+    EXPECT_FLOAT_EQ(model.KeyData.back(), 20.5f);
+}
+
 TEST(CasModelTest, ReadsMaterialsWithAndWithoutNames)
 {
     auto recipe = SmallCasRecipe();
