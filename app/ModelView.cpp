@@ -17,6 +17,7 @@
 #include <numbers>
 
 #include "base/Text.h"
+#include "imaging/Mipmaps.h"
 #include "imaging/Picture.h"
 #include "model/RestPose.h"
 
@@ -54,6 +55,7 @@ void main()
 const char* const FragmentShader = R"(
 uniform sampler2D picture;
 uniform mediump float textured;
+uniform mediump float opaque;
 uniform mediump float tint;
 uniform mediump vec3 tintColour;
 uniform mediump vec4 lineColour;
@@ -65,7 +67,10 @@ void main()
         gl_FragColor = lineColour;
         return;
     }
-    mediump vec4 colour = textured > 0.5 ? texture2D(picture, texel) : vec4(0.78, 0.76, 0.72, 1.0);
+    // The texture holds the decoders' pixels as they are: blue, green, red.
+    mediump vec4 colour = textured > 0.5 ? texture2D(picture, texel).bgra : vec4(0.78, 0.76, 0.72, 1.0);
+    if (opaque > 0.5)
+        colour.a = 1.0;
     mediump vec3 rgb = tint > 0.5 ? mix(colour.rgb, tintColour, 1.0 - colour.a) : colour.rgb;
     gl_FragColor = vec4(rgb * light, 1.0);
 }
@@ -127,22 +132,24 @@ void TModelView::SetModel(const TCasModel& model)
 void TModelView::SetTexture(const TBitmap* texture)
 {
     texturePixels_.clear();
+    textureLevels_.clear();
     textureWidth_ = textureHeight_ = 0;
     if (texture && texture->Width() > 0 && texture->Height() > 0) {
+        // The rows as the decoders leave them (top first, each a multiple of
+        // four bytes long), taken in one copy: the shader reads blue, green
+        // and red in their places, so nothing is converted per pixel.
         textureWidth_ = texture->Width();
         textureHeight_ = texture->Height();
-        const int bytes = texture->BytesPerPixel();
-        texturePixels_.resize(std::size_t(textureWidth_) * std::size_t(textureHeight_) * 4);
-        std::uint8_t* out = texturePixels_.data();
-        for (int y = 0; y < textureHeight_; ++y) {
-            const std::uint8_t* in = texture->RowAddress(y);
-            for (int x = 0; x < textureWidth_; ++x, in += bytes, out += 4) {
-                out[0] = in[2];
-                out[1] = in[1];
-                out[2] = in[0];
-                out[3] = bytes == 4 && texture->HasAlphaChannel() ? in[3] : 255;
-            }
-        }
+        textureBytesPerPixel_ = texture->BytesPerPixel();
+        textureOpaque_ = textureBytesPerPixel_ != 4 || !texture->HasAlphaChannel();
+        const std::uint8_t* first = texture->RowAddress(0);
+        texturePixels_.assign(first, first + texture->RowStride() * textureHeight_);
+        // Made here rather than by glGenerateMipmap, which Mesa's software
+        // renderer runs through shaders it compiles anew for every view: the
+        // first frame took several times as long. OpenGL ES 2.0 mipmaps only
+        // pictures of powers of two.
+        if (IsPowerOfTwo(textureWidth_) && IsPowerOfTwo(textureHeight_))
+            textureLevels_ = MakeMipmaps(*texture, FullMipmapCount(textureWidth_, textureHeight_) - 1);
     }
     textureDirty_ = true;
     update();
@@ -247,12 +254,17 @@ void TModelView::UploadTexture()
     glGenTextures(1, &texture_);
     glBindTexture(GL_TEXTURE_2D, texture_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, textureWidth_, textureHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+    const GLenum format = textureBytesPerPixel_ == 4 ? GL_RGBA : GL_RGB;
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), textureWidth_, textureHeight_, 0, format, GL_UNSIGNED_BYTE,
                  texturePixels_.data());
+    for (std::size_t i = 0; i < textureLevels_.size(); ++i) {
+        const TBitmap& level = *textureLevels_[i];
+        const GLenum levelFormat = level.BytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+        glTexImage2D(GL_TEXTURE_2D, GLint(i + 1), GLint(levelFormat), level.Width(), level.Height(), 0, levelFormat,
+                     GL_UNSIGNED_BYTE, level.RowAddress(0));
+    }
     // OpenGL ES 2.0 mipmaps and repeats only pictures of powers of two.
-    const bool powers = IsPowerOfTwo(textureWidth_) && IsPowerOfTwo(textureHeight_);
-    if (powers)
-        glGenerateMipmap(GL_TEXTURE_2D);
+    const bool powers = !textureLevels_.empty();
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, powers ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, powers ? GL_REPEAT : GL_CLAMP_TO_EDGE);
@@ -301,6 +313,7 @@ void TModelView::paintGL()
         program_->setUniformValue("normalMatrix", camera.normalMatrix());
         program_->setUniformValue("picture", 0);
         program_->setUniformValue("textured", texture_ ? 1.0f : 0.0f);
+        program_->setUniformValue("opaque", textureOpaque_ ? 1.0f : 0.0f);
         program_->setUniformValue("tint", tint_ ? 1.0f : 0.0f);
         program_->setUniformValue("tintColour", tintColour_);
         program_->setUniformValue("lineColour", QVector4D(0, 0, 0, 0));

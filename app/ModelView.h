@@ -67,9 +67,12 @@ private:
     std::vector<std::vector<float>> vertexData_;          // per mesh: position, normal, UV
     std::vector<std::vector<std::uint16_t>> indexData_;   // per mesh: triangles
     std::vector<std::vector<std::uint16_t>> edgeData_;    // per mesh: each triangle's three edges
-    std::vector<std::uint8_t> texturePixels_;             // RGBA rows from the top
+    std::vector<std::uint8_t> texturePixels_;             // the decoders' rows (BGR or BGRA), from the top
     int textureWidth_ = 0;
     int textureHeight_ = 0;
+    int textureBytesPerPixel_ = 4;
+    bool textureOpaque_ = true;                           // alpha 1 wherever the picture has none
+    std::vector<std::unique_ptr<TBitmap>> textureLevels_; // the mipmaps below the picture
     bool modelDirty_ = false;
     bool textureDirty_ = false;
 

@@ -82,6 +82,18 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         CheckQuadDrawn(view, 220, 40, 20);
 
+        // 24 bits a pixel, 3 wide: rows padded to four bytes, no mipmaps.
+        TBitmap plain;
+        plain.SetPixelDepth(24);
+        plain.SetSize(3, 3);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x) {
+                std::uint8_t* pixel = plain.RowAddress(y) + 3 * x;
+                pixel[0] = 200, pixel[1] = 120, pixel[2] = 30;  // blue, green, red
+            }
+        view.SetTexture(&plain);
+        CheckQuadDrawn(view, 30, 120, 200);
+
         view.SetTexture(nullptr);  // plain shading: a light grey
         CheckQuadDrawn(view, 199, 194, 184);
     }
