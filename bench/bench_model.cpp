@@ -3,15 +3,18 @@
 // copies. Two models are built here: one of a real unit model's shape and
 // size (a 20-bone skeleton with its baked animation, weapons, a body, a
 // two-bone cloak; about 55 KB) and one with a large body (about 300 KB).
-// QUORIN_BENCH_MODEL=path/to/unit.cas adds a model file of your own.
+// QUORIN_BENCH_MODEL=path/to/unit.cas adds a model file of your own, and
+// QUORIN_BENCH_MODELS=folder every .cas file in it.
 // Times are CPU time, which stays meaningful on a shared, busy machine.
 
 #include <benchmark/benchmark.h>
 
 #include "TimesReporter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
@@ -100,7 +103,7 @@ void PrintRatios(const quorin::bench::TTimesReporter& times)
     for (const auto& [model, bytes] : Models()) {
         auto read = times.Time("Read/" + model), copy = times.Time("Copy/" + model);
         if (read && copy)
-            std::printf("  %-12s %8zu bytes  %.2f\n", model.c_str(), bytes.size(), *read / *copy);
+            std::printf("  %-40s %8zu bytes  %.2f\n", model.c_str(), bytes.size(), *read / *copy);
     }
 }
 
@@ -113,12 +116,22 @@ int main(int argc, char** argv)
         return 1;
     Models()["unit"] = UnitModel(1000, 1100);
     Models()["large_body"] = UnitModel(5600, 7400);
-    if (const char* path = std::getenv("QUORIN_BENCH_MODEL")) {
+    std::vector<std::pair<std::string, std::filesystem::path>> files;
+    if (const char* path = std::getenv("QUORIN_BENCH_MODEL"))
+        files.emplace_back("your_model", path);
+    if (const char* folder = std::getenv("QUORIN_BENCH_MODELS"))
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            std::string extension = entry.path().extension().string();
+            std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+            if (entry.is_regular_file() && extension == ".cas")
+                files.emplace_back(entry.path().stem().string(), entry.path());
+        }
+    for (const auto& [name, path] : files) {
         std::ifstream in(path, std::ios::binary);
         Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         try {
-            quorin::ReadCasModel(file, path);
-            Models()["your_model"] = std::move(file);
+            quorin::ReadCasModel(file, path.string());
+            Models()[name] = std::move(file);
         } catch (const quorin::Exception& e) {
             std::fprintf(stderr, "%s\n", e.what());
             return 1;
