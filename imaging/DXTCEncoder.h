@@ -16,9 +16,11 @@ namespace quorin {
 
 class TBitmap;
 
-// Fast: principal axis and one least-squares step. Normal: adds more steps
-// and a search of the neighbouring 5:6:5 endpoints. Best: adds a cluster fit
-// over every ordering of the pixels along the axis, and wider searches.
+// Fast: principal axis and one least-squares step, indices by projection on
+// the endpoints' line. Normal: adds a step and one round of moving each
+// endpoint field towards the least-squares solution. Best: exact nearest
+// indices, a cluster fit over every ordering of the pixels along the axis,
+// and wider searches.
 enum class TDxtQuality { Fast, Normal, Best };
 
 // Eight bytes. Four-colour mode (first endpoint above the second) unless

@@ -136,6 +136,50 @@ TEST(DXTCEncoderTest, BlocksOfTwoColoursThatFiveSixFiveHoldsComeBackExact)
     }
 }
 
+// Fast and normal pick indices by projection on the endpoints' line rather
+// than by distance: on noisy gradients that must come within a hair of the
+// nearest entry for every pixel, or the indices are mapped wrongly.
+TEST(DXTCEncoderTest, IndicesChosenAlongTheLineAreTheNearestEntries)
+{
+    std::mt19937 random(29);
+    std::uniform_int_distribution<int> channel(0, 255), noise(-6, 6);
+    for (int n = 0; n < 300; ++n) {
+        const int from[3] = {channel(random), channel(random), channel(random)};
+        const int to[3] = {channel(random), channel(random), channel(random)};
+        TBlock block{};
+        for (int i = 0; i < 16; ++i) {
+            for (int c = 0; c < 3; ++c)
+                block[4 * i + 2 - c] =
+                    static_cast<std::uint8_t>(std::clamp(from[c] + (to[c] - from[c]) * i / 15 + noise(random), 0, 255));
+            block[4 * i + 3] = 255;
+        }
+        for (TDxtQuality quality : {TDxtQuality::Fast, TDxtQuality::Normal}) {
+            std::uint8_t dxt1[8];
+            EncodeDXT1Block(block.data(), quality, false, dxt1);
+            int chosen = 0, nearest = 0;
+            for (int i = 0; i < 16; ++i) {
+                auto error = [&](const std::array<int, 3>& rgb) {
+                    int e = 0;
+                    for (int c = 0; c < 3; ++c)
+                        e += (rgb[c] - block[4 * i + 2 - c]) * (rgb[c] - block[4 * i + 2 - c]);
+                    return e;
+                };
+                chosen += error(DecodedPixel(dxt1, i));
+                std::uint8_t other[8];
+                std::copy(dxt1, dxt1 + 4, other);
+                int best = 1 << 30;
+                for (int k = 0; k < 4; ++k) {
+                    std::fill(other + 4, other + 8, static_cast<std::uint8_t>(k * 0x55));
+                    best = std::min(best, error(DecodedPixel(other, i)));
+                }
+                nearest += best;
+            }
+            EXPECT_LE(chosen, nearest + nearest / 20 + 16)
+                << "block " << n << " quality " << static_cast<int>(quality);
+        }
+    }
+}
+
 // The test's own alpha table, as the format defines it.
 std::array<int, 8> AlphaEntries(int a0, int a1)
 {
