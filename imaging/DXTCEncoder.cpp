@@ -649,6 +649,17 @@ TSsePixels LoadSsePixels(const std::uint8_t* bgra)
     return p;
 }
 
+// Quantise with the three channels in one register.
+inline TEndpoint QuantiseSse(const TVector& v)
+{
+    __m128 x = _mm_setr_ps(v.R, v.G, v.B, 0.0f);
+    x = _mm_min_ps(_mm_max_ps(x, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+    alignas(16) std::int32_t steps[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(steps),
+                    _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(QuantiseSteps)), _mm_set1_ps(0.5f))));
+    return {Nearest5[steps[0]], Nearest6[steps[1]], Nearest5[steps[2]]};
+}
+
 bool SseSingleColour(const std::uint8_t* bgra)
 {
     const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
@@ -805,7 +816,7 @@ std::optional<TFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int
     TFastFit best;
     const float length = std::sqrt(v.R * v.R + v.G * v.G + v.B * v.B);
     if (length < 1e-6f) {
-        const TEndpoint e = Quantise(mean);
+        const TEndpoint e = QuantiseSse(mean);
         ProjectOnPair(p, e, e, best);
         return ToFit(best);
     }
@@ -821,13 +832,16 @@ std::optional<TFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int
     const float tLow = MinOf(low), tHigh = MaxOf(high);
     auto along = [&](float t) { return TVector{mean.R + t * v.R, mean.G + t * v.G, mean.B + t * v.B}; };
     TVector target[2] = {along(tHigh), along(tLow)};
-    ProjectOnPair(p, Quantise(target[0]), Quantise(target[1]), best);
+    ProjectOnPair(p, QuantiseSse(target[0]), QuantiseSse(target[1]), best);
     for (int step = 0; step < leastSquaresSteps; ++step) {
         TVector e0, e1;
         if (!SolveForSteps(p, best, e0, e1))
             break;
+        const TEndpoint q0 = QuantiseSse(e0), q1 = QuantiseSse(e1);
+        if (q0.Word() == best.E0.Word() && q1.Word() == best.E1.Word())
+            break; // the same pair: nothing more to gain
         TFastFit candidate;
-        ProjectOnPair(p, Quantise(e0), Quantise(e1), candidate);
+        ProjectOnPair(p, q0, q1, candidate);
         if (candidate.Error >= best.Error)
             break;
         best = candidate;
