@@ -805,17 +805,16 @@ std::optional<TFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int
     }
     const float rr = SumOf(crr), rg = SumOf(crg), rb = SumOf(crb), gg = SumOf(cgg), gb = SumOf(cgb), bb = SumOf(cbb);
     TVector v = rr >= gg && rr >= bb ? TVector{rr, rg, rb} : gg >= bb ? TVector{rg, gg, gb} : TVector{rb, gb, bb};
-    for (int step = 0; step < 4; ++step) {
-        const TVector next{rr * v.R + rg * v.G + rb * v.B, rg * v.R + gg * v.G + gb * v.B, rb * v.R + gb * v.G + bb * v.B};
-        const float largest = std::max({std::abs(next.R), std::abs(next.G), std::abs(next.B)});
-        if (largest < 1e-12f)
-            break;
-        const float f = 1.0f / largest;
-        v = {next.R * f, next.G * f, next.B * f};
-    }
+    // Four steps unscaled: entries of at most 16 * 255^2 stay far inside a
+    // float's range, and the chain of dependent steps stays short.
+    for (int step = 0; step < 4; ++step)
+        v = {rr * v.R + rg * v.G + rb * v.B, rg * v.R + gg * v.G + gb * v.B, rb * v.R + gb * v.G + bb * v.B};
+    const float largest = std::max({std::abs(v.R), std::abs(v.G), std::abs(v.B)});
+    if (largest > 0)
+        v = {v.R / largest, v.G / largest, v.B / largest}; // the length's squares might not fit
     TFastFit best;
     const float length = std::sqrt(v.R * v.R + v.G * v.G + v.B * v.B);
-    if (length < 1e-6f) {
+    if (!(largest > 1e-30f) || !std::isfinite(largest)) {
         const TEndpoint e = QuantiseSse(mean);
         ProjectOnPair(p, e, e, best);
         return ToFit(best);
