@@ -625,6 +625,13 @@ inline float SumOf(__m128 v)
     const __m128 pairs = _mm_add_ps(v, _mm_movehl_ps(v, v));
     return _mm_cvtss_f32(_mm_add_ss(pairs, _mm_shuffle_ps(pairs, pairs, 1)));
 }
+// The sums of four registers' lanes, in one register.
+inline __m128 SumsOf(__m128 a, __m128 b, __m128 c, __m128 d)
+{
+    const __m128 ab = _mm_add_ps(_mm_unpacklo_ps(a, b), _mm_unpackhi_ps(a, b));
+    const __m128 cd = _mm_add_ps(_mm_unpacklo_ps(c, d), _mm_unpackhi_ps(c, d));
+    return _mm_add_ps(_mm_movelh_ps(ab, cd), _mm_movehl_ps(cd, ab));
+}
 inline float MinOf(__m128 v)
 {
     const __m128 pairs = _mm_min_ps(v, _mm_movehl_ps(v, v));
@@ -725,12 +732,16 @@ bool SolveForSteps(const TSsePixels& p, const TFastFit& fit, TVector& e0, TVecto
         xbg = _mm_add_ps(xbg, _mm_mul_ps(b, p.G[g]));
         xbb = _mm_add_ps(xbb, _mm_mul_ps(b, p.B[g]));
     }
+    alignas(16) float sums[12];
+    _mm_store_ps(sums, SumsOf(aa, ab, bb, xar));
+    _mm_store_ps(sums + 4, SumsOf(xag, xab, xbr, xbg));
+    _mm_store_ps(sums + 8, SumsOf(xbb, xbb, xbb, xbb));
     TNormalSums s;
-    s.AA = SumOf(aa);
-    s.AB = SumOf(ab);
-    s.BB = SumOf(bb);
-    s.XA = {SumOf(xar), SumOf(xag), SumOf(xab)};
-    s.XB = {SumOf(xbr), SumOf(xbg), SumOf(xbb)};
+    s.AA = sums[0];
+    s.AB = sums[1];
+    s.BB = sums[2];
+    s.XA = {sums[3], sums[4], sums[5]};
+    s.XB = {sums[6], sums[7], sums[8]};
     return Solve(s, e0, e1);
 }
 
@@ -785,17 +796,14 @@ std::optional<TFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int
     if (SseSingleColour(bgra))
         return std::nullopt;
     const TSsePixels p = LoadSsePixels(bgra);
-    __m128 sr = _mm_setzero_ps(), sg = sr, sb = sr;
+    // Sums and sums of products in one pass: whole numbers below 2^24, exact
+    // in float, so the covariance from them loses nothing.
+    __m128 sr = _mm_setzero_ps(), sg = sr, sb = sr, crr = sr, crg = sr, crb = sr, cgg = sr, cgb = sr, cbb = sr;
     for (int g = 0; g < 4; ++g) {
-        sr = _mm_add_ps(sr, p.R[g]);
-        sg = _mm_add_ps(sg, p.G[g]);
-        sb = _mm_add_ps(sb, p.B[g]);
-    }
-    const TVector mean{SumOf(sr) / 16, SumOf(sg) / 16, SumOf(sb) / 16};
-    const __m128 mr = _mm_set1_ps(mean.R), mg = _mm_set1_ps(mean.G), mb = _mm_set1_ps(mean.B);
-    __m128 crr = _mm_setzero_ps(), crg = crr, crb = crr, cgg = crr, cgb = crr, cbb = crr;
-    for (int g = 0; g < 4; ++g) {
-        const __m128 r = _mm_sub_ps(p.R[g], mr), gg = _mm_sub_ps(p.G[g], mg), b = _mm_sub_ps(p.B[g], mb);
+        const __m128 r = p.R[g], gg = p.G[g], b = p.B[g];
+        sr = _mm_add_ps(sr, r);
+        sg = _mm_add_ps(sg, gg);
+        sb = _mm_add_ps(sb, b);
         crr = _mm_add_ps(crr, _mm_mul_ps(r, r));
         crg = _mm_add_ps(crg, _mm_mul_ps(r, gg));
         crb = _mm_add_ps(crb, _mm_mul_ps(r, b));
@@ -803,7 +811,14 @@ std::optional<TFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int
         cgb = _mm_add_ps(cgb, _mm_mul_ps(gg, b));
         cbb = _mm_add_ps(cbb, _mm_mul_ps(b, b));
     }
-    const float rr = SumOf(crr), rg = SumOf(crg), rb = SumOf(crb), gg = SumOf(cgg), gb = SumOf(cgb), bb = SumOf(cbb);
+    alignas(16) float sums[12];
+    _mm_store_ps(sums, SumsOf(sr, sg, sb, crr));
+    _mm_store_ps(sums + 4, SumsOf(crg, crb, cgg, cgb));
+    _mm_store_ps(sums + 8, SumsOf(cbb, cbb, cbb, cbb));
+    const TVector mean{sums[0] / 16, sums[1] / 16, sums[2] / 16};
+    const __m128 mr = _mm_set1_ps(mean.R), mg = _mm_set1_ps(mean.G), mb = _mm_set1_ps(mean.B);
+    const float rr = sums[3] - sums[0] * mean.R, rg = sums[4] - sums[0] * mean.G, rb = sums[5] - sums[0] * mean.B;
+    const float gg = sums[6] - sums[1] * mean.G, gb = sums[7] - sums[1] * mean.B, bb = sums[8] - sums[2] * mean.B;
     TVector v = rr >= gg && rr >= bb ? TVector{rr, rg, rb} : gg >= bb ? TVector{rg, gg, gb} : TVector{rb, gb, bb};
     // Four steps unscaled: entries of at most 16 * 255^2 stay far inside a
     // float's range, and the chain of dependent steps stays short.
