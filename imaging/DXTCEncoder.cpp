@@ -791,7 +791,7 @@ void SearchFast(const TSsePixels& p, int rounds, const TVector (&target)[2], TFa
     }
 }
 
-std::optional<TFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int searchRounds)
+std::optional<TFastFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int searchRounds)
 {
     if (SseSingleColour(bgra))
         return std::nullopt;
@@ -832,7 +832,7 @@ std::optional<TFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int
     if (!(largest > 1e-30f) || !std::isfinite(largest)) {
         const TEndpoint e = QuantiseSse(mean);
         ProjectOnPair(p, e, e, best);
-        return ToFit(best);
+        return best;
     }
     v = {v.R / length, v.G / length, v.B / length};
     const __m128 vr = _mm_set1_ps(v.R), vg = _mm_set1_ps(v.G), vb = _mm_set1_ps(v.B);
@@ -863,7 +863,7 @@ std::optional<TFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int
         target[1] = e1;
     }
     SearchFast(p, searchRounds, target, best);
-    return ToFit(best);
+    return best;
 }
 #endif
 
@@ -926,6 +926,41 @@ TColourPixels ColourPixels(const std::uint8_t* bgra, bool punchThrough)
     return pixels;
 }
 
+#if QUORIN_ENCODER_SSE2
+// Sixteen bits to the even bits of a word.
+constexpr std::uint32_t SpreadToEvenBits(std::uint32_t x)
+{
+    x = (x | x << 8) & 0x00FF00FFu;
+    x = (x | x << 4) & 0x0F0F0F0Fu;
+    x = (x | x << 2) & 0x33333333u;
+    return (x | x << 1) & 0x55555555u;
+}
+
+// PackColour for a fast fit, the indices made from both bits of every step at once.
+void PackFast(const TFastFit& fit, std::uint8_t* out)
+{
+    int w0 = fit.E0.Word(), w1 = fit.E1.Word();
+    if (w0 == w1) {
+        PackColour(ToFit(fit), false, nullptr, out);
+        return;
+    }
+    const __m128i steps = _mm_packus_epi16(_mm_packs_epi32(fit.Steps[0], fit.Steps[1]),
+                                           _mm_packs_epi32(fit.Steps[2], fit.Steps[3]));
+    const auto low = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_slli_epi16(steps, 7)));
+    const auto high = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_slli_epi16(steps, 6)));
+    // Steps 0, 1, 2, 3 from the first endpoint are the entries 0, 2, 3, 1.
+    std::uint32_t bits = SpreadToEvenBits(high) | SpreadToEvenBits(low ^ high) << 1;
+    if (w0 < w1) {
+        std::swap(w0, w1);
+        bits ^= 0x55555555u; // the entries' numbers swap pairwise with the endpoints
+    }
+    PutU16(out, w0);
+    PutU16(out + 2, w1);
+    PutU16(out + 4, static_cast<int>(bits & 0xFFFF));
+    PutU16(out + 6, static_cast<int>(bits >> 16));
+}
+#endif
+
 // Whether a pixel would be transparent in a punch-through block.
 bool AnyBelowHalf(const std::uint8_t* bgra)
 {
@@ -941,7 +976,7 @@ void EncodeColour(const std::uint8_t* bgra, TDxtQuality quality, bool dxt1, bool
 #if QUORIN_ENCODER_SSE2
     if (quality != TDxtQuality::Best && !(dxt1 && punchThrough && AnyBelowHalf(bgra)))
         if (const auto fit = FitFast(bgra, effort.LeastSquaresSteps, effort.SearchRounds)) {
-            PackColour(*fit, false, nullptr, out);
+            PackFast(*fit, out);
             return;
         }
 #endif
