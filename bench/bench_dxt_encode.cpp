@@ -61,6 +61,7 @@ struct TRgbaPicture {
     std::string Name;
     int Width = 0, Height = 0;
     std::vector<std::uint8_t> Pixels;
+    std::vector<std::uint8_t> Bgra; // the same pixels blue, green, red, alpha: ours read that order
 };
 
 std::uint8_t Clamp(double v)
@@ -215,6 +216,11 @@ const std::vector<TRgbaPicture>& Pictures()
         auto all = MadePictures();
         auto found = FoundPictures();
         all.insert(all.end(), found.begin(), found.end());
+        for (auto& picture : all) {
+            picture.Bgra = picture.Pixels;
+            for (std::size_t i = 0; i < picture.Bgra.size(); i += 4)
+                std::swap(picture.Bgra[i], picture.Bgra[i + 2]);
+        }
         return all;
     }();
     return pictures;
@@ -231,27 +237,32 @@ double MegaPixels()
 // A block's 16 pixels, red, green, blue, alpha each. For DXT1 every pixel is
 // made opaque: the textures it is for are, and libsquish would otherwise
 // leave pixels of low alpha out as transparent.
-void Gather(const TRgbaPicture& picture, int bx, int by, bool dxt5, std::uint8_t rgba[64])
+void Gather(const TRgbaPicture& picture, int bx, int by, bool dxt5, std::uint8_t rgba[64], bool bgra = false)
 {
     for (int r = 0; r < 4; ++r)
-        std::copy_n(&picture.Pixels[((std::size_t(4 * by + r)) * picture.Width + 4 * bx) * 4], 16, rgba + 16 * r);
+        std::copy_n(&(bgra ? picture.Bgra : picture.Pixels)[((std::size_t(4 * by + r)) * picture.Width + 4 * bx) * 4], 16, rgba + 16 * r);
     if (!dxt5)
         for (int i = 0; i < 16; ++i)
             rgba[4 * i + 3] = 255;
 }
 
-// Encodes one RGBA block into 8 (DXT1) or 16 (DXT5) bytes.
-using TEncoder = std::function<void(const std::uint8_t* rgba, std::uint8_t* out)>;
+// Encodes one block into 8 (DXT1) or 16 (DXT5) bytes: its pixels red,
+// green, blue, alpha, or blue, green, red, alpha for an encoder that reads
+// them so, each given its own order as it would get it in use.
+struct TEncoder {
+    std::function<void(const std::uint8_t* pixels, std::uint8_t* out)> Encode;
+    bool Bgra = false;
+};
 
-std::vector<std::uint8_t> EncodePicture(const TRgbaPicture& picture, bool dxt5, const TEncoder& encode)
+std::vector<std::uint8_t> EncodePicture(const TRgbaPicture& picture, bool dxt5, const TEncoder& encoder)
 {
     const int across = picture.Width / 4, down = picture.Height / 4, bytes = dxt5 ? 16 : 8;
     std::vector<std::uint8_t> blocks(std::size_t(across) * down * bytes);
     std::uint8_t rgba[64];
     for (int by = 0; by < down; ++by)
         for (int bx = 0; bx < across; ++bx) {
-            Gather(picture, bx, by, dxt5, rgba);
-            encode(rgba, &blocks[(std::size_t(by) * across + bx) * bytes]);
+            Gather(picture, bx, by, dxt5, rgba, encoder.Bgra);
+            encoder.Encode(rgba, &blocks[(std::size_t(by) * across + bx) * bytes]);
         }
     return blocks;
 }
@@ -316,22 +327,16 @@ void BM_Encode(benchmark::State& state, std::string name, bool dxt5, TEncoder en
     state.counters["MPix"] = benchmark::Counter(MegaPixels(), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// Ours take blue, green, red, alpha.
+// Ours take blue, green, red, alpha, the order of the tool's pictures.
 TEncoder Quorin(bool dxt5, quorin::TDxtQuality quality)
 {
-    return [dxt5, quality](const std::uint8_t* rgba, std::uint8_t* out) {
-        std::uint8_t bgra[64];
-        for (int i = 0; i < 16; ++i) {
-            bgra[4 * i] = rgba[4 * i + 2];
-            bgra[4 * i + 1] = rgba[4 * i + 1];
-            bgra[4 * i + 2] = rgba[4 * i];
-            bgra[4 * i + 3] = rgba[4 * i + 3];
-        }
-        if (dxt5)
-            quorin::EncodeDXT5Block(bgra, quality, out);
-        else
-            quorin::EncodeDXT1Block(bgra, quality, false, out);
-    };
+    return {[dxt5, quality](const std::uint8_t* bgra, std::uint8_t* out) {
+                if (dxt5)
+                    quorin::EncodeDXT5Block(bgra, quality, out);
+                else
+                    quorin::EncodeDXT1Block(bgra, quality, false, out);
+            },
+            true};
 }
 
 const char* QualityName(quorin::TDxtQuality quality)
@@ -350,15 +355,15 @@ void RegisterAll()
         for (auto quality : {quorin::TDxtQuality::Fast, quorin::TDxtQuality::Normal, quorin::TDxtQuality::Best})
             add(std::string("Quorin/") + QualityName(quality), Quorin(dxt5, quality));
 #if QUORIN_HAVE_STB
-        add("StbHighQuality", [dxt5](const std::uint8_t* rgba, std::uint8_t* out) {
-            stb_compress_dxt_block(out, rgba, dxt5 ? 1 : 0, STB_DXT_HIGHQUAL);
-        });
+        add("StbHighQuality", {[dxt5](const std::uint8_t* rgba, std::uint8_t* out) {
+                stb_compress_dxt_block(out, rgba, dxt5 ? 1 : 0, STB_DXT_HIGHQUAL);
+            }});
 #endif
 #if QUORIN_HAVE_SQUISH
         // No metric given: the uniform one, which aims at RGB PSNR as ours does.
-        add("SquishIterativeClusterFit", [dxt5](const std::uint8_t* rgba, std::uint8_t* out) {
-            squish::Compress(rgba, out, (dxt5 ? squish::kDxt5 : squish::kDxt1) | squish::kColourIterativeClusterFit);
-        });
+        add("SquishIterativeClusterFit", {[dxt5](const std::uint8_t* rgba, std::uint8_t* out) {
+                squish::Compress(rgba, out, (dxt5 ? squish::kDxt5 : squish::kDxt1) | squish::kColourIterativeClusterFit);
+            }});
 #endif
     }
 }
