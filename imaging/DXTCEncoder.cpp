@@ -25,7 +25,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <optional>
 #include <thread>
 
 #include "Bitmap.h"
@@ -687,7 +686,10 @@ struct TFastFit {
 
 // Steps along the line of the pair's expanded colours, and the error of the
 // entries they pick (the thirds unrounded: close enough to choose by).
-void ProjectOnPair(const TSsePixels& p, TEndpoint e0, TEndpoint e1, TFastFit& fit)
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline void ProjectOnPair(const TSsePixels& p, TEndpoint e0, TEndpoint e1, TFastFit& fit)
 {
     fit.E0 = e0;
     fit.E1 = e1;
@@ -761,7 +763,6 @@ TFit ToFit(const TFastFit& fast)
     return fit;
 }
 
-// Nullopt for a block of one colour: the tables do better there.
 // Moves each of the six endpoint fields one step towards the unquantised
 // endpoints' side of it while that lowers the error, judged by projection:
 // rounding the solution one field at a time is where the error hides.
@@ -791,10 +792,22 @@ void SearchFast(const TSsePixels& p, int rounds, const TVector (&target)[2], TFa
     }
 }
 
-std::optional<TFastFit> FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int searchRounds)
+TFastFit FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int searchRounds)
 {
-    if (SseSingleColour(bgra))
-        return std::nullopt;
+    if (SseSingleColour(bgra)) {
+        // Every channel's best two-thirds entry from the tables: the same
+        // entry for all, so it is the nearest for every pixel.
+        const auto& r = SingleColourTable(5)[bgra[2]];
+        const auto& g = SingleColourTable(6)[bgra[1]];
+        const auto& b = SingleColourTable(5)[bgra[0]];
+        TFastFit fit;
+        fit.E0 = {r.Hi, g.Hi, b.Hi};
+        fit.E1 = {r.Lo, g.Lo, b.Lo};
+        fit.Error = 0;
+        for (auto& steps : fit.Steps)
+            steps = _mm_set1_epi32(fit.E0.Word() == fit.E1.Word() ? 0 : 1);
+        return fit;
+    }
     const TSsePixels p = LoadSsePixels(bgra);
     // Sums and sums of products in one pass: whole numbers below 2^24, exact
     // in float, so the covariance from them loses nothing.
@@ -975,10 +988,10 @@ void EncodeColour(const std::uint8_t* bgra, TDxtQuality quality, bool dxt1, bool
     const TEffort effort = EffortOf(quality);
 #if QUORIN_ENCODER_SSE2
     if (quality != TDxtQuality::Best && !(dxt1 && punchThrough && AnyBelowHalf(bgra)))
-        if (const auto fit = FitFast(bgra, effort.LeastSquaresSteps, effort.SearchRounds)) {
-            PackFast(*fit, out);
-            return;
-        }
+    {
+        PackFast(FitFast(bgra, effort.LeastSquaresSteps, effort.SearchRounds), out);
+        return;
+    }
 #endif
     const TColourPixels pixels = ColourPixels(bgra, dxt1 && punchThrough);
     const bool anyTransparent = pixels.Count < 16;
