@@ -833,10 +833,13 @@ TFastFit FitFast(const std::uint8_t* bgra, int leastSquaresSteps, int searchRoun
     const float rr = sums[3] - sums[0] * mean.R, rg = sums[4] - sums[0] * mean.G, rb = sums[5] - sums[0] * mean.B;
     const float gg = sums[6] - sums[1] * mean.G, gb = sums[7] - sums[1] * mean.B, bb = sums[8] - sums[2] * mean.B;
     TVector v = rr >= gg && rr >= bb ? TVector{rr, rg, rb} : gg >= bb ? TVector{rg, gg, gb} : TVector{rb, gb, bb};
-    // Four steps unscaled: entries of at most 16 * 255^2 stay far inside a
-    // float's range, and the chain of dependent steps stays short.
-    for (int step = 0; step < 4; ++step)
-        v = {rr * v.R + rg * v.G + rb * v.B, rg * v.R + gg * v.G + gb * v.B, rb * v.R + gb * v.G + bb * v.B};
+    // Four steps of power iteration as two by the covariance squared, which
+    // does not wait for the start: a short chain of dependent steps. Unscaled,
+    // as entries of at most 16 * 255^2 keep the result inside a float's range.
+    const float srr = rr * rr + rg * rg + rb * rb, srg = rr * rg + rg * gg + rb * gb, srb = rr * rb + rg * gb + rb * bb;
+    const float sgg = rg * rg + gg * gg + gb * gb, sgb = rg * rb + gg * gb + gb * bb, sbb = rb * rb + gb * gb + bb * bb;
+    for (int step = 0; step < 2; ++step)
+        v = {srr * v.R + srg * v.G + srb * v.B, srg * v.R + sgg * v.G + sgb * v.B, srb * v.R + sgb * v.G + sbb * v.B};
     const float largest = std::max({std::abs(v.R), std::abs(v.G), std::abs(v.B)});
     if (largest > 0)
         v = {v.R / largest, v.G / largest, v.B / largest}; // the length's squares might not fit
