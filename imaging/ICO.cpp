@@ -1,7 +1,7 @@
 // Icons (and cursors, which share the layout): the directory is read, every
 // entry's data is checked against the file, and the largest entry (by area,
 // then by bits per pixel) is decoded: a DIB with its AND mask, or a PNG
-// through the platform's codec (PlatformCodecs.h). The picture is 32-bit
+// through the platform's codec (PngReader.h). The picture is 32-bit
 // with HasAlphaChannel when any pixel is not fully opaque, 24-bit otherwise.
 
 #include "ICO.h"
@@ -13,7 +13,7 @@
 
 #include "ByteReader.h"
 #include "DIB.h"
-#include "PlatformCodecs.h"
+#include "PngReader.h"
 #include "StreamBytes.h"
 
 namespace quorin {
@@ -43,28 +43,13 @@ struct TEntry {
 
 // ---- PNG entries -----------------------------------------------------------
 
-bool AnyTranslucent(const TBitmap& bitmap)
-{
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        const std::uint8_t* row = bitmap.RowAddress(y);
-        for (int x = 0; x < bitmap.Width(); ++x)
-            if (row[x * 4 + 3] != 255)
-                return true;
-    }
-    return false;
-}
-
 void DecodePngEntry(TBytes data, TBitmap& bitmap)
 {
     try {
-        codecs::DecodePng(data, bitmap);
-    } catch (const ECodecError& e) {
+        DecodePngBytes(data, bitmap);
+    } catch (const EInvalidGraphic& e) {
         Fail(e.Message());
     }
-    if (AnyTranslucent(bitmap))
-        bitmap.SetAlphaChannel(true);
-    else
-        bitmap.SetPixelDepth(24);
 }
 
 // ---- the directory ---------------------------------------------------------
