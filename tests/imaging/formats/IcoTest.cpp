@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::uint32_t Red = 0xFF0000, Green = 0x00FF00, Blue = 0x0000FF, Black = 0;
 
-struct TEntrySpec {
+struct TEntryRecipe {
     int Width;  // 256 is written as 0
     int Height;
     int Bits;
@@ -24,17 +24,17 @@ struct TEntrySpec {
 };
 
 // ICONDIR, entries, then the images in order.
-std::vector<std::uint8_t> MakeIcon(const std::vector<TEntrySpec>& entries, int type = 1)
+std::vector<std::uint8_t> MakeIcon(const std::vector<TEntryRecipe>& entries, int type = 1)
 {
     TBytes f;
     f.U16(0).U16(type).U16(static_cast<std::uint32_t>(entries.size()));
     std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * entries.size());
-    for (const TEntrySpec& e : entries) {
+    for (const TEntryRecipe& e : entries) {
         f.U8(e.Width & 0xFF).U8(e.Height & 0xFF).U8(0).U8(0).U16(1).U16(e.Bits);
         f.U32(static_cast<std::uint32_t>(e.Data.size())).U32(offset);
         offset += static_cast<std::uint32_t>(e.Data.size());
     }
-    for (const TEntrySpec& e : entries)
+    for (const TEntryRecipe& e : entries)
         f.Append(e.Data);
     return f.Data;
 }
@@ -55,7 +55,7 @@ std::vector<std::uint8_t> IconDib(int width, int height, int bits, const std::ve
 }
 
 // A solid w x h 32-bit entry of one colour and alpha, with an empty mask.
-TEntrySpec Solid32(int w, int h, std::uint32_t rgb, std::uint8_t alpha = 255)
+TEntryRecipe Solid32(int w, int h, std::uint32_t rgb, std::uint8_t alpha = 255)
 {
     std::vector<std::uint8_t> xorRows;
     for (int i = 0; i < w * h; ++i)
@@ -66,7 +66,7 @@ TEntrySpec Solid32(int w, int h, std::uint32_t rgb, std::uint8_t alpha = 255)
 }
 
 // A solid w x h 4-bit entry of colour index 1 (rgb), with an empty mask.
-TEntrySpec Solid4(int w, int h, std::uint32_t rgb)
+TEntryRecipe Solid4(int w, int h, std::uint32_t rgb)
 {
     const int stride = (w * 4 + 31) / 32 * 4;
     std::vector<std::uint8_t> xorRows(stride * h, 0);
@@ -153,7 +153,7 @@ TEST(Icon, MissingMaskMeansOpaque)
 
 struct TChoiceCase {
     const char* Name;
-    std::vector<TEntrySpec> Entries;
+    std::vector<TEntryRecipe> Entries;
     int Width;
     std::uint32_t Colour;
 };
