@@ -37,9 +37,11 @@ struct TEmbedding {
 // pipe counts as nothing.
 std::int64_t EmbeddedBytes(const TUnitSheet& sheet);
 
-// Writes the header: magic, marker and the filler values (items 1 to 5).
+// Writes the header: magic, marker and the filler values.
 void WritePackageHeader(TWriter& writer);
-// Writes items 6 to 25. Each embedded file is loaded whole into the load buffer.
+// Writes everything after the header: the descriptive fields, the UI card
+// rows, the model, the texture rows, the model's name and skeletons and the
+// text blocks. Each embedded file is loaded whole into the load buffer.
 void WriteUnitSheet(TWriter& writer, const TUnitSheet& sheet, TEmbedding& embedding);
 // An embedded file: its size as an integer, then its bytes.
 void WriteEmbeddedFile(TWriter& writer, std::string_view path, TEmbedding& embedding);

@@ -25,7 +25,8 @@ struct TPackageHeader {
     std::vector<std::int32_t> TailFillers;
 };
 
-// The descriptive texts, the reserved values and the game version: items 6 to 14.
+// What follows the header: the six descriptive texts, the four reserved
+// texts, the game version and the four reserved integers.
 struct TPackageFields {
     std::string UnitName;
     std::string SourceMod;
@@ -38,7 +39,7 @@ struct TPackageFields {
     std::array<std::int32_t, 4> ReservedIntegers{};
 };
 
-// The model's name, the skeletons and their flag: items 20 to 22.
+// The model's name, the skeletons and their flag, which follow the textures.
 struct TPackageModelFields {
     std::string ModelName;
     std::string Skeletons;

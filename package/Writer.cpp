@@ -59,7 +59,8 @@ void TWriter::PutBytes(const void* data, std::int64_t count)
         // A whole block that would be copied into the empty buffer and handed
         // on unchanged at the next write goes to the stream straight from the
         // data: the stream sees the same writes, without one copy of every
-        // byte. The last block of a run stays buffered, as the rule wants.
+        // byte. The last block of a run stays buffered: the buffer goes to the
+        // stream only when a later write finds it full, or at release.
         while (fillPosition_ == 0 && count > capacity_) {
             if (stream_.Write(source, capacity_) != capacity_)
                 RaiseStreamWriteError();

@@ -66,8 +66,8 @@ std::array<std::uint8_t, 8> ColourBlock(unsigned c0, unsigned c1, std::uint32_t 
 
 constexpr std::uint32_t Sentinel = 0xA5C3E1F7;
 
-// The rules written out pixel by pixel, independently of the decoder's code,
-// as an oracle for random data.
+// How DXT1/3/5 blocks decode, written out pixel by pixel independently of
+// the decoder's code, as an oracle for random data.
 struct TReference {
     static TPixel Widen(unsigned c) { return {int((c & 31) << 3), int(((c >> 5) & 63) << 2), int((c >> 11) << 3), 255}; }
 
