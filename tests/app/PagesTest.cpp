@@ -560,7 +560,7 @@ void PagesTest::cardRowAdditions()
     QCOMPARE(RowTexts(*form_->LV2), rows);
     QCOMPARE(seen.Texts, boxes);
     if (!rows.isEmpty())
-        QCOMPARE(form_->LV2->SelectedRow(), form_->LV2->topLevelItem(rows.size() - 1));
+        QCOMPARE(form_->LV2->SelectedRow(), form_->LV2->topLevelItem(static_cast<int>(rows.size()) - 1));
     QCOMPARE(PictureSize(*form_->ImgP1), info);
     QCOMPARE(PictureSize(*form_->ImgP2), unit);
     // A row without its #unit card is kept, and the build names it.

@@ -18,9 +18,9 @@ std::unique_ptr<TBitmap> Filled(int w, int h, QRgb colour, QRgb key)
         for (int x = 0; x < w; ++x) {
             const QRgb c = (x == 0 && y == h - 1) ? key : colour;
             std::uint8_t* pixel = bitmap->RowAddress(y) + 3 * x;
-            pixel[0] = qBlue(c);
-            pixel[1] = qGreen(c);
-            pixel[2] = qRed(c);
+            pixel[0] = static_cast<std::uint8_t>(qBlue(c));
+            pixel[1] = static_cast<std::uint8_t>(qGreen(c));
+            pixel[2] = static_cast<std::uint8_t>(qRed(c));
         }
     return bitmap;
 }
