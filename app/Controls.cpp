@@ -53,8 +53,23 @@ QFont FitCaptions(QFont font, const QStringList& captions, int width)
             most = std::max(most, metrics.horizontalAdvance(caption));
         return most;
     };
-    for (int stretch = 99; widest(font) > width && stretch >= 80; --stretch)
-        font.setStretch(stretch);
+    // Each stretch tried loads a face, a cost paid at start-up: the widths
+    // shrink as the stretch does, so the widest stretch from 99 down to 80
+    // that fits is found by halving (80 when none fits).
+    if (widest(font) > width) {
+        int fits = 80;
+        for (int low = 80, high = 99; low <= high;) {
+            const int middle = (low + high) / 2;
+            font.setStretch(middle);
+            if (widest(font) <= width) {
+                fits = middle;
+                low = middle + 1;
+            } else {
+                high = middle - 1;
+            }
+        }
+        font.setStretch(fits);
+    }
     while (widest(font) > width && font.pixelSize() > 8)
         font.setPixelSize(font.pixelSize() - 1);
     return font;
