@@ -24,7 +24,7 @@ void TouchEveryRow(quorin::TDDSImage& image)
     volatile std::uint8_t sink = 0;
     for (int y = 0; y < image.Height(); ++y) {
         const std::uint8_t* row = image.RowAddress(y);
-        sink = sink + row[0] + row[rowBytes - 1];
+        sink = static_cast<std::uint8_t>(sink + row[0] + row[rowBytes - 1]);
     }
 }
 

@@ -20,7 +20,8 @@ public:
     {
         // Read the corners, as a real canvas would read every pixel.
         if (bitmap.Width() > 0 && bitmap.Height() > 0)
-            sink_ = sink_ + bitmap.RowAddress(bitmap.Height() - 1)[bitmap.RowStride() - 1] + bitmap.RowAddress(0)[0];
+            sink_ = static_cast<std::uint8_t>(sink_ + bitmap.RowAddress(bitmap.Height() - 1)[bitmap.RowStride() - 1] +
+                                              bitmap.RowAddress(0)[0]);
     }
     void SetPen(std::uint32_t, double, quorin::TPenStyle) override {}
     void SetBrush(std::uint32_t, quorin::TBrushStyle) override {}
@@ -33,7 +34,7 @@ private:
     void Touch(std::span<const quorin::TPointF> points)
     {
         for (const auto& p : points)
-            sink_ = sink_ + static_cast<std::uint8_t>(p.X > p.Y);
+            sink_ = static_cast<std::uint8_t>(sink_ + (p.X > p.Y ? 1 : 0));
     }
     volatile std::uint8_t sink_ = 0;
 };

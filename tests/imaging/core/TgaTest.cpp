@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"HugeRunLength", H(0, 10, 32, 65535, 65535), "TGA picture too large (65535 x 65535 pixels)"},
         FailureCase{"JustOverLimit", H(0, 2, 32, 65535, 2731), "TGA picture too large (65535 x 2731 pixels)"},
         FailureCase{"JustOverLimitTall", H(0, 10, 24, 2731, 65535), "TGA picture too large (2731 x 65535 pixels)"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& test) { return std::string(test.param.Name); });
 
 TEST(TgaHeaderTest, ShortHeadersReadAsZeros)
 {
@@ -115,8 +115,8 @@ TEST(TgaHeaderTest, FailureIsATgaExceptionAndAQuorinException)
 
 TEST(TgaEmptyTest, ImageTypeZeroYieldsAnEmptyPicture)
 {
-    for (std::uint8_t depth : {24, 32}) {
-        for (std::uint16_t size : {0, 4, 65535}) {
+    for (std::uint8_t depth : {std::uint8_t{24}, std::uint8_t{32}}) {
+        for (std::uint16_t size : {std::uint16_t{0}, std::uint16_t{4}, std::uint16_t{65535}}) {
             SCOPED_TRACE(testing::Message() << "depth " << int(depth) << " size " << size);
             Bytes file = MakeTga(H(0, 0, depth, size, size, 3), Bytes(16, 0x55));
             TMemoryViewStream stream(file.data(), static_cast<std::int64_t>(file.size()));
@@ -133,7 +133,7 @@ TEST(TgaEmptyTest, ImageTypeZeroYieldsAnEmptyPicture)
 
 TEST(TgaEmptyTest, HeightZeroReadsNoPixelData)
 {
-    for (std::uint8_t type : {2, 10}) {
+    for (std::uint8_t type : {std::uint8_t{2}, std::uint8_t{10}}) {
         SCOPED_TRACE(int(type));
         Bytes file = MakeTga(H(0, type, 24, 5, 0, 2), Bytes(16, 0x55));
         TMemoryViewStream stream(file.data(), static_cast<std::int64_t>(file.size()));
@@ -213,8 +213,8 @@ TEST(TgaPixelsTest, TwentyFourBitRowsKeepTheirFillerWhite)
 
 TEST(TgaPixelsTest, IdFieldIsSkipped)
 {
-    for (std::uint8_t idLength : {1, 5, 255}) {
-        for (std::uint8_t type : {2, 10}) {
+    for (std::uint8_t idLength : {std::uint8_t{1}, std::uint8_t{5}, std::uint8_t{255}}) {
+        for (std::uint8_t type : {std::uint8_t{2}, std::uint8_t{10}}) {
             SCOPED_TRACE(testing::Message() << "id " << int(idLength) << " type " << int(type));
             TgaHeader h = H(0, type, 24, 2, 1, idLength);
             Bytes body = type == 10 ? Concat({{0x01}, A3, B3}) : Concat({A3, B3});
@@ -249,7 +249,7 @@ TEST(TgaRunLengthTest, PacketsCrossRows)
 {
     // 3 x 2, stored top row first: raw [A B], run of 3 x C (row 0 col 2 and
     // row 1 cols 0-1), raw [D].
-    for (std::uint8_t descriptor : {0x00, 0x20}) {
+    for (std::uint8_t descriptor : {std::uint8_t{0x00}, std::uint8_t{0x20}}) {
         SCOPED_TRACE(int(descriptor));
         TgaHeader h = H(0, 10, 32, 3, 2);
         h.Descriptor = descriptor;
@@ -391,7 +391,7 @@ TEST(TgaTruncatedTest, RunLengthDataThatStopsHalfwayStillDecodes)
 TEST(TgaTruncatedTest, LargeDeclaredSizeWithLittleData)
 {
     // 4096 x 4096 declared, a few bytes given: decodes, white past the data.
-    for (std::uint8_t type : {2, 10}) {
+    for (std::uint8_t type : {std::uint8_t{2}, std::uint8_t{10}}) {
         SCOPED_TRACE(int(type));
         TgaHeader h = H(0, type, 32, 4096, 4096);
         h.Descriptor = 0x20;

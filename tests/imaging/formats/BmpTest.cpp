@@ -168,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBmpCase{"V2Bitfields565", 52, 16, 3, false, Rgb565}, TBmpCase{"V4Bitfields32", 108, 32, 3, true, Argb8888},
         // A V4 header with BI_RGB: the masks in the header are not used.
         TBmpCase{"V4RgbIgnoresMasks", 108, 32, 0, false, {0xFF, 0xFF00, 0xFF0000, 0}}),
-    [](const testing::TestParamInfo<TBmpCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<TBmpCase>& test) { return std::string(test.param.Name); });
 
 // ---- alpha ------------------------------------------------------------------
 
@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An alpha mask whose values are all zero is a channel nobody filled.
         TAlphaCase{"AllZeroAlphaIsOpaque", {"", 124, 32, 3, false, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}, AllClear, 24,
                    false}),
-    [](const testing::TestParamInfo<TAlphaCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<TAlphaCase>& test) { return std::string(test.param.Name); });
 
 TEST(Bmp, SixteenBitChannelsScaleToFullRange)
 {
@@ -323,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An end of line on the last row ends the picture too.
         TRleCase{"Rle8EndOfLineOnLastRow", RleFile(8, 1, 1, {0, 0, 1, 1}), {W}},
         TRleCase{"Rle4OddRunAndAbsolute", RleFile(4, 4, 1, {3, 0x23, 0, 3, 0x10, 0}), {G, B, G, R}}),
-    [](const testing::TestParamInfo<TRleCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<TRleCase>& test) { return std::string(test.param.Name); });
 
 // ---- hostile files ------------------------------------------------------------
 
@@ -431,7 +431,7 @@ INSTANTIATE_TEST_SUITE_P(
                          return f.Data;
                      },
                      "Invalid bitmap file: colour table truncated"}),
-    [](const testing::TestParamInfo<THostileCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<THostileCase>& test) { return std::string(test.param.Name); });
 
 TEST(Bmp, EveryTruncationFailsCleanly)
 {

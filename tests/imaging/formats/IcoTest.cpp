@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Zero alpha and an empty mask: fully opaque, so 24 bits.
         TAlphaCase{"ZeroAlphaEmptyMaskIsOpaque", {1, 2, 3, 0, 4, 5, 6, 0}, 0x00, {255, 255}, 24},
         TAlphaCase{"OpaqueAlphaIsTwentyFourBit", {1, 2, 3, 255, 4, 5, 6, 255}, 0x00, {255, 255}, 24}),
-    [](const testing::TestParamInfo<TAlphaCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<TAlphaCase>& test) { return std::string(test.param.Name); });
 
 TEST(Icon, MissingMaskMeansOpaque)
 {
@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TChoiceCase{"FirstOfEqualEntries", {Solid4(3, 3, Blue), Solid4(3, 3, Green)}, 3, Blue},
                     // A directory width of 0 means 256.
                     TChoiceCase{"ZeroMeans256", {Solid4(255, 255, Green), Solid4(256, 256, Blue)}, 256, Blue}),
-    [](const testing::TestParamInfo<TChoiceCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<TChoiceCase>& test) { return std::string(test.param.Name); });
 
 TEST(Icon, CursorsReadLikeIcons)
 {
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TPngCase{"OpaqueRgb", Rgb2x1(), {0x090807, 0xFA8003}, {255, 255}, 24},
                     TPngCase{"Grey16Bit", Grey16Bit(), {0xABABAB, 0x121212}, {255, 255}, 24},
                     TPngCase{"PaletteTrns", PaletteWithTransparency(), {Red, Green, Blue, 0x070707}, {255, 0, 99, 255}, 32}),
-    [](const testing::TestParamInfo<TPngCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<TPngCase>& test) { return std::string(test.param.Name); });
 
 // ---- hostile files ----------------------------------------------------------------
 
@@ -370,7 +370,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Invalid icon file: PNG image too large (100000 x 100000)"},
         THostileCase{"PngMoreThanItsDataHolds", [] { return PngClaiming(10000, 10000); },
                      "Invalid icon file: PNG image larger than its data can hold"}),
-    [](const testing::TestParamInfo<THostileCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<THostileCase>& test) { return std::string(test.param.Name); });
 
 TEST(Icon, EveryTruncationFailsCleanly)
 {

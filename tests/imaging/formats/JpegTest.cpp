@@ -131,7 +131,7 @@ TJpegFixture PlainCmyk()
 INSTANTIATE_TEST_SUITE_P(Table, JpegColour,
                          testing::Values(TColourCase{"Baseline", Halves()}, TColourCase{"Progressive", Progressive()},
                                          TColourCase{"AdobeCmyk", AdobeCmyk()}, TColourCase{"PlainCmyk", PlainCmyk()}),
-                         [](const testing::TestParamInfo<TColourCase>& info) { return std::string(info.param.Name); });
+                         [](const testing::TestParamInfo<TColourCase>& test) { return std::string(test.param.Name); });
 
 TEST(Jpeg, GreyscaleBecomesEqualChannels)
 {
@@ -272,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                         return jpeg;
                     },
                     "Bogus Huffman table definition"}),
-    [](const testing::TestParamInfo<TBrokenCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<TBrokenCase>& test) { return std::string(test.param.Name); });
 
 TEST(Jpeg, EveryTruncationFailsCleanlyOrDecodes)
 {

@@ -326,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WmfRecordEnds,
                                          TEndCase{"SizeTwoWords", [](TBytes& r) { r.U32(2).U16(0x041B); }},
                                          TEndCase{"PastTheEnd", [](TBytes& r) { r.U32(0x7FFFFFFF).U16(0x041B); }},
                                          TEndCase{"Huge", [](TBytes& r) { r.U32(0xFFFFFFFF).U16(0x041B); }}),
-                         [](const testing::TestParamInfo<TEndCase>& info) { return std::string(info.param.Name); });
+                         [](const testing::TestParamInfo<TEndCase>& test) { return std::string(test.param.Name); });
 
 TEST(Metafile, ShortRecordsDrawNothing)
 {
@@ -521,7 +521,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EmfRecordEnds,
                                          TEndCase{"SizeFour", [](TBytes& r) { r.U32(EMR_RECTANGLE).U32(4); }},
                                          TEndCase{"Misaligned", [](TBytes& r) { r.U32(EMR_RECTANGLE).U32(10); }},
                                          TEndCase{"PastTheEnd", [](TBytes& r) { r.U32(EMR_RECTANGLE).U32(0xFFFFFFF0); }}),
-                         [](const testing::TestParamInfo<TEndCase>& info) { return std::string(info.param.Name); });
+                         [](const testing::TestParamInfo<TEndCase>& test) { return std::string(test.param.Name); });
 
 // ---- copies and failures ----------------------------------------------------------------
 
@@ -612,7 +612,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Invalid metafile: EMF header record of 65536 bytes"},
         THostileCase{"EmfHeaderMisaligned", [] { return Patched(TEmf{}.File(), 4, 90); },
                      "Invalid metafile: EMF header record of 90 bytes"}),
-    [](const testing::TestParamInfo<THostileCase>& info) { return std::string(info.param.Name); });
+    [](const testing::TestParamInfo<THostileCase>& test) { return std::string(test.param.Name); });
 
 TEST(Metafile, EveryTruncationFailsCleanlyOrDraws)
 {

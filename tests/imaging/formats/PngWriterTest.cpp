@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PngRoundTrip,
                          testing::Values(TRoundTrip{"RgbFrom24", 24, false}, TRoundTrip{"RgbaFrom32", 32, true},
                                          TRoundTrip{"RgbaFrom24IsOpaque", 24, true},
                                          TRoundTrip{"RgbFrom32DropsAlpha", 32, false}),
-                         [](const testing::TestParamInfo<TRoundTrip>& info) { return std::string(info.param.Name); });
+                         [](const testing::TestParamInfo<TRoundTrip>& test) { return std::string(test.param.Name); });
 
 // Rows of every kind (flat, ramps across and down, noise), so that each of
 // the row filters is chosen somewhere; every chunk's CRC checked by hand.

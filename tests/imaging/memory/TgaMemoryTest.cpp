@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MemoryCase{"RunLengthCutShort", 10, 32, 0x20, RunsOf(32, Pixels / 3)},
                     MemoryCase{"Uncompressed24", 2, 24, 0x20, Bytes(Pixels * 3, 0x5A)},
                     MemoryCase{"Uncompressed32CutShort", 2, 32, 0x00, Bytes(Pixels, 0x5A)}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& test) { return std::string(test.param.Name); });
 
 } // namespace
 } // namespace quorin::test
