@@ -53,22 +53,17 @@ QFont FitCaptions(QFont font, const QStringList& captions, int width)
             most = std::max(most, metrics.horizontalAdvance(caption));
         return most;
     };
-    // Each stretch tried loads a face, a cost paid at start-up: the widths
-    // shrink as the stretch does, so the widest stretch from 99 down to 80
-    // that fits is found by halving (80 when none fits).
-    if (widest(font) > width) {
-        int fits = 80;
-        for (int low = 80, high = 99; low <= high;) {
-            const int middle = (low + high) / 2;
-            font.setStretch(middle);
-            if (widest(font) <= width) {
-                fits = middle;
-                low = middle + 1;
-            } else {
-                high = middle - 1;
-            }
+    // Each stretch tried loads a face, a cost paid at start-up. Widths
+    // shrink about in proportion to the stretch, so the stretch is computed
+    // from the width measured and confirmed; where hinting rounds a width up
+    // it is computed again, narrower by a step at least (80 at the least).
+    if (int measured = widest(font); measured > width) {
+        int stretch = 100;
+        for (int tries = 0; tries < 4 && measured > width && stretch > 80; ++tries) {
+            stretch = std::clamp(stretch * width / measured, 80, stretch - 1);
+            font.setStretch(stretch);
+            measured = widest(font);
         }
-        font.setStretch(fits);
     }
     while (widest(font) > width && font.pixelSize() > 8)
         font.setPixelSize(font.pixelSize() - 1);
