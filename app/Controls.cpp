@@ -27,6 +27,10 @@ QFont MakeFont(const QStringList& families, int pixels, bool bold, bool italic, 
     font.setBold(bold);
     font.setItalic(italic);
     font.setUnderline(underline);
+    // The faces hold every letter of the window's own texts: looking for
+    // stand-ins for missing letters would cost each face a font search at
+    // start-up. What the user gives has its own font (AllowStandInLetters).
+    font.setStyleStrategy(QFont::NoFontMerging);
     return font;
 }
 
@@ -68,6 +72,14 @@ QFont FitCaptions(QFont font, const QStringList& captions, int width)
     while (widest(font) > width && font.pixelSize() > 8)
         font.setPixelSize(font.pixelSize() - 1);
     return font;
+}
+
+void AllowStandInLetters(QWidget* control)
+{
+    // Only this attribute is set: the rest still comes from the parent.
+    QFont font;
+    font.setStyleStrategy(QFont::PreferDefault);
+    control->setFont(font);
 }
 
 void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour)

@@ -26,6 +26,10 @@ void RegisterWindowFonts();
 
 // The first family the system has, at a size in pixels.
 QFont MakeFont(const QStringList& families, int pixels, bool bold, bool italic = false, bool underline = false);
+// Names, paths and text blocks the user gives may hold letters the
+// window's faces lack (Greek, Chinese, ...): a control that shows them takes
+// those letters from the system's other faces.
+void AllowStandInLetters(QWidget* control);
 void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour);
 // The font narrowed (by stretching, else by a smaller size) until each
 // caption fits in width pixels: a stand-in face may be wider than the one

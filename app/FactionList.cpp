@@ -41,7 +41,9 @@ TFactionList::TFactionList(const QString& name, const QRect& bounds, const std::
 {
     setObjectName(name);
     setGeometry(bounds);
-    setFont(MakeFont(Tahoma, 9, true));
+    QFont font = MakeFont(Tahoma, 9, true);
+    font.setStyleStrategy(QFont::PreferDefault); // rows show the user's paths
+    setFont(font);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);

@@ -58,6 +58,7 @@ QLineEdit* MakeEdit(QWidget* parent, const QString& name, const QRect& bounds)
     edit->setObjectName(name);
     edit->setGeometry(bounds);
     edit->setMaxLength(std::numeric_limits<int>::max()); // no limit of its own
+    AllowStandInLetters(edit);
     return edit;
 }
 
@@ -70,6 +71,7 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const QString& name, const QRect& boun
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setTabChangesFocus(true);
+    AllowStandInLetters(memo);
     return memo;
 }
 
@@ -373,6 +375,7 @@ void TForm1::CreateModelPage()
     // In the free strip under the model file, clear of every control above.
     ModelInfo = MakeLabel(page, QStringLiteral("ModelInfo"), QString(), QRect(24, 130, 425, 16), nullptr);
     ModelInfo->setFont(MakeFont(Tahoma, 11, false));
+    AllowStandInLetters(ModelInfo); // names from the model file
     SetColour(ModelInfo, QPalette::WindowText, QColor(128, 128, 128));
     ModelInfo->setFixedWidth(425);
     ModelViewButton = new TSpeedButton(QStringLiteral("ModelViewButton"), QString(), QRect(456, 128, 97, 22), page);
@@ -430,6 +433,7 @@ void TForm1::CreatePackPage()
     List1->setUniformItemSizes(true);
     SetRowHeight(List1, 16);
     List1->setIconSize(QSize(16, 16));
+    AllowStandInLetters(List1);
     packLog_ = std::make_unique<TPackLog>(List1);
 }
 

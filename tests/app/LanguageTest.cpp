@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -93,6 +94,7 @@ private slots:
     void englishColumnsFileTypesPromptsAndMessages();
     void englishAboutWindow();
     void englishTextsFitTheirFrames();
+    void everyLetterIsInTheFaceThatShowsIt();
     void switchingKeepsWhatWasTypedAndComesBackWhole();
     void switchOnTheWindowIsKept();
     void qtDialogsSpeakTheWindowsLanguage();
@@ -287,6 +289,45 @@ void LanguageTest::englishTextsFitTheirFrames()
         QVERIFY2(label->geometry().right() < form->Edit1->x(), qPrintable(label->objectName()));
     QVERIFY(form->CheckBox1->geometry().right() < form->GroupBox2->width());
     QVERIFY(form->CheckBox1->x() > form->Label10->geometry().right());
+}
+
+// The window's own texts are drawn without stand-in faces (a font search
+// for each face at start-up saved): each of their letters must be in the
+// face that shows it, in both languages. What the user gives may hold any
+// letter, so the controls that show it take stand-ins.
+void LanguageTest::everyLetterIsInTheFaceThatShowsIt()
+{
+    for (const TLanguage language : {TLanguage::Russian, TLanguage::English}) {
+        Application().SetLanguage(language);
+        const auto form = test::ShowMainWindow();
+        TForm2 about;
+        std::vector<const QWidget*> controls;
+        for (const QWidget* window : {static_cast<const QWidget*>(form.get()), static_cast<const QWidget*>(&about)})
+            for (const QWidget* control : window->findChildren<QWidget*>())
+                controls.push_back(control);
+        int letters = 0;
+        for (const QWidget* control : controls) {
+            const QString caption = CaptionOf(control);
+            const QFontMetrics metrics(control->font());
+            for (const char32_t letter : caption.toUcs4()) {
+                if (QChar::isSpace(letter) || letter == U'&')
+                    continue;
+                ++letters;
+                QVERIFY2(metrics.inFontUcs4(letter),
+                         qPrintable(QStringLiteral("%1: U+%2 of \"%3\" in %4")
+                                        .arg(control->objectName())
+                                        .arg(static_cast<uint>(letter), 4, 16, QLatin1Char('0'))
+                                        .arg(caption, QFontInfo(control->font()).family())));
+            }
+        }
+        QVERIFY(letters > 500); // the captions were there to check
+
+        const std::vector<const QWidget*> given{form->Edit1, form->Edit8, form->Edit10, form->Memo1,
+                                                form->LV1,   form->LV2,   form->List1,  form->ModelInfo};
+        for (const QWidget* control : given)
+            QVERIFY2(!(control->font().styleStrategy() & QFont::NoFontMerging), qPrintable(control->objectName()));
+        QVERIFY(form->Label1->font().styleStrategy() & QFont::NoFontMerging);
+    }
 }
 
 void LanguageTest::switchingKeepsWhatWasTypedAndComesBackWhole()
