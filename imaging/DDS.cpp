@@ -284,6 +284,32 @@ void TDDSImage::DecodeBlocks(bytes::TCursor& input, int width, int height, bool 
     Changed();
 }
 
+std::vector<std::unique_ptr<TBitmap>> TDDSImage::DecodeStoredMipmaps(std::span<const std::uint8_t> file)
+{
+    std::vector<std::unique_ptr<TBitmap>> levels;
+    const TDDSLayout layout = InspectDDSLayout(file.data(), file.size(), static_cast<std::int64_t>(file.size()));
+    if (!layout.Picture.Error.empty() || layout.Dxt == 0 || layout.MipmapLevels < layout.FullChainLevels ||
+        layout.FullChainLevels < 2)
+        return levels;
+    const bool alphaPixels = (bytes::U32(file.data() + 80) & AlphaPixelsFlag) != 0;
+    // The levels lie one after another behind the top image, each of the
+    // size its blocks take (InspectDDSLayout counted them the same way).
+    int width = layout.Picture.Width, height = layout.Picture.Height;
+    std::size_t at = HeaderSize + static_cast<std::size_t>(BlockBytes(layout.Dxt, width, height));
+    levels.reserve(static_cast<std::size_t>(layout.FullChainLevels - 1));
+    for (int level = 1; level < layout.FullChainLevels; ++level) {
+        width = std::max(1, width / 2);
+        height = std::max(1, height / 2);
+        const auto size = static_cast<std::uint32_t>(BlockBytes(layout.Dxt, width, height));
+        bytes::TCursor input(file.subspan(at, size));
+        auto image = std::make_unique<TDDSImage>();
+        image->DecodeBlocks(input, width, height, alphaPixels, layout.Dxt, size);
+        levels.push_back(std::move(image));
+        at += size;
+    }
+    return levels;
+}
+
 void TDDSImage::DecodeUncompressed(bytes::TCursor& input, int width, int height, bool alphaPixels,
                                    std::uint32_t bitCount, const std::array<std::uint32_t, 4>& masks)
 {

@@ -4,7 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <vector>
 
 #include "Bitmap.h"
 
@@ -25,6 +27,11 @@ public:
     std::size_t DecodeDDS(std::span<const std::uint8_t> file);
     // DecodeDDS on the rest of the stream, which is left after the bytes used.
     void DecodeStream(TStream& stream) override;
+    // The mipmaps below the top image of a block-compressed DDS file held in
+    // memory, decoded, largest first: the texture as the game draws it at a
+    // distance. Empty unless the file holds the whole chain down to 1 x 1
+    // (a renderer needs all of it); raises as DecodeDDS does.
+    static std::vector<std::unique_ptr<TBitmap>> DecodeStoredMipmaps(std::span<const std::uint8_t> file);
 
 private:
     void Decode(bytes::TCursor& input);

@@ -395,6 +395,53 @@ TEST(DDSTest, OnlyTheTopImageIsRead)
     EXPECT_EQ(decoded.Position, 128 + 16);
 }
 
+// The mipmaps behind the top image, for the model view: each level its own
+// colour, so a level read from the wrong place shows.
+TEST(DDSTest, StoredMipmapsAreDecodedLevelByLevel)
+{
+    // 8 x 4 DXT1: two blocks on top, then 4 x 2, 2 x 1 and 1 x 1 of one block each.
+    const Bytes top = Concat({ColourBlock(0xF800, 0), ColourBlock(0xF800, 0)});
+    const Bytes levels = Concat({ColourBlock(0x07E0, 0), ColourBlock(0x001F, 0), ColourBlock(0xFFFF, 0)});
+    auto file = [&](std::uint32_t count, const Bytes& after) {
+        return DdsBuilder(8, 4).Field(8, 0x21007).MipMaps(count).Compressed("DXT1", 16).Data(top).Data(after).Bytes();
+    };
+    const auto mipmaps = TDDSImage::DecodeStoredMipmaps(file(4, levels));
+    ASSERT_EQ(mipmaps.size(), 3u);
+    const std::array<std::pair<int, int>, 3> sizes{{{4, 2}, {2, 1}, {1, 1}}};
+    const std::array<TPixel, 3> colours{TPixel{0, 252, 0, 255}, TPixel{248, 0, 0, 255}, TPixel{248, 252, 248, 255}};
+    for (std::size_t i = 0; i < mipmaps.size(); ++i) {
+        EXPECT_EQ(mipmaps[i]->Width(), sizes[i].first) << i;
+        EXPECT_EQ(mipmaps[i]->Height(), sizes[i].second) << i;
+        EXPECT_EQ(mipmaps[i]->BytesPerPixel(), 4) << i;
+        EXPECT_EQ(At(*mipmaps[i], sizes[i].first - 1, sizes[i].second - 1), colours[i]) << i;
+    }
+
+    // A renderer needs the whole chain: anything less gives none.
+    const Bytes twoLevels(levels.begin(), levels.begin() + 16);
+    EXPECT_TRUE(TDDSImage::DecodeStoredMipmaps(file(4, twoLevels)).empty()); // the file is short
+    EXPECT_TRUE(TDDSImage::DecodeStoredMipmaps(file(3, levels)).empty());    // the header declares fewer
+    EXPECT_TRUE(TDDSImage::DecodeStoredMipmaps(file(1, levels)).empty());
+    EXPECT_TRUE(TDDSImage::DecodeStoredMipmaps(
+                    DdsBuilder(8, 4).MipMaps(4).Compressed("DXT1", 16).Data(top).Data(levels).Bytes())
+                    .empty()); // no mipmap count flag
+    EXPECT_TRUE(TDDSImage::DecodeStoredMipmaps(DdsBuilder(2, 1)
+                                                   .Field(8, 0x21007)
+                                                   .MipMaps(2)
+                                                   .Uncompressed(32, 0xFF0000, 0xFF00, 0xFF)
+                                                   .Data(Bytes(12, 0x40))
+                                                   .Bytes())
+                    .empty()); // uncompressed: the view makes its own
+    EXPECT_TRUE(TDDSImage::DecodeStoredMipmaps(Bytes(100, 0)).empty());  // no DDS at all
+
+    // DXT5 levels keep their alpha.
+    const Bytes dxt5Block = Concat({Bytes{0x80, 0x80, 0, 0, 0, 0, 0, 0}, ColourBlock(0xFFFF, 0)});
+    const auto dxt5 = TDDSImage::DecodeStoredMipmaps(
+        DdsBuilder(4, 4).Field(8, 0x21007).MipMaps(3).Compressed("DXT5", 16).Data(Repeat(dxt5Block, 3)).Bytes());
+    ASSERT_EQ(dxt5.size(), 2u);
+    EXPECT_TRUE(dxt5[1]->HasAlphaChannel());
+    EXPECT_EQ(At(*dxt5[1], 0, 0).Alpha, 0x80);
+}
+
 TEST(DDSTest, EmptyPictures)
 {
     struct Case {
