@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <numbers>
 
 #include "base/Text.h"
+#include "imaging/DDS.h"
 #include "imaging/Mipmaps.h"
 #include "imaging/Picture.h"
 #include "model/RestPose.h"
@@ -129,7 +131,7 @@ void TModelView::SetModel(const TCasModel& model)
     Frame();
 }
 
-void TModelView::SetTexture(const TBitmap* texture)
+void TModelView::SetTexture(const TBitmap* texture, std::vector<std::unique_ptr<TBitmap>> storedMipmaps)
 {
     texturePixels_.clear();
     textureLevels_.clear();
@@ -144,12 +146,21 @@ void TModelView::SetTexture(const TBitmap* texture)
         textureOpaque_ = textureBytesPerPixel_ != 4 || !texture->HasAlphaChannel();
         const std::uint8_t* first = texture->RowAddress(0);
         texturePixels_.assign(first, first + texture->RowStride() * textureHeight_);
-        // Made here rather than by glGenerateMipmap, which Mesa's software
+        // The file's own mipmaps are what the game draws; else they are made
+        // here rather than by glGenerateMipmap, which Mesa's software
         // renderer runs through shaders it compiles anew for every view: the
         // first frame took several times as long. OpenGL ES 2.0 mipmaps only
         // pictures of powers of two.
-        if (IsPowerOfTwo(textureWidth_) && IsPowerOfTwo(textureHeight_))
-            textureLevels_ = MakeMipmaps(*texture, FullMipmapCount(textureWidth_, textureHeight_) - 1);
+        if (IsPowerOfTwo(textureWidth_) && IsPowerOfTwo(textureHeight_)) {
+            const int levels = FullMipmapCount(textureWidth_, textureHeight_) - 1;
+            const bool stored = storedMipmaps.size() == static_cast<std::size_t>(levels) && levels > 0 &&
+                                storedMipmaps[0]->Width() == std::max(1, textureWidth_ / 2) &&
+                                storedMipmaps[0]->Height() == std::max(1, textureHeight_ / 2) &&
+                                std::all_of(storedMipmaps.begin(), storedMipmaps.end(), [&](const auto& level) {
+                                    return level->BytesPerPixel() == textureBytesPerPixel_;
+                                });
+            textureLevels_ = stored ? std::move(storedMipmaps) : MakeMipmaps(*texture, levels);
+        }
     }
     textureDirty_ = true;
     update();
@@ -380,6 +391,23 @@ void TModelView::wheelEvent(QWheelEvent* event)
 
 namespace {
 
+// The mipmaps a DDS file holds, read from the file mapped, not copied; none
+// when it cannot be read again or holds no whole chain (the view makes them).
+std::vector<std::unique_ptr<TBitmap>> StoredMipmaps(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
+        return {};
+    const uchar* bytes = file.map(0, file.size());
+    if (!bytes)
+        return {};
+    try {
+        return TDDSImage::DecodeStoredMipmaps({bytes, static_cast<std::size_t>(file.size())});
+    } catch (const Exception&) {
+        return {};
+    }
+}
+
 // Where the game would find a texture the model names: textures/x.tga.dds
 // beside the model, the name's case as written or in lower case.
 QString TextureBesideModel(const QString& modelPath, const std::string& texture)
@@ -480,7 +508,10 @@ void TModelWindow::ShowTexture(int index)
     try {
         TPicture picture;
         picture.LoadByExtension(path.toStdString());
-        view_->SetTexture(dynamic_cast<const TBitmap*>(picture.Graphic()));
+        std::vector<std::unique_ptr<TBitmap>> mipmaps;
+        if (dynamic_cast<const TDDSImage*>(picture.Graphic()))
+            mipmaps = StoredMipmaps(path);
+        view_->SetTexture(dynamic_cast<const TBitmap*>(picture.Graphic()), std::move(mipmaps));
     } catch (const Exception& e) {
         // The model is still worth seeing: plain shading, with the reason over it.
         view_->SetTexture(nullptr);

@@ -31,7 +31,9 @@ public:
     // The model in its rest pose, framed whole.
     void SetModel(const TCasModel& model);
     // Pixels as the decoders give them (32 bits); null for plain shading.
-    void SetTexture(const TBitmap* texture);
+    // The texture and, where its file holds them, its own mipmaps (largest
+    // first, down to 1 x 1); the view makes them when none are given.
+    void SetTexture(const TBitmap* texture, std::vector<std::unique_ptr<TBitmap>> storedMipmaps = {});
     // Shown instead of the model: why it cannot be drawn.
     void SetMessage(const QString& text);
     QString Message() const { return message_; }

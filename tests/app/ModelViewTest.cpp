@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <sys/stat.h>
 
+#include "../imaging/dds/DdsBuilder.h"
 #include "../support/CasBuilder.h"
 #include "../support/PictureFiles.h"
 #include "AppTestMain.h"
@@ -96,6 +97,39 @@ private slots:
 
         view.SetTexture(nullptr);  // plain shading: a light grey
         CheckQuadDrawn(view, 199, 194, 184);
+    }
+
+    // Far off, the game draws a texture's own mipmaps, which an artist may
+    // have painted apart: the view draws them too, not mipmaps of its own.
+    void aTexturesOwnMipmapsAreDrawn()
+    {
+        // 64 x 64 DXT1: a red top image over green mipmaps, down to 1 x 1.
+        auto blocks = [](int count, std::uint16_t colour) {
+            std::vector<std::uint8_t> bytes;
+            for (int i = 0; i < count; ++i)
+                bytes.insert(bytes.end(), {std::uint8_t(colour), std::uint8_t(colour >> 8), std::uint8_t(colour),
+                                           std::uint8_t(colour >> 8), 0, 0, 0, 0});
+            return bytes;
+        };
+        test::DdsBuilder dds(64, 64);
+        dds.Field(8, 0x21007).MipMaps(7).Compressed("DXT1", 16 * 16 * 8).Data(blocks(16 * 16, 0xF800));
+        for (int side = 32; side >= 1; side /= 2)
+            dds.Data(blocks(std::max(1, side / 4) * std::max(1, side / 4), 0x07E0));
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("textures"));
+        test::WriteBytes(dir.filePath("textures/quad.tga.dds"), dds.Bytes());
+        // The texture repeated 64 times across the quad: a texel is far
+        // smaller than a pixel, as on a soldier seen from afar.
+        test::TCasRecipe recipe = QuadRecipe();
+        recipe.Meshes[0].UVs = {{0, 64}, {64, 64}, {64, 0}, {0, 0}};
+        const QString model = dir.filePath("quad.cas");
+        test::WriteBytes(model, test::BuildCas(recipe).Bytes);
+
+        TModelWindow window(model, {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.View()->Message(), QString());
+        CheckQuadDrawn(*window.View(), 0, 252, 0);
     }
 
     void windowFindsTheTextureBesideTheModel()
