@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include "TimesReporter.h"
+#include "UnitModelRecipe.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -59,15 +60,9 @@ TCasMeshRecipe Mesh(std::uint32_t kind, const std::string& name, int vertices, i
 Bytes UnitModel(int bodyVertices, int bodyTriangles)
 {
     std::mt19937 random(2026);
-    TCasRecipe recipe;
-    recipe.History = "modder / 01.01.2026 / unit_lod0.cas / unit.max";
-    recipe.Keys = 68;
-    recipe.Nodes.push_back({"Scene Root"});
-    for (std::uint32_t i = 1; i < 20; ++i)
-        recipe.Nodes.push_back({"bone_" + std::to_string(i), i == 1 ? 0 : (i + 1) / 2, {0, 0.1f, 0}, 68, i % 2 ? 68u : 0u});
+    TCasRecipe recipe = quorin::bench::UnitModelRecipe();
     recipe.Meshes = {Mesh(1, "primary_weapon", 180, 180, random), Mesh(1, "shield", 370, 360, random),
                      Mesh(2, "body", bodyVertices, bodyTriangles, random), Mesh(3, "cloak", 90, 120, random)};
-    recipe.Materials = {{true, "", "textures\\unit.tga"}};
     return quorin::test::BuildCas(recipe).Bytes;
 }
 

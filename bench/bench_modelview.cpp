@@ -22,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include "TimesReporter.h"
+#include "UnitModelRecipe.h"
 
 #include <cmath>
 #include <cstdio>
@@ -90,15 +91,9 @@ TCasMeshRecipe Mesh(std::uint32_t kind, const std::string& name, int vertices, i
 std::vector<std::uint8_t> UnitModel()
 {
     std::mt19937 random(2026);
-    TCasRecipe recipe;
-    recipe.History = "modder / 01.01.2026 / unit_lod0.cas / unit.max";
-    recipe.Keys = 68;
-    recipe.Nodes.push_back({"Scene Root"});
-    for (std::uint32_t i = 1; i < 20; ++i)
-        recipe.Nodes.push_back({"bone_" + std::to_string(i), i == 1 ? 0 : (i + 1) / 2, {0, 0.1f, 0}, 68, i % 2 ? 68u : 0u});
+    TCasRecipe recipe = quorin::bench::UnitModelRecipe();
     recipe.Meshes = {Mesh(1, "primary_weapon", 176, 180, 0.05f, random), Mesh(1, "shield", 368, 360, 0.3f, random),
                      Mesh(2, "body", 1008, 1100, 0.25f, random), Mesh(3, "cloak", 96, 120, 0.35f, random)};
-    recipe.Materials = {{true, "", "textures\\unit.tga"}};
     return quorin::test::BuildCas(recipe).Bytes;
 }
 
