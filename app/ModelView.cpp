@@ -19,6 +19,7 @@
 
 #include "base/Text.h"
 #include "imaging/DDS.h"
+#include "imaging/FileFormats.h"
 #include "imaging/Mipmaps.h"
 #include "imaging/Picture.h"
 #include "model/RestPose.h"
@@ -391,21 +392,26 @@ void TModelView::wheelEvent(QWheelEvent* event)
 
 namespace {
 
-// The mipmaps a DDS file holds, read from the file mapped, not copied; none
-// when it cannot be read again or holds no whole chain (the view makes them).
-std::vector<std::unique_ptr<TBitmap>> StoredMipmaps(const QString& path)
+// Shows a DDS texture decoded from its file mapped, read once: the top image
+// and the mipmaps the file holds. False when the path names another kind of
+// picture or the file cannot be mapped; the picture registry then reads it
+// and gives its own message for what fails.
+bool ShowMappedDds(TModelView& view, const QString& path)
 {
+    const std::string name = path.toStdString();
+    if (TFileFormatsList::Instance().ClassForExtension(FileExtension(name)) != &TDDSImage::ClassRecord)
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
-        return {};
+        return false;
     const uchar* bytes = file.map(0, file.size());
     if (!bytes)
-        return {};
-    try {
-        return TDDSImage::DecodeStoredMipmaps({bytes, static_cast<std::size_t>(file.size())});
-    } catch (const Exception&) {
-        return {};
-    }
+        return false;
+    const std::span<const std::uint8_t> data(bytes, static_cast<std::size_t>(file.size()));
+    TDDSImage texture;
+    texture.DecodeDDS(data);
+    view.SetTexture(&texture, TDDSImage::DecodeStoredMipmaps(data));
+    return true;
 }
 
 // Where the game would find a texture the model names: textures/x.tga.dds
@@ -506,12 +512,11 @@ void TModelWindow::ShowTexture(int index)
         return;
     }
     try {
+        if (ShowMappedDds(*view_, path))
+            return;
         TPicture picture;
         picture.LoadByExtension(path.toStdString());
-        std::vector<std::unique_ptr<TBitmap>> mipmaps;
-        if (dynamic_cast<const TDDSImage*>(picture.Graphic()))
-            mipmaps = StoredMipmaps(path);
-        view_->SetTexture(dynamic_cast<const TBitmap*>(picture.Graphic()), std::move(mipmaps));
+        view_->SetTexture(dynamic_cast<const TBitmap*>(picture.Graphic()));
     } catch (const Exception& e) {
         // The model is still worth seeing: plain shading, with the reason over it.
         view_->SetTexture(nullptr);

@@ -37,6 +37,7 @@ public:
     // Shown instead of the model: why it cannot be drawn.
     void SetMessage(const QString& text);
     QString Message() const { return message_; }
+    QString Note() const { return note_; }
     // Shown over the model: why its texture is missing, say.
     void SetNote(const QString& text);
     void SetWireframe(bool on);

@@ -12,6 +12,7 @@
 #include "../support/PictureFiles.h"
 #include "AppTestMain.h"
 #include "app/ModelView.h"
+#include "imaging/Picture.h"
 #include "imaging/PictureModules.h"
 
 namespace quorin {
@@ -130,6 +131,40 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.View()->Message(), QString());
         CheckQuadDrawn(*window.View(), 0, 252, 0);
+    }
+
+    // A texture that cannot be shown leaves plain shading with the picture
+    // reader's own message over it, whether the file is damaged or missing.
+    void anUnreadableTextureSaysWhy()
+    {
+        QTemporaryDir dir;
+        const QString damaged = dir.filePath("damaged.dds");
+        std::vector<std::uint8_t> header = test::DdsBuilder(4, 4).Compressed("DXT1", 8).Bytes();
+        test::WriteBytes(damaged, header); // no blocks after the header
+        const QString missing = dir.filePath("missing.dds");
+        const QString model = dir.filePath("quad.cas");
+        test::WriteBytes(model, test::BuildCas(QuadRecipe()).Bytes);
+        auto readerMessage = [](const QString& path) {
+            try {
+                TPicture picture;
+                picture.LoadByExtension(path.toStdString());
+            } catch (const Exception& e) {
+                return QString::fromStdString(e.Message());
+            }
+            return QString();
+        };
+
+        TModelWindow window(model, {{"romans_julii", damaged}, {"romans_brutii", missing}}, 0);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!readerMessage(damaged).isEmpty());
+        QCOMPARE(window.View()->Note(), readerMessage(damaged));
+        CheckQuadDrawn(*window.View(), 199, 194, 184);
+
+        window.findChild<QComboBox*>("TextureList")->setCurrentIndex(1);
+        QVERIFY(!readerMessage(missing).isEmpty());
+        QCOMPARE(window.View()->Note(), readerMessage(missing));
+        CheckQuadDrawn(*window.View(), 199, 194, 184);
     }
 
     void windowFindsTheTextureBesideTheModel()
