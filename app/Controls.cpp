@@ -76,8 +76,9 @@ QFont FitCaptions(QFont font, const QStringList& captions, int width)
 
 void AllowStandInLetters(QWidget* control)
 {
-    // Only this attribute is set: the rest still comes from the parent.
-    QFont font;
+    // The control's font as it stands (its own, or its parent's, which is
+    // set before its controls are made), with stand-ins allowed.
+    QFont font = control->font();
     font.setStyleStrategy(QFont::PreferDefault);
     control->setFont(font);
 }

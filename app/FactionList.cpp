@@ -41,9 +41,8 @@ TFactionList::TFactionList(const QString& name, const QRect& bounds, const std::
 {
     setObjectName(name);
     setGeometry(bounds);
-    QFont font = MakeFont(Tahoma, 9, true);
-    font.setStyleStrategy(QFont::PreferDefault); // rows show the user's paths
-    setFont(font);
+    setFont(MakeFont(Tahoma, 9, true));
+    AllowStandInLetters(this); // rows show the user's paths
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);

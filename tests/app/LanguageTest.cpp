@@ -327,6 +327,13 @@ void LanguageTest::everyLetterIsInTheFaceThatShowsIt()
         for (const QWidget* control : given)
             QVERIFY2(!(control->font().styleStrategy() & QFont::NoFontMerging), qPrintable(control->objectName()));
         QVERIFY(form->Label1->font().styleStrategy() & QFont::NoFontMerging);
+        // Taking stand-ins keeps each control's own face and size.
+        QCOMPARE(form->ModelInfo->font().pixelSize(), 11);
+        QVERIFY(!form->ModelInfo->font().bold());
+        QCOMPARE(form->LV1->font().pixelSize(), 9);
+        QVERIFY(form->LV1->font().bold());
+        QCOMPARE(form->Edit8->font().pixelSize(), form->GroupBox2->font().pixelSize());
+        QCOMPARE(form->Edit8->font().family(), form->GroupBox2->font().family());
     }
 }
 
