@@ -416,9 +416,10 @@ bool ShowMappedDds(TModelView& view, const QString& path)
 
 // Where the game would find a texture the model names: textures/x.tga.dds
 // beside the model, the name's case as written or in lower case.
-QString TextureBesideModel(const QString& modelPath, const std::string& texture)
+QString TextureBesideModel(const QString& modelPath, std::string_view texture)
 {
-    const QString name = QString::fromStdString(std::string(FileNamePart(texture))) + ".dds";
+    const std::string_view file = FileNamePart(texture);
+    const QString name = QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size())) + ".dds";
     const QDir folder = QFileInfo(modelPath).dir();
     for (const QString& candidate : {name, name.toLower()}) {
         const QString path = folder.filePath("textures/" + candidate);

@@ -80,19 +80,21 @@ std::string MaterialText(const TCasMaterial& material)
 {
     if (material.Named == 0)
         return "(no name, no texture)";
-    return (material.Name.empty() ? std::string("(no name)") : material.Name) + ": " +
-           (material.Texture.empty() ? std::string("(no texture)") : material.Texture);
+    std::string text(material.Name.empty() ? "(no name)" : material.Name);
+    text += ": ";
+    text += material.Texture.empty() ? "(no texture)" : material.Texture;
+    return text;
 }
 
 void PrintModel(const TModelOptions& options, std::size_t fileSize, const TCasModel& model, std::ostream& out)
 {
-    auto field = [&out](std::string_view name, const std::string& value) {
+    auto field = [&out](std::string_view name, std::string_view value) {
         out << name << std::string(18 - std::min<std::size_t>(17, name.size()), ' ') << value << '\n';
     };
     field("Model file:", options.Model + " (" + Plural(fileSize, "byte") + ")");
     field("Version:", FloatText(model.Header.Version));
     field("Animation:", FloatText(model.Header.AnimationSeconds) + " seconds, " + Plural(model.KeyTimes.size(), "key"));
-    field("Export history:", model.HasExportHistory ? model.ExportHistory : "(none)");
+    field("Export history:", model.HasExportHistory ? model.ExportHistory : std::string_view("(none)"));
 
     field("Bones:", std::to_string(model.Nodes.size()));
     for (std::size_t i = 0; i < model.Nodes.size(); ++i) {

@@ -30,10 +30,17 @@ constexpr std::uint64_t MaterialTailSize = 29;
 // The fewest bytes one record can take; a count is refused when that many
 // records could not fit, before anything is allocated for them.
 constexpr std::uint64_t MinNodeBytes = 4 + 5 + 20 + 5 + 12;  // parent, name, counts, properties, pivot
-constexpr std::uint64_t MinRigidMeshBytes = 5 + 5 + 9 + 28 + 6 + 4 + 4;
-constexpr std::uint64_t MinSkinnedMeshBytes = 5 + 5 + 28 + 6 + 4 + 4;
+// A mesh's fields between its texts and its arrays: (for rigid meshes two
+// fields and the bone,) the placement, the counts and the two flags.
+constexpr std::uint64_t SkinnedMeshHeadSize = 28 + 2 + 2 + 1 + 1;
+constexpr std::uint64_t RigidMeshHeadSize = 9 + SkinnedMeshHeadSize;
+constexpr std::uint64_t MinRigidMeshBytes = 5 + 5 + RigidMeshHeadSize + 4 + 4;
+constexpr std::uint64_t MinSkinnedMeshBytes = 5 + 5 + SkinnedMeshHeadSize + 4 + 4;
 constexpr std::uint64_t MinMaterialBytes = 4 + 28 + MaterialTailSize;
 constexpr std::size_t UsualMeshCount = 16;
+// A mesh's fields between its texts and its arrays, or a name: copying bytes
+// as few as these with the arrays around them costs less than a copy of its own.
+constexpr std::size_t LargestGapCopied = 96;
 // The versions of the models read with this layout: unit models are 3.2 to
 // 3.23, vegetation and terrain go down to 3.16.
 constexpr float OldestVersion = 3.16f;
@@ -64,27 +71,21 @@ bool IsAscii(const std::uint8_t* text, std::size_t length)
     return (bits & 0x8080808080808080u) == 0;
 }
 
-// Latin-1 text as UTF-8, into a string that keeps its buffer when it has one.
-void AssignLatin1(std::string& utf8, const std::uint8_t* text, std::size_t length)
+// Latin-1 text as UTF-8 at to, which has room for twice length bytes.
+// Returns how many bytes it wrote.
+std::size_t WriteLatin1AsUtf8(char* to, const std::uint8_t* text, std::size_t length)
 {
-    if (IsAscii(text, length)) {  // nearly every text in real models
-        utf8.assign(reinterpret_cast<const char*>(text), length);
-        return;
-    }
-    std::size_t high = 0;
-    for (std::size_t i = 0; i < length; ++i)
-        high += text[i] >> 7;
-    utf8.resize(length + high);
     std::size_t out = 0;
     for (std::size_t i = 0; i < length; ++i) {
         const std::uint8_t c = text[i];
         if (c < 0x80) {
-            utf8[out++] = static_cast<char>(c);
+            to[out++] = static_cast<char>(c);
         } else {
-            utf8[out++] = static_cast<char>(0xC0 | (c >> 6));
-            utf8[out++] = static_cast<char>(0x80 | (c & 0x3F));
+            to[out++] = static_cast<char>(0xC0 | (c >> 6));
+            to[out++] = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+    return out;
 }
 
 template <typename T>
@@ -148,14 +149,45 @@ struct TLittleValues {
     bool operator==(const TLittleValues& other) const { return at == other.at; }
 };
 
+// Fields read one after another, once their total has been checked.
+class TFields {
+public:
+    explicit TFields(const std::uint8_t* at) : at_(at) {}
+
+    template <typename T>
+    T Next()
+    {
+        T value = LoadLittle<T>(at_);
+        at_ += sizeof(T);
+        return value;
+    }
+
+    template <typename T, std::size_t N>
+    void Next(std::array<T, N>& values)
+    {
+        for (auto& value : values)
+            value = Next<T>();
+    }
+
+private:
+    const std::uint8_t* at_;
+};
+
 // Reads the model's bytes within a limit (the file, or the chunk being read);
 // every read is checked against that limit first.
 class TReader {
 public:
-    TReader(std::span<const std::uint8_t> bytes, std::string_view fileName, std::byte* storage)
-        : data_(bytes.data()), size_(bytes.size()), limit_(bytes.size()), fileName_(fileName), storage_(storage)
+    TReader(std::span<const std::uint8_t> bytes, std::string_view fileName, std::byte* storage, bool keepArrays)
+        : data_(bytes.data()), size_(bytes.size()), limit_(bytes.size()), fileName_(fileName), storage_(storage),
+          keepArrays_(keepArrays)
     {
     }
+
+    // What the model's storage must hold. Runs are stretches of the file that
+    // do not overlap, so each byte is copied once at most; an array of n >= 4
+    // bytes is padded by 3 at most; a text that is not ASCII grows to twice
+    // its length at most. Twice the file's size always holds it all.
+    static std::size_t StorageSize(std::size_t fileSize) { return fileSize * 2; }
 
     std::uint64_t Position() const { return position_; }
     std::uint64_t Size() const { return size_; }
@@ -171,7 +203,7 @@ public:
         position_ += count;
     }
 
-    [[noreturn]] void Fail(std::uint64_t offset, std::string expectation) const
+    [[noreturn, gnu::cold]] void Fail(std::uint64_t offset, std::string expectation) const
     {
         throw ECASException(fileName_, offset, std::move(expectation));
     }
@@ -182,7 +214,7 @@ public:
             FailShort(count, what);
     }
 
-    [[noreturn, gnu::noinline]] void FailShort(std::uint64_t count, std::string_view what) const
+    [[noreturn, gnu::cold, gnu::noinline]] void FailShort(std::uint64_t count, std::string_view what) const
     {
         Fail(position_, "expected " + std::string(what) + " (" + Bytes(count) + "), but only " + Bytes(Left()) +
                             (Left() == 1 ? " is" : " are") + " left in the " + (inChunk_ ? "chunk" : "file"));
@@ -195,6 +227,15 @@ public:
         T value = LoadLittle<T>(data_ + position_);
         position_ += sizeof(T);
         return value;
+    }
+
+    // The next count bytes, checked at once, to be read field by field.
+    TFields Fields(std::uint64_t count, std::string_view what)
+    {
+        Need(count, what);
+        TFields fields(data_ + position_);
+        position_ += count;
+        return fields;
     }
 
     std::uint32_t U32(std::string_view what) { return Read<std::uint32_t>(what); }
@@ -222,13 +263,13 @@ public:
         Need(bytes, what);
         const std::uint8_t* begin = data_ + position_;
         position_ += bytes;
-        if (storage_ && count > 0)
+        if (keepArrays_ && count > 0)
             values = Store<T>(begin, static_cast<std::size_t>(count));
         return begin;
     }
 
     // A u32 length that counts the final NUL, then the text and its NUL.
-    void LengthText(std::string& text, std::string_view what)
+    [[gnu::always_inline]] void LengthText(std::string_view& text, std::string_view what)
     {
         std::uint64_t at = position_;
         std::uint32_t length = U32(what);
@@ -239,19 +280,19 @@ public:
         if (data_[last] != 0)
             Fail(last, "expected the NUL byte that ends " + std::string(what) + ", found " +
                            Number(std::uint64_t{data_[last]}));
-        AssignLatin1(text, data_ + position_, length - 1);
+        text = StoreText(data_ + position_, length - 1);
         position_ += length;
     }
 
     // Bytes up to and including a NUL.
-    void NulText(std::string& text, std::string_view what)
+    void NulText(std::string_view& text, std::string_view what)
     {
         const auto* begin = data_ + position_;
         const auto* nul = static_cast<const std::uint8_t*>(std::memchr(begin, 0, static_cast<std::size_t>(Left())));
         if (!nul)
             Fail(position_, "expected " + std::string(what) + " ending in a NUL byte before the chunk ends at byte " +
                                 Number(limit_));
-        AssignLatin1(text, begin, static_cast<std::size_t>(nul - begin));
+        text = StoreText(begin, static_cast<std::size_t>(nul - begin));
         position_ += static_cast<std::uint64_t>(nul - begin) + 1;
     }
 
@@ -264,24 +305,67 @@ public:
                                   " left in the chunk, found " + Number(count));
     }
 
+    // Writes the copies that Store has put off. The views it handed out are
+    // valid from here on.
+    void FlushRun()
+    {
+        if (runEnd_ != runFrom_)
+            std::memcpy(storage_ + runAt_, runFrom_, static_cast<std::size_t>(runEnd_ - runFrom_));
+        runFrom_ = runEnd_;
+        runAt_ = next_;
+    }
+
 private:
-    // The arrays always fit in a buffer of the file's size: each takes its
-    // bytes in the file, padded to 4 at most, and the only ones that need
-    // padding (a mesh's u16 indices) are followed by a u32 that is not kept
-    // (the mesh's material).
+    // Copies of the file's bytes are put off and made in runs: an array or
+    // text that follows the last one stored, at most LargestGapCopied bytes
+    // further on in the file and still aligned, joins its run, the bytes
+    // between included. A mesh's arrays and texts then take one or two
+    // copies instead of one each.
     template <typename T>
     std::span<const T> Store(const std::uint8_t* from, std::size_t count)
     {
         static_assert(alignof(T) <= 4);
         const std::size_t bytes = count * sizeof(T);
-        assert(stored_ + bytes <= size_);
-        T* to = reinterpret_cast<T*>(storage_ + stored_);
-        if constexpr (std::endian::native == std::endian::little)
-            std::memcpy(to, from, bytes);  // the library's copy beats any element loop by far
-        else
+        if constexpr (std::endian::native != std::endian::little) {
+            // Each array is turned around as it is copied: no runs.
+            next_ = (next_ + alignof(T) - 1) & ~(alignof(T) - 1);
+            T* to = reinterpret_cast<T*>(storage_ + next_);
             std::copy(TLittleValues<T>{from}, TLittleValues<T>{from + bytes}, to);
-        stored_ += (bytes + 3) & ~std::size_t{3};
+            next_ += bytes;
+            return {to, count};
+        }
+        if (runEnd_ && from >= runEnd_ && static_cast<std::size_t>(from - runEnd_) <= LargestGapCopied &&
+            (next_ + static_cast<std::size_t>(from - runEnd_)) % alignof(T) == 0) {
+            next_ += static_cast<std::size_t>(from - runEnd_);
+            runEnd_ = from;
+        } else {
+            FlushRun();
+            next_ = (next_ + alignof(T) - 1) & ~(alignof(T) - 1);
+            runFrom_ = runEnd_ = from;
+            runAt_ = next_;
+        }
+        T* to = reinterpret_cast<T*>(storage_ + next_);
+        runEnd_ += bytes;
+        next_ += bytes;
+        assert(next_ <= StorageSize(size_));
         return {to, count};
+    }
+
+    // Latin-1 text as UTF-8 in the storage: copied with the arrays when it is
+    // ASCII, as nearly every text in real models is.
+    std::string_view StoreText(const std::uint8_t* text, std::size_t length)
+    {
+        if (length == 0)
+            return {};
+        if (IsAscii(text, length))
+            return {reinterpret_cast<const char*>(Store<std::uint8_t>(text, length).data()), length};
+        FlushRun();
+        char* to = reinterpret_cast<char*>(storage_ + next_);
+        next_ += WriteLatin1AsUtf8(to, text, length);
+        runFrom_ = runEnd_ = nullptr;
+        runAt_ = next_;
+        assert(next_ <= StorageSize(size_));
+        return {to, static_cast<std::size_t>(reinterpret_cast<char*>(storage_ + next_) - to)};
     }
 
     const std::uint8_t* data_;
@@ -290,14 +374,19 @@ private:
     std::uint64_t limit_;
     bool inChunk_ = false;
     std::string_view fileName_;
-    std::byte* storage_;  // null when only the counts are wanted
-    std::size_t stored_ = 0;
+    std::byte* storage_;
+    bool keepArrays_;  // false when only the counts are wanted
+    std::size_t next_ = 0;  // the storage's first free byte, the put-off run included
+    // The run of file bytes not yet copied, and where in the storage it goes.
+    const std::uint8_t* runFrom_ = nullptr;
+    const std::uint8_t* runEnd_ = nullptr;
+    std::size_t runAt_ = 0;
 };
 
 class TModelReader {
 public:
     TModelReader(std::span<const std::uint8_t> bytes, std::string_view fileName, TCasDetail detail)
-        : in_(bytes, fileName, TakeStorage(bytes.size(), detail))
+        : in_(bytes, fileName, TakeStorage(bytes.size()), detail == TCasDetail::Everything)
     {
     }
 
@@ -314,17 +403,18 @@ public:
             if (material != CasNoMaterial && material >= model_.Materials.size())
                 in_.Fail(offset, "expected a material index below " + Number(model_.Materials.size()) +
                                      " or none (4294967295), found " + Number(material));
+        in_.FlushRun();
         return std::move(model_);
     }
 
 private:
-    // One buffer for all of the model's arrays, left uncleared: the reader
-    // fills every byte it hands out.
-    std::byte* TakeStorage(std::size_t size, TCasDetail detail)
+    // One buffer for all of the model's arrays and texts, left uncleared:
+    // the reader fills every byte it hands out.
+    std::byte* TakeStorage(std::size_t size)
     {
-        if (detail == TCasDetail::Everything && size > 0)
-            model_.ArrayStorage = std::make_unique_for_overwrite<std::byte[]>(size);
-        return model_.ArrayStorage.get();
+        if (size > 0)
+            model_.Storage = std::make_unique_for_overwrite<std::byte[]>(TReader::StorageSize(size));
+        return model_.Storage.get();
     }
 
     void ReadHeader()
@@ -498,17 +588,21 @@ private:
     {
         if (limit > std::numeric_limits<T>::max())
             return true;
-        const T below = static_cast<T>(limit);
-        T outside = 0;
+        if (limit == 0)
+            return count == 0;
+        // Unsigned values compared as signed ones, each with its top bit
+        // flipped: the form the vector units of every x86-64 compare in.
+        using Signed = std::make_signed_t<T>;
+        constexpr T Top = T{1} << (8 * sizeof(T) - 1);
+        const auto most = static_cast<Signed>(static_cast<T>(limit - 1) ^ Top);
+        Signed outside = 0;
         for (std::uint64_t i = 0; i < count; ++i)
-            outside |= static_cast<T>(LoadLittle<T>(values + i * sizeof(T)) >= below);
+            outside |= static_cast<Signed>(static_cast<Signed>(LoadLittle<T>(values + i * sizeof(T)) ^ Top) > most);
         return outside == 0;
     }
 
-    bool ReadFlag(std::string_view what)
+    [[gnu::always_inline]] bool Flag(std::uint8_t value, std::uint64_t at, std::string_view what)
     {
-        std::uint64_t at = in_.Position();
-        std::uint8_t value = in_.U8(what);
         if (value > 1)
             in_.Fail(at, "expected 0 or 1 for " + std::string(what) + ", found " + Number(std::uint64_t{value}));
         return value == 1;
@@ -524,8 +618,11 @@ private:
         const std::size_t meshes = std::max<std::size_t>(model_.Meshes.size() + count, UsualMeshCount);
         model_.Meshes.reserve(meshes);
         materialFields_.reserve(meshes);
+        // All of the chunk's meshes made at once: one clearing of their fields.
+        const std::size_t first = model_.Meshes.size();
+        model_.Meshes.resize(first + count);
         for (std::uint32_t i = 0; i < count; ++i)
-            ReadMesh(kind, model_.Meshes.emplace_back());
+            ReadMesh(kind, model_.Meshes[first + i]);
         if (kind == TCasMeshKind::Rigid)
             chunk.TrailerShort = in_.U16("the end of the rigid meshes");
         chunk.TrailerCount = in_.U32("the end of the meshes");
@@ -536,20 +633,23 @@ private:
         mesh.Kind = kind;
         in_.LengthText(mesh.Name, "a mesh name");
         in_.LengthText(mesh.Properties, "a mesh's properties");
-        if (kind == TCasMeshKind::Rigid) {
-            mesh.RigidFixed = in_.U32("a rigid mesh's fields");
-            mesh.RigidFlag = in_.U8("a rigid mesh's fields");
-            std::uint64_t boneAt = in_.Position();
-            mesh.Bone = in_.U32("a rigid mesh's bone");
+        const bool rigid = kind == TCasMeshKind::Rigid;
+        const std::uint64_t headAt = in_.Position();
+        TFields head = in_.Fields(rigid ? RigidMeshHeadSize : SkinnedMeshHeadSize, "a mesh's fields");
+        if (rigid) {
+            mesh.RigidFixed = head.Next<std::uint32_t>();
+            mesh.RigidFlag = head.Next<std::uint8_t>();
+            mesh.Bone = head.Next<std::uint32_t>();
             if (mesh.Bone >= model_.Nodes.size())
-                in_.Fail(boneAt, "expected a bone index below " + Number(model_.Nodes.size()) + ", found " +
-                                     Number(mesh.Bone));
+                in_.Fail(headAt + 5, "expected a bone index below " + Number(model_.Nodes.size()) + ", found " +
+                                         Number(mesh.Bone));
         }
-        in_.ReadFixed(mesh.Placement, "a mesh's placement");
-        mesh.VertexCount = in_.U16("a mesh's vertex count");
-        mesh.TriangleCount = in_.U16("a mesh's triangle count");
-        mesh.HasUV = ReadFlag("whether a mesh has UVs");
-        mesh.HasColour = ReadFlag("whether a mesh has colours");
+        head.Next(mesh.Placement);
+        mesh.VertexCount = head.Next<std::uint16_t>();
+        mesh.TriangleCount = head.Next<std::uint16_t>();
+        const std::uint64_t flagsAt = in_.Position() - 2;
+        mesh.HasUV = Flag(head.Next<std::uint8_t>(), flagsAt, "whether a mesh has UVs");
+        mesh.HasColour = Flag(head.Next<std::uint8_t>(), flagsAt + 1, "whether a mesh has colours");
         const std::uint64_t vertices = mesh.VertexCount;
 
         if (kind == TCasMeshKind::OneBone) {

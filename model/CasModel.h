@@ -30,7 +30,8 @@ private:
 };
 
 // An array of numbers read from a model: a view into the model's one buffer
-// (TCasModel::ArrayStorage), valid for as long as the model is.
+// (TCasModel::Storage), valid for as long as the model is. The model's texts
+// are views into the same buffer.
 template <typename T>
 using TCasArray = std::span<const T>;
 
@@ -53,8 +54,8 @@ struct TCasHeader {
 };
 
 struct TCasNode {
-    std::string Name;        // UTF-8 (the file holds Latin-1)
-    std::string Properties;
+    std::string_view Name;   // UTF-8 (the file holds Latin-1)
+    std::string_view Properties;
     std::uint32_t Parent = CasNoParent;  // CasNoParent for the root only
     std::uint32_t RotationKeys = 0;
     std::uint32_t PositionKeys = 0;
@@ -69,8 +70,8 @@ enum class TCasMeshKind : std::uint32_t { Rigid = 1, OneBone = 2, TwoBone = 3 };
 
 struct TCasMesh {
     TCasMeshKind Kind = TCasMeshKind::Rigid;
-    std::string Name;
-    std::string Properties;
+    std::string_view Name;
+    std::string_view Properties;
     // Rigid meshes: the node they are fixed to, and the fields around it.
     std::uint32_t RigidFixed = 0;      // as read (1 in every file seen)
     std::uint8_t RigidFlag = 0;        // as read (0 in every file seen)
@@ -95,8 +96,8 @@ struct TCasMesh {
 
 struct TCasMaterial {
     std::uint32_t Named = 0;  // as read; a name and a texture follow when not 0
-    std::string Name;
-    std::string Texture;      // as the model names it: "textures\x.tga"
+    std::string_view Name;
+    std::string_view Texture;  // as the model names it: "textures\x.tga"
     std::array<float, 4> Diffuse{};
     std::array<float, 3> Specular{};
     std::array<std::uint8_t, 29> Tail{};  // as read
@@ -114,7 +115,7 @@ struct TCasChunk {
 struct TCasModel {
     TCasHeader Header;
     bool HasExportHistory = false;
-    std::string ExportHistory;
+    std::string_view ExportHistory;
     std::vector<TCasNode> Nodes;       // the first is the root
     std::uint16_t NodeReserved = 0;    // as read
     TCasArray<float> KeyTimes;
@@ -124,10 +125,10 @@ struct TCasModel {
     std::vector<TCasMesh> Meshes;      // in file order, chunk by chunk
     std::vector<TCasMaterial> Materials;
     std::vector<TCasChunk> Chunks;     // every chunk, those skipped included
-    // Every array above, in one buffer taken once per model, never cleared
-    // before the file's bytes are copied in. The model moves but does not
-    // copy, so the arrays' views always point into a live buffer.
-    std::unique_ptr<std::byte[]> ArrayStorage;
+    // Every array and text above, in one buffer taken once per model, never
+    // cleared before the file's bytes are copied in. The model moves but does
+    // not copy, so the views always point into a live buffer.
+    std::unique_ptr<std::byte[]> Storage;
 };
 
 // How much of a model to keep: everything, or all but the per-vertex and

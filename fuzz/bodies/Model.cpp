@@ -7,11 +7,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "model/CasModel.h"
 #include "model/RestPose.h"
 
 namespace {
+
+// Latin-1 as UTF-8: ASCII, or C2 or C3 and a continuation byte. Reading
+// every byte also lets the sanitizer see a text that points outside the model.
+bool Latin1AsUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<std::uint8_t>(text[i]);
+        if (c < 0x80)
+            continue;
+        if ((c != 0xC2 && c != 0xC3) || ++i == text.size() || (static_cast<std::uint8_t>(text[i]) & 0xC0) != 0x80)
+            return false;
+    }
+    return true;
+}
 
 // What every caller relies on once a model has been read.
 bool Consistent(const quorin::TCasModel& model)
@@ -19,10 +34,20 @@ bool Consistent(const quorin::TCasModel& model)
     const auto nodes = model.Nodes.size();
     if (nodes == 0)
         return false;
+    if (!Latin1AsUtf8(model.ExportHistory))
+        return false;
+    for (const auto& node : model.Nodes)
+        if (!Latin1AsUtf8(node.Name) || !Latin1AsUtf8(node.Properties))
+            return false;
+    for (const auto& material : model.Materials)
+        if (!Latin1AsUtf8(material.Name) || !Latin1AsUtf8(material.Texture))
+            return false;
     for (std::size_t i = 1; i < nodes; ++i)
         if (model.Nodes[i].Parent >= nodes)
             return false;
     for (const auto& mesh : model.Meshes) {
+        if (!Latin1AsUtf8(mesh.Name) || !Latin1AsUtf8(mesh.Properties))
+            return false;
         const std::size_t vertices = mesh.VertexCount;
         if (mesh.Positions.size() != 3 * vertices || mesh.Normals.size() != 3 * vertices ||
             mesh.Indices.size() != 3 * std::size_t{mesh.TriangleCount} ||

@@ -118,23 +118,30 @@ TEST(CasModelTest, ReadsEachKindOfMesh)
     EXPECT_EQ(Values(model.Meshes[2].UVs), (std::vector<float>{0.5f, 0.5f, 0.5f, 1, 1, 1}));
 }
 
-// Every array lies in one buffer the model owns: each must keep its own
-// values when the file packs them tightly (an odd count of u16 indices right
-// before the next array), and all must survive the model being moved.
-TEST(CasModelTest, ArraysStayIntactInTheModelsBuffer)
+// Every array and text lies in one buffer the model owns: each must keep its
+// own values when the file packs them tightly (an odd count of u16 indices
+// right before the next array, names of every length mod 4, a Latin-1 name
+// between arrays), and all must survive the model being moved.
+TEST(CasModelTest, ArraysAndTextsStayIntactInTheModelsBuffer)
 {
     auto recipe = SmallCasRecipe();
     recipe.Meshes[1].Triangles.push_back({3, 2, 1});
     for (auto& mesh : recipe.Meshes)
         mesh.Colours.assign(mesh.Positions.size(), 0x80402010u + static_cast<std::uint32_t>(mesh.Kind));
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"a", "a"}, {"b\xE9z", "b\xC3\xA9z"}, {"shield", "shield"}};
+    ASSERT_EQ(recipe.Meshes.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        recipe.Meshes[i].Name = names[i].first;
     TCasModel model = Read(BuildCas(SmallCasRecipe()).Bytes);
     model = Read(BuildCas(recipe).Bytes);  // the first model's buffer goes
 
     ASSERT_EQ(model.Meshes.size(), recipe.Meshes.size());
     for (std::size_t i = 0; i < recipe.Meshes.size(); ++i) {
-        SCOPED_TRACE(recipe.Meshes[i].Name);
+        SCOPED_TRACE(i);
         const auto& mesh = model.Meshes[i];
         const auto& want = recipe.Meshes[i];
+        EXPECT_EQ(mesh.Name, names[i].second);
         std::vector<std::uint16_t> indices;
         for (const auto& t : want.Triangles)
             indices.insert(indices.end(), t.begin(), t.end());
