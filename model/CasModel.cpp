@@ -497,7 +497,8 @@ private:
         in_.CheckCount(count, MinNodeBytes, at, "nodes");
         model_.NodeReserved = in_.U16("the field after the node count");
         auto& nodes = model_.Nodes;
-        nodes.resize(count);
+        static constexpr TCasNode Blank{};  // copied: plain stores, as for the meshes
+        nodes.resize(count, Blank);
 
         std::uint64_t parentsAt = in_.Position();
         for (std::uint32_t i = 1; i < count; ++i) {
@@ -597,7 +598,7 @@ private:
         const auto most = static_cast<Signed>(static_cast<T>(limit - 1) ^ Top);
         Signed outside = 0;
         for (std::uint64_t i = 0; i < count; ++i)
-            outside |= static_cast<Signed>(static_cast<Signed>(LoadLittle<T>(values + i * sizeof(T)) ^ Top) > most);
+            outside |= static_cast<Signed>(static_cast<Signed>(LoadLittle<T>(values + i * sizeof(T)) ^ Top) > most ? -1 : 0);
         return outside == 0;
     }
 
@@ -618,9 +619,11 @@ private:
         const std::size_t meshes = std::max<std::size_t>(model_.Meshes.size() + count, UsualMeshCount);
         model_.Meshes.reserve(meshes);
         materialFields_.reserve(meshes);
-        // All of the chunk's meshes made at once: one clearing of their fields.
+        // Copies of one blank mesh: plain stores, where making each afresh
+        // starts a string instruction per mesh.
+        static constexpr TCasMesh Blank{};
         const std::size_t first = model_.Meshes.size();
-        model_.Meshes.resize(first + count);
+        model_.Meshes.resize(first + count, Blank);
         for (std::uint32_t i = 0; i < count; ++i)
             ReadMesh(kind, model_.Meshes[first + i]);
         if (kind == TCasMeshKind::Rigid)
