@@ -8,14 +8,16 @@
 
 namespace quorin {
 
-void LoadArtwork(TPicture& picture, const QString& resource)
+void LoadArtwork(TPicture& picture, const QString& resource) { picture.SetGraphic(DecodeArtwork(resource)); }
+
+std::unique_ptr<TGraphic> DecodeArtwork(const QString& resource)
 {
     QFile file(resource);
     if (!file.open(QIODevice::ReadOnly))
-        return;
+        return nullptr;
     const QByteArray stored = file.readAll();
     TMemoryViewStream stream(stored.constData(), stored.size());
-    picture.ReadStored(stream);
+    return TPicture::ReadStoredGraphic(stream);
 }
 
 QPixmap LoadGlyph(const QString& resource)

@@ -3,11 +3,14 @@
 // layouts (class name, byte count, file bytes) and decoded through the
 // picture registry, so the picture modules must have started first.
 
+#include <memory>
+
 #include <QPixmap>
 #include <QString>
 
 namespace quorin {
 
+class TGraphic;
 class TPicture;
 
 namespace Artwork {
@@ -22,9 +25,12 @@ inline const QString IconFloppy = QStringLiteral(":/artwork/IconFloppy.picture")
 inline const QString IconTools = QStringLiteral(":/artwork/IconTools.picture");
 } // namespace Artwork
 
-// Reads the stored picture into picture; a class the registry does not know
-// leaves it empty.
+// Reads the stored picture into picture; a missing resource or a class the
+// registry does not know leaves it empty.
 void LoadArtwork(TPicture& picture, const QString& resource);
+// The stored picture's graphic, or null when the resource is missing or its
+// class unknown. Safe on any thread once the picture modules have started.
+std::unique_ptr<TGraphic> DecodeArtwork(const QString& resource);
 // A button glyph from a stored bitmap, its bottom-left colour transparent.
 QPixmap LoadGlyph(const QString& resource);
 

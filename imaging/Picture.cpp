@@ -46,7 +46,9 @@ void TPicture::CopyFrom(const TPicture& other)
 
 void TPicture::Clear() { Adopt(nullptr); }
 
-void TPicture::ReadStored(TStream& stream)
+void TPicture::ReadStored(TStream& stream) { Adopt(ReadStoredGraphic(stream)); }
+
+std::unique_ptr<TGraphic> TPicture::ReadStoredGraphic(TStream& stream)
 {
     std::uint8_t length = 0;
     stream.ReadBuffer(&length, 1);
@@ -54,13 +56,11 @@ void TPicture::ReadStored(TStream& stream)
     stream.ReadBuffer(name.data(), length);
 
     const TGraphicClass* graphicClass = TFileFormatsList::Instance().ClassForName(name);
-    if (!graphicClass || !graphicClass->Create) {
-        Adopt(nullptr);
-        return;
-    }
+    if (!graphicClass || !graphicClass->Create)
+        return nullptr;
     std::unique_ptr<TGraphic> graphic = graphicClass->Create();
     graphic->ReadData(stream);
-    Adopt(std::move(graphic));
+    return graphic;
 }
 
 void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) { Adopt(std::move(graphic)); }

@@ -30,6 +30,9 @@ public:
     // The form stored with window layouts: one byte n, n bytes of class name,
     // then that class's data. An unregistered name leaves the holder empty.
     void ReadStored(TStream& stream);
+    // The same, decoded without a holder (null for an unregistered name): for
+    // decoding away from the thread that owns the holder.
+    static std::unique_ptr<TGraphic> ReadStoredGraphic(TStream& stream);
     // Takes ownership of graphic and notifies the owner.
     void SetGraphic(std::unique_ptr<TGraphic> graphic);
 
