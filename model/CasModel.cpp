@@ -240,7 +240,6 @@ public:
 
     std::uint32_t U32(std::string_view what) { return Read<std::uint32_t>(what); }
     std::uint16_t U16(std::string_view what) { return Read<std::uint16_t>(what); }
-    std::uint8_t U8(std::string_view what) { return Read<std::uint8_t>(what); }
     float F32(std::string_view what) { return Read<float>(what); }
 
     template <typename T, std::size_t N>
