@@ -134,33 +134,40 @@ void TModelView::SetModel(const TCasModel& model)
 
 void TModelView::SetTexture(const TBitmap* texture, std::vector<std::unique_ptr<TBitmap>> storedMipmaps)
 {
-    texturePixels_.clear();
+    std::unique_ptr<TBitmap> copy;
+    if (texture) {
+        copy = std::make_unique<TBitmap>();
+        copy->Assign(*texture);
+    }
+    TakeTexture(std::move(copy), std::move(storedMipmaps));
+}
+
+void TModelView::TakeTexture(std::unique_ptr<TBitmap> texture, std::vector<std::unique_ptr<TBitmap>> storedMipmaps)
+{
+    picture_.reset();
     textureLevels_.clear();
-    textureWidth_ = textureHeight_ = 0;
     if (texture && texture->Width() > 0 && texture->Height() > 0) {
-        // The rows as the decoders leave them (top first, each a multiple of
-        // four bytes long), taken in one copy: the shader reads blue, green
-        // and red in their places, so nothing is converted per pixel.
-        textureWidth_ = texture->Width();
-        textureHeight_ = texture->Height();
-        textureBytesPerPixel_ = texture->BytesPerPixel();
-        textureOpaque_ = textureBytesPerPixel_ != 4 || !texture->HasAlphaChannel();
-        const std::uint8_t* first = texture->RowAddress(0);
-        texturePixels_.assign(first, first + texture->RowStride() * textureHeight_);
+        // The rows stay as the decoders left them (top first, each a multiple
+        // of four bytes long) and go to OpenGL from there: the shader reads
+        // blue, green and red in their places, so nothing is converted per
+        // pixel.
+        picture_ = std::move(texture);
+        textureOpaque_ = picture_->BytesPerPixel() != 4 || !picture_->HasAlphaChannel();
         // The file's own mipmaps are what the game draws; else they are made
         // here rather than by glGenerateMipmap, which Mesa's software
         // renderer runs through shaders it compiles anew for every view: the
         // first frame took several times as long. OpenGL ES 2.0 mipmaps only
         // pictures of powers of two.
-        if (IsPowerOfTwo(textureWidth_) && IsPowerOfTwo(textureHeight_)) {
-            const int levels = FullMipmapCount(textureWidth_, textureHeight_) - 1;
+        const int width = picture_->Width(), height = picture_->Height();
+        if (IsPowerOfTwo(width) && IsPowerOfTwo(height)) {
+            const int levels = FullMipmapCount(width, height) - 1;
             const bool stored = storedMipmaps.size() == static_cast<std::size_t>(levels) && levels > 0 &&
-                                storedMipmaps[0]->Width() == std::max(1, textureWidth_ / 2) &&
-                                storedMipmaps[0]->Height() == std::max(1, textureHeight_ / 2) &&
+                                storedMipmaps[0]->Width() == std::max(1, width / 2) &&
+                                storedMipmaps[0]->Height() == std::max(1, height / 2) &&
                                 std::all_of(storedMipmaps.begin(), storedMipmaps.end(), [&](const auto& level) {
-                                    return level->BytesPerPixel() == textureBytesPerPixel_;
+                                    return level->BytesPerPixel() == picture_->BytesPerPixel();
                                 });
-            textureLevels_ = stored ? std::move(storedMipmaps) : MakeMipmaps(*texture, levels);
+            textureLevels_ = stored ? std::move(storedMipmaps) : MakeMipmaps(*picture_, levels);
         }
     }
     textureDirty_ = true;
@@ -204,8 +211,10 @@ void TModelView::initializeGL()
 {
     initializeOpenGLFunctions();
     program_ = std::make_unique<QOpenGLShaderProgram>();
-    program_->addShaderFromSourceCode(QOpenGLShader::Vertex, VertexShader);
-    program_->addShaderFromSourceCode(QOpenGLShader::Fragment, FragmentShader);
+    // Qt keeps the linked program in its disk cache: later views load it
+    // instead of compiling, which took most of this function's time.
+    program_->addCacheableShaderFromSourceCode(QOpenGLShader::Vertex, VertexShader);
+    program_->addCacheableShaderFromSourceCode(QOpenGLShader::Fragment, FragmentShader);
     program_->bindAttributeLocation("position", PositionAttribute);
     program_->bindAttributeLocation("normal", NormalAttribute);
     program_->bindAttributeLocation("uv", UVAttribute);
@@ -261,14 +270,14 @@ void TModelView::UploadTexture()
         glDeleteTextures(1, &texture_);
     texture_ = 0;
     textureDirty_ = false;
-    if (texturePixels_.empty())
+    if (!picture_)
         return;
     glGenTextures(1, &texture_);
     glBindTexture(GL_TEXTURE_2D, texture_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    const GLenum format = textureBytesPerPixel_ == 4 ? GL_RGBA : GL_RGB;
-    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), textureWidth_, textureHeight_, 0, format, GL_UNSIGNED_BYTE,
-                 texturePixels_.data());
+    const GLenum format = picture_->BytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), picture_->Width(), picture_->Height(), 0, format, GL_UNSIGNED_BYTE,
+                 picture_->RowAddress(0));
     for (std::size_t i = 0; i < textureLevels_.size(); ++i) {
         const TBitmap& level = *textureLevels_[i];
         const GLenum levelFormat = level.BytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
@@ -408,9 +417,9 @@ bool ShowMappedDds(TModelView& view, const QString& path)
     if (!bytes)
         return false;
     const std::span<const std::uint8_t> data(bytes, static_cast<std::size_t>(file.size()));
-    TDDSImage texture;
-    texture.DecodeDDS(data);
-    view.SetTexture(&texture, TDDSImage::DecodeStoredMipmaps(data));
+    auto texture = std::make_unique<TDDSImage>();
+    texture->DecodeDDS(data);
+    view.TakeTexture(std::move(texture), TDDSImage::DecodeStoredMipmaps(data));
     return true;
 }
 

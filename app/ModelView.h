@@ -33,7 +33,9 @@ public:
     // Pixels as the decoders give them (32 bits); null for plain shading.
     // The texture and, where its file holds them, its own mipmaps (largest
     // first, down to 1 x 1); the view makes them when none are given.
+    // SetTexture copies the picture; TakeTexture keeps it as it is.
     void SetTexture(const TBitmap* texture, std::vector<std::unique_ptr<TBitmap>> storedMipmaps = {});
+    void TakeTexture(std::unique_ptr<TBitmap> texture, std::vector<std::unique_ptr<TBitmap>> storedMipmaps = {});
     // Shown instead of the model: why it cannot be drawn.
     void SetMessage(const QString& text);
     QString Message() const { return message_; }
@@ -70,10 +72,7 @@ private:
     std::vector<std::vector<float>> vertexData_;          // per mesh: position, normal, UV
     std::vector<std::vector<std::uint16_t>> indexData_;   // per mesh: triangles
     std::vector<std::vector<std::uint16_t>> edgeData_;    // per mesh: each triangle's three edges
-    std::vector<std::uint8_t> texturePixels_;             // the decoders' rows (BGR or BGRA), from the top
-    int textureWidth_ = 0;
-    int textureHeight_ = 0;
-    int textureBytesPerPixel_ = 4;
+    std::unique_ptr<TBitmap> picture_;                    // the decoders' rows (BGR or BGRA), from the top
     bool textureOpaque_ = true;                           // alpha 1 wherever the picture has none
     std::vector<std::unique_ptr<TBitmap>> textureLevels_; // the mipmaps below the picture
     bool modelDirty_ = false;
