@@ -74,6 +74,7 @@ private slots:
 
     void savedManifestOpensWithEveryValue();
     void openedPackageBuildsTheSamePackage();
+    void aUnitGoesRoundWindowManifestAndPackage();
     void aFolderInUseAsksForAnother();
     void failuresLeaveThePagesAsTheyWere_data();
     void failuresLeaveThePagesAsTheyWere();
@@ -164,6 +165,74 @@ void UnitFileTest::openedPackageBuildsTheSamePackage()
     OnNextModal<QDialog>([](QDialog* box) { box->accept(); });
     QTest::mouseClick(form_->SpeedButton13, Qt::LeftButton);
     QCOMPARE(ReadAll(Path("again.quorin")), ReadAll(package));
+}
+
+// A unit kept in a manifest saved on Windows (CR/LF throughout) goes window →
+// manifest → window → package → window → package and loses nothing.
+void UnitFileTest::aUnitGoesRoundWindowManifestAndPackage()
+{
+    WriteBytes(Path("model.cas"), Bytes(900, 0x22));
+    WriteDds(Path("julii.dds"), 8, 8, Solid(0xFF204060));
+    WriteTga(Path("info.tga"), 16, 21, Solid(0xFF000080));
+    WriteTga(Path("unit.tga"), 8, 8, Solid(0xFF008000));
+    const QByteArray manifest = "unit_name = \"Гастаты\"\r\n"
+                                "source_mod = \"RTR\"\r\n"
+                                "game_version = 4\r\n"
+                                "model_name = \"roman_hastati\"\r\n"
+                                "model_file = \"model.cas\"\r\n"
+                                "skeletons = \"fs_swordsman, fs_spearman\"\r\n"
+                                "model_battle = \"\"\"\r\ntype roman_hastati\r\n\r\nskeleton fs_swordsman\r\n\"\"\"\r\n"
+                                "unit_text = \"\"\"\r\n{roman_hastati}Гастаты\r\n{roman_hastati_descr}Пехота\r\n\"\"\"\r\n"
+                                "[[texture]]\r\nfaction = \"romans_julii\"\r\nfile = \"julii.dds\"\r\n"
+                                "[[texture]]\r\nfaction = \"\"\r\nfile = \"julii.dds\"\r\n"
+                                "[[card]]\r\nfaction = \"romans_julii\"\r\ninfo = \"info.tga\"\r\nunit = \"unit.tga\"\r\n";
+    WriteBytes(Path("windows.toml"), Bytes(manifest.begin(), manifest.end()));
+
+    form_->OpenUnit(Path("windows.toml"));
+    const TUnitSheet typed = form_->ReadSheet();
+    QCOMPARE(QString::fromStdString(typed.UnitName), QStringLiteral("Гастаты"));
+    QCOMPARE(typed.GameVersion, 4);
+    QCOMPARE(typed.Skeletons, std::string("fs_swordsman, fs_spearman"));
+    QCOMPARE(typed.TextureRows.size(), std::size_t(2));
+    QCOMPARE(typed.UnitTextLines, (std::vector<std::string>{QStringLiteral("{roman_hastati}Гастаты").toStdString(),
+                                                            QStringLiteral("{roman_hastati_descr}Пехота").toStdString()}));
+    QCOMPARE(typed.ModelBattleLines, (std::vector<std::string>{"type roman_hastati", "", "skeleton fs_swordsman"}));
+    form_->SaveUnit(Path("saved.toml"));
+
+    auto second = ShowMainWindow();
+    second->OpenUnit(Path("saved.toml"));
+    CompareSheets(second->ReadSheet(), typed);
+    const std::uint32_t seed = FillerSeed;
+    second->Edit10->setText(Path("first.quorin"));
+    OnNextModal<QDialog>([](QDialog* box) { box->accept(); });
+    QTest::mouseClick(second->SpeedButton13, Qt::LeftButton);
+    QVERIFY(QFileInfo(Path("first.quorin")).isFile());
+
+    auto third = ShowMainWindow();
+    third->OpenUnit(Path("first.quorin"));
+    TUnitSheet opened = third->ReadSheet();
+    // The rows now name the unpacked files, which hold the same bytes.
+    const auto sameBytes = [](const std::string& a, const std::string& b) {
+        return ReadAll(QString::fromStdString(a)) == ReadAll(QString::fromStdString(b));
+    };
+    QVERIFY(sameBytes(opened.ModelFile, typed.ModelFile));
+    QCOMPARE(opened.TextureRows.size(), typed.TextureRows.size());
+    for (std::size_t i = 0; i < typed.TextureRows.size(); ++i) {
+        QVERIFY(sameBytes(opened.TextureRows[i].TextureFile, typed.TextureRows[i].TextureFile));
+        opened.TextureRows[i].TextureFile = typed.TextureRows[i].TextureFile;
+    }
+    QCOMPARE(opened.UiCardRows.size(), typed.UiCardRows.size());
+    QVERIFY(sameBytes(opened.UiCardRows[0].InfoCardFile, typed.UiCardRows[0].InfoCardFile));
+    QVERIFY(sameBytes(*opened.UiCardRows[0].UnitCardFile, *typed.UiCardRows[0].UnitCardFile));
+    opened.ModelFile = typed.ModelFile;
+    opened.UiCardRows = typed.UiCardRows;
+    CompareSheets(opened, typed);
+
+    FillerSeed = seed;
+    third->Edit10->setText(Path("second.quorin"));
+    OnNextModal<QDialog>([](QDialog* box) { box->accept(); });
+    QTest::mouseClick(third->SpeedButton13, Qt::LeftButton);
+    QCOMPARE(ReadAll(Path("second.quorin")), ReadAll(Path("first.quorin")));
 }
 
 void UnitFileTest::aFolderInUseAsksForAnother()
