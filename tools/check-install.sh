@@ -29,7 +29,7 @@ completion=$root/share/bash-completion/completions/quorin
 sizes=(16 32 48 64 128 256)
 
 echo "== installed tree"
-expected=(bin/UnitPack bin/quorin share/doc/quorin-unit-packer/README.md)
+expected=(bin/UnitPack bin/quorin share/doc/quorin-unit-packer/README.md share/doc/quorin-unit-packer/copyright)
 for path in "$desktop" "$mime" "$man" "$completion"; do expected+=("${path#"$root"/}"); done
 for size in "${sizes[@]}"; do expected+=("share/icons/hicolor/${size}x${size}/apps/quorin-unit-packer.png"); done
 (cd "$stage" && find . ! -type d | sort)

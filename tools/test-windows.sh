@@ -120,5 +120,12 @@ rm -f "$build"/quorin-*-windows-x64.zip
 (cd "$build" && cpack -G ZIP) >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack failed"; }
 zips=("$build"/quorin-*-windows-x64.zip)
 [ -f "${zips[0]}" ] || fail "cpack made no quorin-*-windows-x64.zip"
-python3 -c 'import sys, zipfile; [print(f"{i.file_size:>10}  {i.filename}") for i in zipfile.ZipFile(sys.argv[1]).infolist()]' "${zips[0]}"
+python3 - "${zips[0]}" <<'PY' || fail "the archive does not hold quorin.exe, the README and the licence"
+import sys, zipfile
+entries = zipfile.ZipFile(sys.argv[1]).infolist()
+for entry in entries:
+    print(f"{entry.file_size:>10}  {entry.filename}")
+names = sorted(entry.filename.split("/", 1)[-1] for entry in entries)
+sys.exit(names != ["LICENSE.txt", "README.md", "quorin.exe"])
+PY
 echo "test-windows: all checks passed"
