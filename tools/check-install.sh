@@ -167,4 +167,16 @@ done
 dpkg-deb -x "$deb" "$work/deb"
 diff <(cd "$stage" && find . ! -type d | sort) <(cd "$work/deb" && find . ! -type d | sort) ||
   fail "the package's files differ from the install's (< install, > package)"
+# On a machine of its own (CI), install the package as a user would, with apt
+# fetching what it depends on, run what it installed, and take it out again.
+if [ "${QUORIN_APT_INSTALL:-0}" = 1 ]; then
+  echo "== apt install and remove"
+  apt-get install -y "./$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt could not install $deb"; }
+  /usr/bin/quorin --help >/dev/null || fail "the quorin apt installed does not run"
+  [ "$(dpkg-query -W -f '${Status}' quorin-unit-packer)" = "install ok installed" ] || fail "dpkg does not list the package"
+  grep -q 'application/x-quorin-package' /usr/share/mime/types || fail "the file type is not in the system's MIME database"
+  apt-get remove -y quorin-unit-packer >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt could not remove the package"; }
+  [ ! -e /usr/bin/quorin ] && [ ! -e /usr/bin/UnitPack ] || fail "removing the package left its programs"
+  echo "installed with apt, ran /usr/bin/quorin, removed"
+fi
 echo "check-install: all checks passed"
