@@ -278,10 +278,10 @@ void TForm1::CreatePageButtons()
 
 void TForm1::CreateUnitButtons()
 {
-    // In the page buttons' look, below "Создать пак...", where a newcomer
-    // looks for them; Ctrl+O, Ctrl+S and Ctrl+Shift+S do the same.
-    OpenButton = new TSpeedButton(QStringLiteral("OpenButton"), QString(), QRect(8, 364, 137, 28), this);
-    SaveButton = new TSpeedButton(QStringLiteral("SaveButton"), QString(), QRect(8, 392, 137, 28), this);
+    // In the page buttons' look, on a plaque below "Создать пак...", where a
+    // newcomer looks for them; Ctrl+O, Ctrl+S and Ctrl+Shift+S do the same.
+    OpenButton = new TSpeedButton(QStringLiteral("OpenButton"), QString(), QRect(8, 378, 153, 27), this);
+    SaveButton = new TSpeedButton(QStringLiteral("SaveButton"), QString(), QRect(8, 405, 153, 27), this);
     for (TSpeedButton* button : {OpenButton, SaveButton})
         SetColour(button, QPalette::ButtonText, QColor(255, 255, 0));
     auto shortcut = [this](QKeySequence keys, void (TForm1::*handler)()) {
@@ -498,7 +498,7 @@ void TForm1::RetranslateUi()
         SetCaption(findChild<QWidget*>(QLatin1String(caption.Control)), tr(caption.Text));
     // Each caption whole inside its button's frame, whichever face is found.
     FitButtonCaptions({SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5}, 153 - 4);
-    FitButtonCaptions({OpenButton, SaveButton}, 137 - 4);
+    FitButtonCaptions({OpenButton, SaveButton}, 153 - 4);
     ModelViewButton->setFont(FitCaptions(GroupBox2->font(), {ModelViewButton->text()}, 97 - 16 - 4 - 4));
     // Its right edge stays with the fields'.
     CheckBox1->resize(std::max(194, CheckBox1->sizeHint().width()), CheckBox1->height());

@@ -234,8 +234,10 @@ QImage Background()
 
     DrawPlaque(p, QRectF(2, 114, 166, 174));
     DrawPlaque(p, QRectF(2, 314, 166, 54));
+    // Opening and saving a unit, a plaque of their own; the temple stands below.
+    DrawPlaque(p, QRectF(2, 374, 166, 62));
 
-    DrawTemple(p, QRectF(8, 392, 156, 122), 4, QColor(0xd8, 0xa9, 0x3b, 210), QColor(0x5a, 0x0c, 0x08));
+    DrawTemple(p, QRectF(36, 441, 98, 75), 4, QColor(0xd8, 0xa9, 0x3b, 210), QColor(0x5a, 0x0c, 0x08));
     p.setPen(QPen(Gold, 1));
     p.drawLine(QPointF(0, 519), QPointF(172, 519));
     return image;
