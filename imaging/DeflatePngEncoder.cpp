@@ -86,17 +86,15 @@ public:
         if (!above)
             above = zeros_.data();
         std::memcpy(candidates_[FilterNone].data(), row, n);
-        // The first pixel has no neighbour on the left: Sub and Paeth keep it,
-        // Average halves the one above.
-        for (std::size_t i = 0; i < step; ++i) {
-            candidates_[FilterSub][i] = row[i];
-            candidates_[FilterUp][i] = static_cast<std::uint8_t>(row[i] - above[i]);
-            candidates_[FilterAverage][i] = static_cast<std::uint8_t>(row[i] - above[i] / 2);
-            candidates_[FilterPaeth][i] = static_cast<std::uint8_t>(row[i] - above[i]);
-        }
-        FilterRest(row + step, row, above + step, above, n - step, candidates_[FilterSub].data() + step,
-                   candidates_[FilterUp].data() + step, candidates_[FilterAverage].data() + step,
-                   candidates_[FilterPaeth].data() + step);
+        std::uint8_t* const sub = candidates_[FilterSub].data();
+        std::uint8_t* const up = candidates_[FilterUp].data();
+        std::uint8_t* const average = candidates_[FilterAverage].data();
+        std::uint8_t* const paeth = candidates_[FilterPaeth].data();
+        // The first pixel's neighbours on the left are zero; the rest are the
+        // row's and the row above's own bytes, bpp behind.
+        FilterBytes(row, zeros_.data(), above, zeros_.data(), step, sub, up, average, paeth);
+        FilterBytes(row + step, row, above + step, above, n - step, sub + step, up + step, average + step,
+                    paeth + step);
 
         int chosen = FilterNone;
         std::uint32_t least = ~std::uint32_t{0};
@@ -112,9 +110,9 @@ public:
     }
 
 private:
-    // The filters of every byte past the first pixel; left and corner are the
-    // row and the row above from its start, bpp bytes behind.
-    static void FilterRest(const std::uint8_t* __restrict row, const std::uint8_t* __restrict left,
+    // The four filters of count bytes, given each byte's neighbours on the
+    // left, above and above on the left.
+    static void FilterBytes(const std::uint8_t* __restrict row, const std::uint8_t* __restrict left,
                            const std::uint8_t* __restrict top, const std::uint8_t* __restrict corner,
                            std::size_t count, std::uint8_t* __restrict sub, std::uint8_t* __restrict up,
                            std::uint8_t* __restrict average, std::uint8_t* __restrict paeth)
