@@ -171,7 +171,7 @@ diff <(cd "$stage" && find . ! -type d | sort) <(cd "$work/deb" && find . ! -typ
 # fetching what it depends on, run what it installed, and take it out again.
 if [ "${QUORIN_APT_INSTALL:-0}" = 1 ]; then
   echo "== apt install and remove"
-  apt-get install -y "./$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt could not install $deb"; }
+  apt-get install -y "$(realpath "$deb")" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt could not install $deb"; }
   /usr/bin/quorin --help >/dev/null || fail "the quorin apt installed does not run"
   [ "$(dpkg-query -W -f '${Status}' quorin-unit-packer)" = "install ok installed" ] || fail "dpkg does not list the package"
   grep -q 'application/x-quorin-package' /usr/share/mime/types || fail "the file type is not in the system's MIME database"
