@@ -197,11 +197,6 @@ public:
         limit_ = limit;
         inChunk_ = inChunk;
     }
-    void Skip(std::uint64_t count)
-    {
-        Need(count, "the chunk's bytes");
-        position_ += count;
-    }
 
     [[noreturn, gnu::cold]] void Fail(std::uint64_t offset, std::string expectation) const
     {
@@ -477,8 +472,9 @@ private:
             break;
         default:
             // Kinds 7, 8 and 10 hold nothing a reader needs; any other kind
-            // is framed the same way, so it is kept as a chunk and passed over.
-            in_.Skip(in_.Left());
+            // is framed the same way, so it is kept as a chunk and passed over,
+            // its bytes kept for writing back.
+            in_.ReadArray(chunk.Payload, in_.Left(), "the chunk's bytes");
             break;
         }
         if (in_.Position() != end)
@@ -623,6 +619,7 @@ private:
         static constexpr TCasMesh Blank{};
         const std::size_t first = model_.Meshes.size();
         model_.Meshes.resize(first + count, Blank);
+        chunk.MeshCount = count;
         for (std::uint32_t i = 0; i < count; ++i)
             ReadMesh(kind, model_.Meshes[first + i]);
         if (kind == TCasMeshKind::Rigid)

@@ -110,6 +110,8 @@ struct TCasChunk {
     // Mesh chunks end with these (kind 1: a u16 and a u32; kinds 2, 3: a u32).
     std::uint16_t TrailerShort = 0;
     std::uint32_t TrailerCount = 0;
+    std::uint32_t MeshCount = 0;      // mesh chunks: how many of TCasModel::Meshes, in order, are this chunk's
+    TCasArray<std::uint8_t> Payload;  // chunks of kinds the reader passes over: their bytes after the head
 };
 
 struct TCasModel {

@@ -1,15 +1,18 @@
 // The fuzz target's body: arbitrary bytes through the battle model reader. A refusal
 // (ECASException) is clean; a crash, a sanitizer report, another exception
-// type, or a model that breaks the reader's promises is a finding.
+// type, a model that breaks the reader's promises, or one that the writer
+// does not give back as the same bytes is a finding.
 
 #include "fuzz/FuzzBodies.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
 #include "model/CasModel.h"
+#include "model/CasWriter.h"
 #include "model/RestPose.h"
 
 namespace {
@@ -81,6 +84,9 @@ int Model(const std::uint8_t* data, std::size_t size)
     if (pose.MeshPositions.size() != model.Meshes.size())
         __builtin_trap();
     (void)quorin::CasTotals(model);
+    const auto written = quorin::WriteCasModel(model);
+    if (written.size() != size || !std::equal(written.begin(), written.end(), data))
+        __builtin_trap();
     return 0;
 }
 
