@@ -1,7 +1,9 @@
-// PNG encoding where libdeflate is installed: the rows are filtered here and
-// deflated in one piece, which compresses a whole buffer several times faster
+// PNG encoding where libdeflate is installed: the rows are laid out in the
+// smallest colour type that holds them exactly (PngLayout.h), filtered here
+// and deflated in bands by libdeflate, which compresses several times faster
 // than zlib at a like ratio (most of the time of writing a large PNG is
-// deflate's). The file is three chunks: IHDR, IDAT and IEND.
+// deflate's). The file is IHDR, PLTE and tRNS for a palette, one IDAT per
+// band, and IEND.
 
 #include "PlatformCodecs.h"
 
@@ -15,6 +17,8 @@
 
 #include <libdeflate.h>
 
+#include "DeflateBands.h"
+#include "PngLayout.h"
 #include "base/Stream.h"
 
 namespace quorin::codecs {
@@ -48,21 +52,6 @@ void WriteChunk(TStream& file, const char type[4], const std::uint8_t* data, std
     if (size > 0)
         file.WriteBuffer(data, static_cast<std::int64_t>(size));
     file.WriteBuffer(tail, sizeof tail);
-}
-
-// One Bitmap row (blue, green, red[, alpha]) as PNG's red, green, blue[, alpha].
-void ConvertRow(const TBitmap& bitmap, int y, bool withAlpha, std::uint8_t* out)
-{
-    const std::uint8_t* src = bitmap.RowAddress(y);
-    const int in = bitmap.BytesPerPixel();
-    const bool sourceAlpha = in == 4;
-    for (int x = 0; x < bitmap.Width(); ++x, src += in) {
-        *out++ = src[2];
-        *out++ = src[1];
-        *out++ = src[0];
-        if (withAlpha)
-            *out++ = sourceAlpha ? src[3] : 255;
-    }
 }
 
 // Each of the five filters of a row, and the one whose bytes, taken as
@@ -144,56 +133,55 @@ private:
     std::vector<std::uint8_t> zeros_;
 };
 
-// The picture's rows, each after its filter byte, as IDAT's uncompressed data.
-std::vector<std::uint8_t> FilteredRows(const TBitmap& bitmap, bool withAlpha)
-{
-    const int bpp = withAlpha ? 4 : 3;
-    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.Width()) * bpp;
-    std::vector<std::uint8_t> filtered((rowBytes + 1) * static_cast<std::size_t>(bitmap.Height()));
-    std::vector<std::uint8_t> row(rowBytes), above(rowBytes);
-    TRowFilter filter(rowBytes);
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        ConvertRow(bitmap, y, withAlpha, row.data());
-        filter.Filter(row.data(), y > 0 ? above.data() : nullptr, bpp, &filtered[(rowBytes + 1) * y]);
-        row.swap(above);
-    }
-    return filtered;
-}
+// Raw bytes deflated a band at a time: large enough that the bands cost
+// next to nothing in size, small beside any picture worth bounding.
+constexpr std::size_t BandBytes = std::size_t{4} << 20;
 
-struct TCompressorDeleter {
-    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
-};
-
-std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& data)
+void WriteHeader(TStream& stream, const TBitmap& bitmap, const TPngLayout& layout)
 {
-    std::unique_ptr<libdeflate_compressor, TCompressorDeleter> compressor(libdeflate_alloc_compressor(DeflateLevel));
-    if (!compressor)
-        throw EOutOfMemory("Out of memory for the PNG writer");
-    std::vector<std::uint8_t> packed(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
-    const std::size_t size =
-        libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), packed.data(), packed.size());
-    packed.resize(size); // the bound always suffices
-    return packed;
+    static constexpr std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    stream.WriteBuffer(Signature, sizeof Signature);
+    std::uint8_t header[13] = {};
+    PutU32BigEndian(header, static_cast<std::uint32_t>(bitmap.Width()));
+    PutU32BigEndian(header + 4, static_cast<std::uint32_t>(bitmap.Height()));
+    header[8] = static_cast<std::uint8_t>(layout.BitDepth());
+    header[9] = static_cast<std::uint8_t>(layout.ColourType()); // compression, filter method and interlace stay 0
+    WriteChunk(stream, "IHDR", header, sizeof header);
+    if (layout.ColourType() != TPngColourType::Palette)
+        return;
+    const auto rgb = layout.PaletteRgb();
+    WriteChunk(stream, "PLTE", rgb.data(), rgb.size());
+    if (const auto alpha = layout.PaletteAlpha(); !alpha.empty())
+        WriteChunk(stream, "tRNS", alpha.data(), alpha.size());
 }
 
 } // namespace
 
 void EncodePng(const TBitmap& bitmap, TStream& stream, bool withAlpha)
 {
-    const std::vector<std::uint8_t> packed = Deflate(FilteredRows(bitmap, withAlpha));
-
-    static constexpr std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    stream.WriteBuffer(Signature, sizeof Signature);
-    std::uint8_t header[13] = {};
-    PutU32BigEndian(header, static_cast<std::uint32_t>(bitmap.Width()));
-    PutU32BigEndian(header + 4, static_cast<std::uint32_t>(bitmap.Height()));
-    header[8] = 8;                  // bits per channel
-    header[9] = withAlpha ? 6 : 2;  // RGBA or RGB; compression, filter method and interlace stay 0
-    WriteChunk(stream, "IHDR", header, sizeof header);
-    // A chunk holds less than 2 GiB; a larger stream goes into several.
-    constexpr std::size_t MaxChunk = std::size_t{1} << 30;
-    for (std::size_t at = 0; at < packed.size(); at += MaxChunk)
-        WriteChunk(stream, "IDAT", packed.data() + at, std::min(MaxChunk, packed.size() - at));
+    const TPngLayout layout(bitmap, withAlpha);
+    WriteHeader(stream, bitmap, layout);
+    // Each band's bytes are one IDAT chunk (a chunk holds less than 2 GiB).
+    TDeflateBands deflate(DeflateLevel, BandBytes,
+                          [&](std::span<const std::uint8_t> bytes) { WriteChunk(stream, "IDAT", bytes.data(), bytes.size()); });
+    const std::size_t rowBytes = layout.RowBytes();
+    std::vector<std::uint8_t> row(rowBytes), above(rowBytes), filtered(rowBytes + 1);
+    // A palette's indices say nothing to arithmetic on neighbours: such rows
+    // go unfiltered, as the PNG book advises.
+    const bool filter = layout.ColourType() != TPngColourType::Palette;
+    TRowFilter filters(rowBytes);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        layout.Row(y, row.data());
+        if (filter) {
+            filters.Filter(row.data(), y > 0 ? above.data() : nullptr, layout.FilterStep(), filtered.data());
+        } else {
+            filtered[0] = FilterNone;
+            std::memcpy(filtered.data() + 1, row.data(), rowBytes);
+        }
+        deflate.Add(filtered.data(), filtered.size());
+        row.swap(above);
+    }
+    deflate.Finish();
     WriteChunk(stream, "IEND", nullptr, 0);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "imaging/PlatformCodecs.h"
@@ -43,8 +45,9 @@ TPng ReadPng(const std::string& path)
     } catch (const Exception&) {
         return png;
     }
-    const std::uint8_t colourType = file[25]; // IHDR's; 4 and 6 carry alpha
-    png.alpha = colourType == 4 || colourType == 6;
+    const std::uint8_t colourType = file[25]; // IHDR's; 4 and 6 carry alpha, and so does a tRNS chunk
+    static constexpr char Trns[] = "tRNS";
+    png.alpha = colourType == 4 || colourType == 6 || std::search(file.begin(), file.end(), Trns, Trns + 4) != file.end();
     png.width = static_cast<std::uint32_t>(bitmap.Width());
     png.height = static_cast<std::uint32_t>(bitmap.Height());
     for (int y = 0; y < bitmap.Height(); ++y) {
