@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "DataLines.h"
+#include "gamedata/DataLines.h"
 #include "Finding.h"
 #include "UnitFiles.h"
 #include "package/UnitSheet.h"

@@ -5,7 +5,7 @@
 #include <set>
 #include <system_error>
 
-#include "DataFile.h"
+#include "InstallError.h"
 #include "base/FileSystem.h"
 
 namespace quorin {

@@ -8,7 +8,7 @@
 
 #include <toml++/toml.h>
 
-#include "Blake2b.h"
+#include "base/Blake2b.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
 

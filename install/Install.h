@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "DataFile.h"
+#include "InstallError.h"
+#include "gamedata/DataFile.h"
 #include "FileTransaction.h"
 #include "UnitTargets.h"
 #include "package/PackageReader.h"

@@ -2,7 +2,8 @@
 
 #include <map>
 
-#include "DataFile.h"
+#include "InstallError.h"
+#include "gamedata/DataFile.h"
 #include "base/Text.h"
 
 namespace quorin {

@@ -21,7 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Commands.h"
-#include "install/Blake2b.h"
+#include "base/Blake2b.h"
 #include "package/Manifest.h"
 #include "package/Unpack.h"
 #include "package/Build.h"

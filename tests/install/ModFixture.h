@@ -124,12 +124,15 @@ public:
 
 class ModTest : public ::testing::Test, public TModFolder {};
 
-// The message of what call throws as EInstallError, or "(no failure)".
+// The message of what call throws as EInstallError, or as EDataFileError
+// for a mod's data file, or "(no failure)".
 inline std::string FailureOf(const std::function<void()>& call)
 {
     try {
         call();
     } catch (const EInstallError& e) {
+        return e.Message();
+    } catch (const EDataFileError& e) {
         return e.Message();
     }
     return "(no failure)";

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "install/DataFile.h"
+#include "gamedata/DataFile.h"
+#include "install/InstallError.h"
 #include "install/UnitTargets.h"
 #include "tests/install/UnitFixture.h"
 

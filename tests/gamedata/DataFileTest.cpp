@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "install/DataFile.h"
-#include "install/Blake2b.h"
+#include "gamedata/DataFile.h"
+#include "base/Blake2b.h"
 
 namespace quorin {
 namespace {
@@ -26,7 +26,7 @@ std::string FailureOf(TDataFileKind kind, const std::string& bytes)
 {
     try {
         DecodeDataFile(kind, bytes);
-    } catch (const EInstallError& e) {
+    } catch (const EDataFileError& e) {
         return e.Message();
     }
     return "(no failure)";
@@ -218,7 +218,7 @@ TEST(DataFileTest, BlocksThatAreNotEntriesAreRefused)
         try {
             AddEntries(file, c.Block, false);
             ADD_FAILURE() << "no failure for " << c.Message;
-        } catch (const EInstallError& e) {
+        } catch (const EDataFileError& e) {
             EXPECT_EQ(e.Message(), c.Message);
         }
     }

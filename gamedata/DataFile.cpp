@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Blake2b.h"
+#include "base/Blake2b.h"
 #include "base/Text.h"
 
 namespace quorin {
@@ -154,7 +154,7 @@ TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes)
     std::string name(DataFilePath(kind));
     if (kind == TDataFileKind::UnitText) {
         if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE' || bytes.size() % 2 != 0)
-            throw EInstallError(name + " is not UTF-16LE text with a byte-order mark");
+            throw EDataFileError(name + " is not UTF-16LE text with a byte-order mark");
         auto unitAt = [&](std::size_t at) {
             return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at])) |
                    static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 1])) << 8;
@@ -177,7 +177,7 @@ TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes)
             }
             std::uint32_t low = unit <= 0xDBFF && i + 2 < bytes.size() ? unitAt(i + 2) : 0;
             if (low < 0xDC00 || low > 0xDFFF)
-                throw EInstallError(name + " is not valid UTF-16LE text: a lone surrogate at byte " +
+                throw EDataFileError(name + " is not valid UTF-16LE text: a lone surrogate at byte " +
                                     std::to_string(i));
             out = PutUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
             i += 2;
@@ -186,7 +186,7 @@ TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes)
     } else {
         if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
             bytes.find('\0') != std::string_view::npos)
-            throw EInstallError(name + " is not 8-bit text (it looks like UTF-16)");
+            throw EDataFileError(name + " is not 8-bit text (it looks like UTF-16)");
         file.Text.assign(bytes);
     }
     std::size_t newline = file.Text.find('\n');
@@ -213,7 +213,7 @@ std::string EncodeDataFile(const TDataText& file)
         }
         auto code = NextCodePoint(file.Text, at);
         if (!code)
-            throw EInstallError("Text for " + std::string(DataFilePath(file.Kind)) +
+            throw EDataFileError("Text for " + std::string(DataFilePath(file.Kind)) +
                                 " is not valid UTF-8 at byte " + std::to_string(at));
         if (*code >= 0x10000) {
             out = PutUtf16(out, 0xD800 + ((*code - 0x10000) >> 10));
@@ -333,23 +333,23 @@ TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bo
     std::string block;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].find_first_of("\r\n") != std::string::npos)
-            throw EInstallError(BlockName(file.Kind) + ": line " + std::to_string(i + 1) + " holds a line break");
+            throw EDataFileError(BlockName(file.Kind) + ": line " + std::to_string(i + 1) + " holds a line break");
         block += lines[i];
         block += file.LineEnd;
     }
     TEntryScan blockScan = ScanEntries(file.Kind, block);
     if (blockScan.StrayLine)
-        throw EInstallError(BlockName(file.Kind) + " start with a line outside any entry: \"" +
+        throw EDataFileError(BlockName(file.Kind) + " start with a line outside any entry: \"" +
                             *blockScan.StrayLine + "\"");
     if (blockScan.Entries.empty())
-        throw EInstallError(BlockName(file.Kind) + (file.Kind == TDataFileKind::UnitText
+        throw EDataFileError(BlockName(file.Kind) + (file.Kind == TDataFileKind::UnitText
                                                         ? " hold no {key} line"
                                                         : " hold no type line"));
     for (std::size_t i = 0; i < blockScan.Entries.size(); ++i) {
         std::string_view key = ShownKey(block, blockScan.Entries[i]);
         for (std::size_t j = 0; j < i; ++j)
             if (IsKey(key, NormalisedKey(ShownKey(block, blockScan.Entries[j]))))
-                throw EInstallError(BlockName(file.Kind) + " define " + std::string(key) + " twice");
+                throw EDataFileError(BlockName(file.Kind) + " define " + std::string(key) + " twice");
     }
 
     TEntryPlan plan;

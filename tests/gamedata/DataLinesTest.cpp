@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "check/DataLines.h"
+#include "gamedata/DataLines.h"
 
 namespace quorin {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "install/Blake2b.h"
+#include "base/Blake2b.h"
 
 namespace quorin {
 namespace {

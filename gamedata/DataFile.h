@@ -19,7 +19,8 @@
 
 namespace quorin {
 
-class EInstallError : public Exception { using Exception::Exception; };
+// A data file not in its encoding, or lines that are not its entries.
+class EDataFileError : public Exception { using Exception::Exception; };
 
 enum class TDataFileKind { ModelBattle, UnitDescr, UnitText };
 
@@ -32,7 +33,7 @@ struct TDataText {
     std::string LineEnd = "\r\n"; // the first line end the file uses; CR LF when it has none
 };
 
-// Raises EInstallError naming the file when the bytes are not in the file's
+// Raises EDataFileError naming the file when the bytes are not in the file's
 // encoding.
 TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes);
 std::string EncodeDataFile(const TDataText& file);
@@ -81,7 +82,7 @@ struct TEntryPlan {
 // Adds the entries of lines to file: each entry whose key the file already
 // defines replaces that entry in place when replace is set, every other one is
 // appended at the end, after a blank line. Without replace an existing key is
-// only listed and the file is left as it was. Raises EInstallError when lines
+// only listed and the file is left as it was. Raises EDataFileError when lines
 // hold no entry or start with a line outside any entry.
 TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bool replace);
 
