@@ -9,10 +9,15 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+
 #include "Render.h"
+#include "base/SaveFile.h"
 #include "base/Stream.h"
 #include "imaging/Picture.h"
+#include "imaging/PlatformCodecs.h"
 #include "imaging/PngWriter.h"
+#include "model/Gltf.h"
 
 namespace quorin {
 
@@ -265,7 +270,78 @@ std::unique_ptr<TBitmap> TransparentSheet(int size)
     return canvas;
 }
 
+void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    TSaveFileStream file(path);  // "Cannot create file %s"
+    file.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    file.Commit();
+}
+
+// What --gltf wrote, for the summary.
+struct TGltfWritten {
+    std::string Texture;  // the embedded texture's file, or why there is none
+    bool Embedded = false;
+    std::size_t Size = 0;
+};
+
+TGltfWritten ExportGltf(const TModelOptions& options, const TCasModel& model)
+{
+    TGltfWritten written;
+    std::string texture = options.Texture;
+    if (texture.empty())
+        texture = TextureBesideModel(model, options.Model, written.Texture);
+    std::vector<std::uint8_t> png;
+    if (!texture.empty()) {
+        png = PngBytes(*LoadTexture(texture));
+        written.Texture = texture;
+        written.Embedded = true;
+    }
+    const auto bytes = WriteGltf(model, png, GltfContainerFor(options.GltfOutput));
+    SaveBytes(options.GltfOutput, bytes);
+    written.Size = bytes.size();
+    return written;
+}
+
 } // namespace
+
+std::vector<std::uint8_t> PngBytes(const TBitmap& picture)
+{
+    TMemoryStream stream;
+    try {
+        codecs::EncodePng(picture, stream, picture.BytesPerPixel() == 4 && picture.HasAlphaChannel());
+    } catch (const ECodecError& e) {
+        throw Exception("Cannot make a PNG of the texture: " + e.Message());
+    }
+    return {stream.Memory(), stream.Memory() + stream.Size()};
+}
+
+std::string TextureBesideModel(const TCasModel& model, const std::string& modelPath, std::string& reason)
+{
+    std::string_view named;
+    for (const auto& material : model.Materials)
+        if (material.Named != 0 && !material.Texture.empty()) {
+            named = material.Texture;
+            break;
+        }
+    if (named.empty()) {
+        reason = "none: the model names no texture";
+        return {};
+    }
+    const auto slash = named.find_last_of("\\/");
+    const std::string file = std::string(slash == std::string_view::npos ? named : named.substr(slash + 1)) + ".dds";
+    std::string lower = file;
+    for (auto& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto folder = std::filesystem::path(modelPath).parent_path() / "textures";
+    for (const auto& candidate : {file, lower}) {
+        std::error_code error;
+        const auto path = folder / candidate;
+        if (std::filesystem::is_regular_file(path, error))
+            return path.string();
+    }
+    reason = "none: " + (folder / file).string() + " is not beside the model (give one with --texture)";
+    return {};
+}
 
 void DrawUvLayout(const TCasModel& model, TBitmap& picture, std::uint32_t colour)
 {
@@ -293,9 +369,15 @@ CLI::App* AddModelCommand(CLI::App& app, TModelOptions& options)
     auto* size = model->add_option("--size", options.Size, "N: the layout's width and height without a texture (1024)")
                      ->check(CLI::Range(1, MaxLayoutSize))
                      ->needs(uv);
-    model->add_option("--texture", options.Texture, "T.dds: draw over this texture, at its size")
-        ->needs(uv)
+    auto* gltf = model->add_option("--gltf", options.GltfOutput,
+                                   "OUT.glb or OUT.gltf: write the model as glTF 2.0, its texture embedded");
+    model->add_option("--texture", options.Texture,
+                      "T.dds: draw the layout over this texture, at its size, or embed it in the glTF")
         ->excludes(size);
+    model->callback([uv, gltf, model] {
+        if (model->count("--texture") > 0 && uv->count() == 0 && gltf->count() == 0)
+            throw CLI::RequiresError("--texture", "--uv or --gltf");
+    });
     return model;
 }
 
@@ -316,16 +398,33 @@ int RunModel(const TModelOptions& options, std::ostream& out, std::ostream& err)
             layout = {{"file", options.UvOutput}, {"width", canvas->Width()}, {"height", canvas->Height()}};
         }
 
+        nlohmann::json gltf;
+        if (!options.GltfOutput.empty()) {
+            const TGltfWritten written = ExportGltf(options, model);
+            gltf = {{"file", options.GltfOutput},
+                    {"size", written.Size},
+                    {"texture", written.Embedded ? nlohmann::json(written.Texture) : nlohmann::json()}};
+            if (!written.Embedded)
+                err << "No texture embedded in " << options.GltfOutput << ": " << written.Texture << '\n';
+        }
+
         if (options.Json) {
             auto json = ModelJson(options, fileSize, model);
             if (!layout.is_null())
                 json["uv_layout"] = layout;
+            if (!gltf.is_null())
+                json["gltf"] = gltf;
             out << json.dump(2) << '\n';
         } else {
             PrintModel(options, fileSize, model, out);
             if (!layout.is_null())
                 out << "UV layout (" << layout["width"] << "x" << layout["height"] << ") written to " << options.UvOutput
                     << '\n';
+            if (!gltf.is_null())
+                out << "glTF written to " << options.GltfOutput << " (" << Plural(gltf["size"].get<std::size_t>(), "byte")
+                    << (gltf["texture"].is_null() ? std::string(", no texture")
+                                                  : ", texture " + gltf["texture"].get<std::string>())
+                    << ")\n";
         }
         return 0;
     } catch (const Exception& e) {

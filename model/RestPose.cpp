@@ -35,24 +35,7 @@ std::vector<float> MeshPositions(const TCasMesh& mesh, const std::vector<TCasVec
 {
     std::vector<float> out(mesh.Positions.size());
     for (std::size_t v = 0; v < mesh.VertexCount; ++v) {
-        TCasVector at;
-        switch (mesh.Kind) {
-        case TCasMeshKind::Rigid:
-            at = nodes[mesh.Bone];
-            break;
-        case TCasMeshKind::OneBone:
-            at = nodes[mesh.Bones[v]];
-            break;
-        case TCasMeshKind::TwoBone: {
-            // Which bone the weight belongs to is not known; the two readings
-            // differ by hundredths of a unit in real models.
-            const float w = mesh.Weights[v];
-            const auto& a = nodes[mesh.FirstBones[v]];
-            const auto& b = nodes[mesh.SecondBones[v]];
-            at = {a.X * w + b.X * (1 - w), a.Y * w + b.Y * (1 - w), a.Z * w + b.Z * (1 - w)};
-            break;
-        }
-        }
+        const TCasVector at = CasVertexBase(mesh, v, nodes);
         out[3 * v] = mesh.Positions[3 * v] + at.X;
         out[3 * v + 1] = mesh.Positions[3 * v + 1] + at.Y;
         out[3 * v + 2] = mesh.Positions[3 * v + 2] + at.Z;
@@ -61,6 +44,26 @@ std::vector<float> MeshPositions(const TCasMesh& mesh, const std::vector<TCasVec
 }
 
 } // namespace
+
+TCasVector CasBlend(const TCasVector& a, const TCasVector& b, float w)
+{
+    // Which bone the weight belongs to is not known; the two readings
+    // differ by hundredths of a unit in real models.
+    return {a.X * w + b.X * (1 - w), a.Y * w + b.Y * (1 - w), a.Z * w + b.Z * (1 - w)};
+}
+
+TCasVector CasVertexBase(const TCasMesh& mesh, std::size_t v, const std::vector<TCasVector>& nodes)
+{
+    switch (mesh.Kind) {
+    case TCasMeshKind::Rigid:
+        return nodes[mesh.Bone];
+    case TCasMeshKind::OneBone:
+        return nodes[mesh.Bones[v]];
+    case TCasMeshKind::TwoBone:
+        break;
+    }
+    return CasBlend(nodes[mesh.FirstBones[v]], nodes[mesh.SecondBones[v]], mesh.Weights[v]);
+}
 
 TCasRestPose CasRestPose(const TCasModel& model)
 {

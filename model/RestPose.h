@@ -17,4 +17,11 @@ struct TCasRestPose {
 
 TCasRestPose CasRestPose(const TCasModel& model);
 
+// Where vertex v's stored position is counted from: its bone's place, or for
+// two bones their places blended by its weight. nodes are the rest pose's
+// node positions. Out of line, so that every caller gets the very same
+// rounding: the glTF conversion relies on it to give back the stored values.
+TCasVector CasVertexBase(const TCasMesh& mesh, std::size_t v, const std::vector<TCasVector>& nodes);
+TCasVector CasBlend(const TCasVector& first, const TCasVector& second, float weight);
+
 } // namespace quorin

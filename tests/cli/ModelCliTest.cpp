@@ -9,6 +9,7 @@
 #include "imaging/PlatformCodecs.h"
 #include "tests/cli/QuorinRun.h"
 #include "tests/imaging/core/TgaBuilder.h"
+#include "tests/imaging/dds/DdsBuilder.h"
 #include "tests/support/CasBuilder.h"
 
 namespace quorin {
@@ -247,7 +248,7 @@ TEST_F(ModelCliTest, FailuresAndUsage)
          "Cannot open file " + dir.File("none.dds") + "\n"},
         {{"model"}, 2, "model is required"},
         {{"model", good, "--size", "8"}, 2, "--size requires --uv"},
-        {{"model", good, "--texture", "t.dds"}, 2, "--texture requires --uv"},
+        {{"model", good, "--texture", "t.dds"}, 2, "--texture requires --uv or --gltf"},
         {{"model", good, "--uv", png, "--size", "8", "--texture", "t.dds"}, 2, "--size excludes --texture"},
         {{"model", good, "--uv", png, "--size", "0"}, 2, "--size: Value 0 not in range 1 to 8192"},
     };
@@ -262,6 +263,57 @@ TEST_F(ModelCliTest, FailuresAndUsage)
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(fs::exists(png));
     }
+}
+
+// A glTF's images, from its JSON chunk: how many pictures it embeds.
+std::size_t EmbeddedImages(const Bytes& glb)
+{
+    if (glb.size() < 20)
+        return 0;
+    const std::size_t length = glb[12] | glb[13] << 8 | glb[14] << 16 | static_cast<std::size_t>(glb[15]) << 24;
+    const auto root = nlohmann::json::parse(glb.begin() + 20, glb.begin() + 20 + static_cast<std::ptrdiff_t>(length));
+    return root.value("images", nlohmann::json::array()).size();
+}
+
+// The texture comes from --texture, or from beside the model where the game
+// looks for it, or there is none and the user is told why.
+TEST_F(ModelCliTest, GltfEmbedsTheTextureGivenOrBesideTheModel)
+{
+    const auto model = Save("small.cas", BuildCas(test::SmallCasRecipe()).Bytes);
+    const Bytes dds = test::DdsBuilder(2, 2).Uncompressed(32, 0xFF0000, 0xFF00, 0xFF).Data(Bytes(16, 0x80)).Bytes();
+    const auto glb = dir.File("out.glb");
+
+    auto run = RunQuorin({"model", model, "--gltf", glb}, dir);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "No texture embedded in " + glb + ": none: " +
+                           (fs::path(dir.File("textures")) / "hastati.tga.dds").string() +
+                           " is not beside the model (give one with --texture)\n");
+    EXPECT_NE(run.out.find("glTF written to " + glb + " ("), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(", no texture)\n"), std::string::npos) << run.out;
+    EXPECT_EQ(EmbeddedImages(test::ReadFile(glb)), 0u);
+
+    fs::create_directory(dir.File("textures"));
+    const auto beside = Save("textures/hastati.tga.dds", dds);
+    run = RunQuorin({"model", model, "--gltf", glb, "--json"}, dir);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["gltf"]["texture"], beside);
+    EXPECT_EQ(json["gltf"]["size"], fs::file_size(glb));
+    EXPECT_EQ(EmbeddedImages(test::ReadFile(glb)), 1u);
+
+    const auto given = Save("given.dds", dds);
+    fs::remove(beside);
+    run = RunQuorin({"model", model, "--gltf", dir.File("out.gltf"), "--texture", given}, dir);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find(", texture " + given + ")\n"), std::string::npos) << run.out;
+    const Bytes text = test::ReadFile(dir.File("out.gltf"));
+    EXPECT_EQ(nlohmann::json::parse(text.begin(), text.end())["images"].size(), 1u);
+
+    run = RunQuorin({"model", model, "--gltf", dir.File("none/out.glb")}, dir);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("Cannot create file"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir.File("none")));
 }
 
 } // namespace
