@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include <atomic>
 #include <string>
 
 #ifdef _WIN32
@@ -44,15 +45,46 @@ std::FILE* OpenFileUtf8(std::string_view path, const char* mode)
 #endif
 }
 
+namespace {
+std::atomic<bool> pushToDevice{true};
+} // namespace
+
+void SetPushToDevice(bool push)
+{
+    pushToDevice = push;
+}
+
 bool SyncFileToDevice(std::FILE* file)
 {
     if (std::fflush(file) != 0)
         return false;
+    if (!pushToDevice)
+        return true;
 #ifdef _WIN32
     auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
 #else
     return fsync(fileno(file)) == 0;
+#endif
+}
+
+bool SyncFolderToDevice(std::string_view folder)
+{
+#ifdef __linux__
+    if (folder.find('\0') != std::string_view::npos)
+        return false;
+    if (!pushToDevice)
+        return true;
+    int fd = open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+#else
+    // Windows writes a move through at once (MOVEFILE_WRITE_THROUGH).
+    (void)folder;
+    return true;
 #endif
 }
 

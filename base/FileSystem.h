@@ -15,8 +15,15 @@ std::string PathToUtf8(const std::filesystem::path& path);
 std::string PathToGenericUtf8(const std::filesystem::path& path);
 // fopen with a UTF-8 path; mode as for fopen.
 std::FILE* OpenFileUtf8(std::string_view path, const char* mode);
+// Whether SyncFileToDevice and SyncFolderToDevice push anything (they do
+// unless turned off). Tests that stop a process as a kill would turn it off:
+// a kill loses nothing the system holds, and pushing costs the disk's time.
+void SetPushToDevice(bool push);
 // Pushes the file's data to the device; false on failure.
 bool SyncFileToDevice(std::FILE* file);
+// Pushes a folder's entries (names made, renamed, removed) to the device,
+// where the system can be asked to; false on failure.
+bool SyncFolderToDevice(std::string_view folder);
 // Moves the file from over the file to, in one step, the move itself pushed
 // to the device where the system can be asked to; false on failure.
 bool ReplaceFileWith(std::string_view from, std::string_view to);

@@ -55,12 +55,8 @@ fs::path FolderOf(const fs::path& path)
 
 } // namespace
 
-TSaveFileStream::TSaveFileStream(std::string_view target) : target_(target)
+void RaiseUnlessReplaceable(std::string_view target)
 {
-    if (target.empty())
-        RaiseCannotCreateFile(target);
-    // Judged by what the path leads to, every link followed: /dev/stdout is
-    // a link whose target may be a pipe with no path of its own.
     std::error_code error;
     auto status = fs::status(PathFromUtf8(target), error);
     bool exists = !error && fs::exists(status);
@@ -74,6 +70,18 @@ TSaveFileStream::TSaveFileStream(std::string_view target) : target_(target)
     // Found now, not at Commit: a file another program holds open on Windows.
     if (exists && fs::is_regular_file(status) && !FileCanBeReplaced(target))
         RaiseCannotCreateFile(target);
+}
+
+TSaveFileStream::TSaveFileStream(std::string_view target) : target_(target)
+{
+    if (target.empty())
+        RaiseCannotCreateFile(target);
+    // Judged by what the path leads to, every link followed: /dev/stdout is
+    // a link whose target may be a pipe with no path of its own.
+    RaiseUnlessReplaceable(target);
+    std::error_code error;
+    auto status = fs::status(PathFromUtf8(target), error);
+    bool exists = !error && fs::exists(status);
 
     inPlace_ = exists && !fs::is_regular_file(status);
     if (inPlace_) {

@@ -13,6 +13,11 @@
 
 namespace quorin {
 
+// Raises "Cannot create file %s" (with target) when an existing target may not
+// be replaced: a folder, a read-only file, or (on Windows) a file that another
+// program holds open.
+void RaiseUnlessReplaceable(std::string_view target);
+
 class TSaveFileStream : public TStream {
 public:
     // Raises "Cannot create file %s" (with target) when the target cannot be

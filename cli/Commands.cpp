@@ -7,6 +7,7 @@
 
 #include "CheckCommand.h"
 #include "CommandBoundary.h"
+#include "ModSession.h"
 #include "PackageReport.h"
 #include "package/Manifest.h"
 #include "base/FileSystem.h"
@@ -15,6 +16,7 @@
 #include "base/Text.h"
 #include "check/CheckUnit.h"
 #include "install/Install.h"
+#include "install/UnitTargets.h"
 #include "package/Build.h"
 #include "package/PackageReader.h"
 #include "package/UnitFields.h"
@@ -107,12 +109,23 @@ int RunInstall(const std::string& source, const std::string& mod, bool dryRun, b
                std::ostream& err)
 {
     return Guarded(err, [&] {
+        if (dryRun && HasUnfinishedChange(mod)) {
+            err << EscapeControlCharacters(mod) << " holds an interrupted change (" << JournalPath
+                << "); quorin install --recover-only --mod DIR finishes it or rolls it back.\n"
+                << "Dry run: nothing was changed.\n";
+            return 1;
+        }
+        TModSession session(mod, !dryRun, out);
         bool manifest = LowerCaseText(FileExtension(source)) == "toml";
         TPackage unit = manifest ? PackageFromSheet(LoadManifest(source)) : ReadPackage(source);
+        const std::string name = UnitTargets(unit).Dictionary;
+        if (session.Finished(InstallChange(name))) {
+            out << "Installed " << name << "; quorin uninstall " << name << " --mod " << mod << " takes it out again.\n";
+            return 0;
+        }
         TInstallPlan plan = PlanInstall(unit, mod, replace);
         for (const auto& line : DescribeInstall(plan))
             out << line << '\n';
-        const std::string& name = plan.Targets.Dictionary;
         if (!replace && !plan.Conflicts.empty()) {
             err << "Cannot install " << name << " into " << mod << ", these are in the way:\n";
             for (const auto& conflict : plan.Conflicts)
@@ -125,7 +138,7 @@ int RunInstall(const std::string& source, const std::string& mod, bool dryRun, b
             return 0;
         }
         try {
-            CommitInstall(plan);
+            CommitInstall(plan, session.Hooks());
         } catch (const Exception& e) {
             err << "Cannot install " << name << ": " << e.Message() << "\nNothing was changed.\n";
             return 1;
@@ -139,6 +152,13 @@ int RunUninstall(const std::string& dictionary, const std::string& mod, bool for
                  std::ostream& err)
 {
     return Guarded(err, [&] {
+        TModSession session(mod, true, out);
+        // Killed as it removed the last empty folder, an uninstall leaves only that.
+        bool ended = session.Tidied() && !fs::exists(PathFromUtf8(mod) / PathFromUtf8(RecordPath(dictionary)));
+        if (session.Finished(UninstallChange(dictionary)) || ended) {
+            out << "Uninstalled " << dictionary << " from " << mod << ".\n";
+            return 0;
+        }
         TUninstallPlan plan = PlanUninstall(mod, dictionary, force);
         if (!plan.Changed.empty()) {
             if (!force)
@@ -151,7 +171,7 @@ int RunUninstall(const std::string& dictionary, const std::string& mod, bool for
             }
         }
         try {
-            CommitUninstall(plan);
+            CommitUninstall(plan, session.Hooks());
         } catch (const Exception& e) {
             err << "Cannot uninstall " << dictionary << ": " << e.Message() << "\nNothing was changed.\n";
             return 1;
@@ -159,6 +179,16 @@ int RunUninstall(const std::string& dictionary, const std::string& mod, bool for
         for (const auto& line : plan.Description)
             out << "  " << line << '\n';
         out << "Uninstalled " << dictionary << " from " << mod << ".\n";
+        return 0;
+    });
+}
+
+int RunRecover(const std::string& mod, std::ostream& out, std::ostream& err)
+{
+    return Guarded(err, [&] {
+        TModSession session(mod, true, out);
+        if (session.Recovery().Outcome == TRecovery::TOutcome::Nothing)
+            out << "No interrupted change in " << EscapeControlCharacters(mod) << ": nothing to do.\n";
         return 0;
     });
 }

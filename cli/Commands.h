@@ -13,10 +13,14 @@ int RunBuild(const std::string& manifest, const std::string& output, bool strict
              std::ostream& err);
 int RunInspect(const std::string& package, bool json, std::ostream& out, std::ostream& err);
 int RunUnpack(const std::string& package, const std::string& folder, bool force, std::ostream& out, std::ostream& err);
-// source is a package or a unit manifest (a name ending in .toml).
+// source is a package or a unit manifest (a name ending in .toml). Install and
+// uninstall first finish or roll back a change of mod that was interrupted.
 int RunInstall(const std::string& source, const std::string& mod, bool dryRun, bool replace, std::ostream& out,
                std::ostream& err);
 int RunUninstall(const std::string& dictionary, const std::string& mod, bool force, std::ostream& out,
                  std::ostream& err);
+
+// Finishes or rolls back an interrupted install or uninstall of mod, alone.
+int RunRecover(const std::string& mod, std::ostream& out, std::ostream& err);
 
 } // namespace quorin

@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     app.allow_windows_style_options(false);
 
     std::string manifest, output, package, folder, source, mod, dictionary;
-    bool json = false, force = false, dryRun = false, replace = false, strict = false;
+    bool json = false, force = false, dryRun = false, replace = false, strict = false, recoverOnly = false;
 
     auto* build = app.add_subcommand("build", "Build a package from a TOML unit manifest");
     build->add_option("manifest", manifest, "UNIT.toml")->required();
@@ -59,10 +59,12 @@ int main(int argc, char** argv)
     quorin::AddPictureCommand(app, pictureOptions);
 
     auto* install = app.add_subcommand("install", "Put a unit into a mod: its files, and its entries in the data files");
-    install->add_option("unit", source, "PKG.quorin or UNIT.toml")->required();
+    install->add_option("unit", source, "PKG.quorin or UNIT.toml (none with --recover-only)");
     install->add_option("--mod", mod, "DIR, the mod's root folder (the one with data/ in it)")->required();
     install->add_flag("--dry-run", dryRun, "Print where everything would go and change nothing");
     install->add_flag("--replace", replace, "Replace the files and entries that are in the way");
+    install->add_flag("--recover-only", recoverOnly,
+                      "Only finish or roll back an install or uninstall of the mod that was interrupted");
 
     auto* uninstall = app.add_subcommand("uninstall", "Take an installed unit out of a mod again");
     uninstall->add_option("unit", dictionary, "D, the unit's dictionary name")->required();
@@ -90,6 +92,16 @@ int main(int argc, char** argv)
         return quorin::RunModel(modelOptions, std::cout, std::cerr);
     if (*unpack)
         return quorin::RunUnpack(package, folder, force, std::cout, std::cerr);
+    if (*install && recoverOnly && (!source.empty() || dryRun || replace)) {
+        std::cerr << "--recover-only takes no unit, --dry-run or --replace\n\n" << app.help();
+        return 2;
+    }
+    if (*install && recoverOnly)
+        return quorin::RunRecover(mod, std::cout, std::cerr);
+    if (*install && source.empty()) {
+        std::cerr << "unit is required\n\n" << app.help();
+        return 2;
+    }
     if (*install)
         return quorin::RunInstall(source, mod, dryRun, replace, std::cout, std::cerr);
     if (*uninstall)

@@ -11,7 +11,7 @@ _quorin_commands=(
     'inspect    --json                        : quorin'
     'unpack     --force                       : quorin /'
     'picture    --format={dxt1,dxt5,auto} --mipmaps={full,none} --quality={fast,normal,best} --rle : tga|dds|bmp|ico|jpg|jpeg|wmf|emf|png png|tga|dds'
-    'install    --mod=/ --dry-run --replace   : quorin|toml'
+    'install    --mod=/ --dry-run --replace --recover-only : quorin|toml'
     'uninstall  --mod=/ --force               : -'
     'model      --json --uv=png --size=- --texture=dds : cas'
 )

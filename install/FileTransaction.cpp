@@ -2,61 +2,134 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <system_error>
 
 #include "InstallError.h"
+#include "base/Blake2b.h"
 #include "base/FileSystem.h"
 
 namespace quorin {
 
 namespace fs = std::filesystem;
 
+struct TPreparedStep {
+    std::string Relative; // as the caller named it
+    fs::path Target;      // symbolic links followed: the file a rename replaces
+    std::string_view Bytes;
+    bool Removes = false;
+    TJournalStep Journal;
+};
+
 namespace {
+
+using TStep = TPreparedStep;
 
 fs::path Below(const std::string& root, std::string_view relative)
 {
     return PathFromUtf8(root) / PathFromUtf8(relative);
 }
 
-// A free name beside target for the file while it is moved aside.
-fs::path AsideName(const fs::path& target)
+bool Exists(const fs::path& path)
 {
-    for (int i = 0;; ++i) {
-        fs::path aside = target;
-        aside += ".quorin-undo" + (i == 0 ? std::string() : "-" + std::to_string(i));
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
+void Before(const TOperationHook& before, const std::string& operation)
+{
+    if (before)
+        before(operation);
+}
+
+// A file of the change kept under quorin/change/: linked where the file
+// system can, else copied and pushed to the device.
+void KeepOld(const fs::path& target, const fs::path& kept)
+{
+    std::error_code error;
+    fs::create_hard_link(target, kept, error);
+    if (!error)
+        return;
+    std::ifstream in(target, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in && !in.eof())
+        throw EInstallError("Cannot read " + PathToUtf8(target));
+    TSaveFileStream out(PathToUtf8(kept));
+    std::string_view view = bytes.view();
+    out.WriteBuffer(view.data(), static_cast<std::int64_t>(view.size()));
+    out.Commit();
+}
+
+void Stage(const std::string& root, const TStep& step, const TTransactionHooks& hooks)
+{
+    if (!step.Removes) {
+        std::string path = PathToUtf8(Below(root, step.Journal.New));
+        Before(hooks.BeforeOperation, "write " + step.Journal.New);
+        auto stream = hooks.Output ? hooks.Output(path) : std::make_unique<TSaveFileStream>(path);
+        stream->WriteBuffer(step.Bytes.data(), static_cast<std::int64_t>(step.Bytes.size()));
+        stream->Commit();
         std::error_code error;
-        if (!fs::exists(fs::symlink_status(aside, error)))
-            return aside;
+        if (!step.Journal.Old.empty()) // the new file keeps the old one's permissions
+            fs::permissions(PathFromUtf8(path), fs::status(step.Target, error).permissions(), error);
+    }
+    if (!step.Journal.Old.empty()) {
+        Before(hooks.BeforeOperation, "keep the old " + step.Relative);
+        KeepOld(step.Target, Below(root, step.Journal.Old));
     }
 }
 
-struct TStep {
-    std::string Relative;
-    fs::path Target;
-    std::unique_ptr<TSaveFileStream> Stream; // none for a removal
-    fs::path Aside;                          // where the old file waits, when there was one
-    bool Placed = false;                     // the new file is in the target's place
-};
-
-// Puts every step back as it was, latest first. Best effort: it runs on the
-// failure path and must not throw.
-void Undo(std::vector<TStep>& steps) noexcept
+void Replace(const std::string& root, const TStep& step, const TTransactionHooks& hooks)
 {
-    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    if (step.Removes) {
+        Before(hooks.BeforeOperation, "remove " + step.Relative);
         std::error_code error;
-        if (!step->Aside.empty())
-            fs::rename(step->Aside, step->Target, error);
-        else if (step->Placed)
-            fs::remove(step->Target, error);
+        fs::remove(step.Target, error);
+        if (error)
+            throw EInstallError("Cannot remove " + step.Relative + ": " + error.message());
+        return;
     }
+    Before(hooks.BeforeOperation, "replace " + step.Relative);
+    if (!ReplaceFileWith(PathToUtf8(Below(root, step.Journal.New)), PathToUtf8(step.Target)))
+        throw EInstallError("Cannot put the new " + step.Relative + " in its place");
 }
 
-void RemoveFolders(const std::vector<fs::path>& folders) noexcept
+void WriteJournal(const std::string& root, const TJournal& journal, const TOperationHook& before)
 {
-    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-        std::error_code error;
-        fs::remove(*folder, error);
+    std::error_code error;
+    for (std::string_view folder : {std::string_view("quorin"), ChangeFolder})
+        if (!Exists(Below(root, folder))) {
+            Before(before, "make folder " + std::string(folder));
+            fs::create_directory(Below(root, folder), error);
+            if (error)
+                throw EInstallError("Cannot create folder " + std::string(folder) + ": " + error.message());
+        }
+    Before(before, "write the journal");
+    TSaveFileStream out(PathToUtf8(Below(root, JournalPath)));
+    std::string text = JournalText(journal);
+    out.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
+    out.Commit();
+    SyncFolderToDevice(PathToUtf8(Below(root, ChangeFolder)));
+    SyncFolderToDevice(PathToUtf8(Below(root, "quorin")));
+    SyncFolderToDevice(root);
+}
+
+// Runs body; a failure in it raises EInstallError naming current.
+template <typename TBody>
+void NamingFailures(const std::string& current, const std::function<void()>& onFailure, TBody&& body)
+{
+    try {
+        body();
+    } catch (const Exception& e) {
+        onFailure();
+        if (dynamic_cast<const EInstallError*>(&e))
+            throw;
+        throw EInstallError(current + ": " + e.Message());
+    } catch (const std::exception& e) {
+        onFailure();
+        throw EInstallError(current + ": " + e.what());
     }
 }
 
@@ -108,79 +181,92 @@ std::vector<std::string> TFileTransaction::MissingFolders() const
     return folders;
 }
 
+void TFileTransaction::RemoveFolder(std::string relative)
+{
+    removedFolders_.push_back(std::move(relative));
+}
+
 void TFileTransaction::Commit(const TTransactionHooks& hooks)
 {
-    std::vector<fs::path> made;
-    std::vector<TStep> steps;
+    if (HasUnfinishedChange(root_))
+        throw EInstallError(root_ + " holds an unfinished change (" + std::string(JournalPath) +
+                            "); it must be finished or rolled back first");
+    CloseChange(root_, hooks.BeforeOperation); // what a change stopped before its journal left
     std::string current;
-    try {
-        for (const auto& folder : MissingFolders()) {
+    TJournal journal{change_, MissingFolders(), {}, {}};
+    std::vector<TStep> steps;
+    NamingFailures(current, [] {}, [&] { steps = Prepare(journal, current); });
+    NamingFailures(current, [&] { CloseChange(root_, hooks.BeforeOperation); },
+                   [&] { WriteJournal(root_, journal, hooks.BeforeOperation); });
+    auto rollBack = [&] { RollBackChange(root_, journal, hooks.BeforeOperation); };
+    NamingFailures(current, rollBack, [&] {
+        auto stopIfCancelled = [&] {
+            if (hooks.Cancelled && hooks.Cancelled())
+                throw EChangeInterrupted("Interrupted");
+        };
+        for (const auto& step : steps) {
+            current = step.Relative;
+            stopIfCancelled();
+            Stage(root_, step, hooks);
+        }
+        SyncFolderToDevice(PathToUtf8(Below(root_, ChangeFolder)));
+        for (const auto& folder : journal.MadeFolders) {
             current = folder;
+            Before(hooks.BeforeOperation, "make folder " + folder);
             std::error_code error;
             fs::create_directory(Below(root_, folder), error);
             if (error)
                 throw EInstallError("Cannot create folder " + folder + ": " + error.message());
-            made.push_back(Below(root_, folder));
         }
-        // Everything new is complete on disk before the first target changes.
-        for (const auto& operation : operations_) {
-            current = operation.Relative;
-            TStep step{operation.Relative, Below(root_, operation.Relative), nullptr, {}, false};
-            if (!operation.Removes) {
-                std::string path = PathToUtf8(step.Target);
-                step.Stream = hooks.Output ? hooks.Output(path) : std::make_unique<TSaveFileStream>(path);
-                step.Stream->WriteBuffer(operation.Bytes.data(), static_cast<std::int64_t>(operation.Bytes.size()));
-            }
-            steps.push_back(std::move(step));
-        }
-        for (auto& step : steps) {
+        for (const auto& step : steps) {
             current = step.Relative;
+            stopIfCancelled();
             if (hooks.BeforeReplace)
                 hooks.BeforeReplace(step.Relative);
-            std::error_code error;
-            if (fs::exists(fs::symlink_status(step.Target, error))) {
-                fs::path aside = AsideName(step.Target);
-                fs::rename(step.Target, aside, error);
-                if (error)
-                    throw EInstallError("Cannot move " + step.Relative + " aside: " + error.message());
-                step.Aside = aside;
-            }
-            if (step.Stream) {
-                step.Stream->Commit();
-                step.Placed = true;
-            }
+            Replace(root_, step, hooks);
         }
-    } catch (const Exception& e) {
-        Undo(steps);
-        steps.clear(); // drops the temporaries not yet committed
-        RemoveFolders(made);
-        if (dynamic_cast<const EInstallError*>(&e))
-            throw;
-        throw EInstallError(current + ": " + e.Message());
-    } catch (const std::exception& e) {
-        Undo(steps);
-        steps.clear();
-        RemoveFolders(made);
-        throw EInstallError(current + ": " + e.what());
-    }
-    for (const auto& step : steps) {
-        std::error_code error;
-        if (!step.Aside.empty())
-            fs::remove(step.Aside, error);
-    }
+        for (const auto& folder : journal.RemovedFolders)
+            RemoveFolderIfEmpty(root_, folder, hooks.BeforeOperation);
+        SyncFoldersOf(root_, journal.Steps);
+    });
+    CloseChange(root_, hooks.BeforeOperation);
 }
 
-void RemoveEmptyFolders(const std::string& root, std::vector<std::string> relatives)
+std::vector<TPreparedStep> TFileTransaction::Prepare(TJournal& journal, std::string& current) const
 {
-    std::sort(relatives.begin(), relatives.end(), [](const std::string& a, const std::string& b) {
-        return std::count(a.begin(), a.end(), '/') > std::count(b.begin(), b.end(), '/');
-    });
-    for (const auto& relative : relatives) {
+    std::vector<TStep> steps;
+    for (const auto& operation : operations_) {
+        current = operation.Relative;
+        TStep step{operation.Relative, Below(root_, operation.Relative), operation.Bytes, operation.Removes, {}};
         std::error_code error;
-        fs::path folder = Below(root, relative);
-        if (fs::is_directory(folder, error) && fs::is_empty(folder, error))
-            fs::remove(folder, error);
+        std::string shown = operation.Relative;
+        if (fs::is_symlink(fs::symlink_status(step.Target, error))) {
+            step.Target = fs::weakly_canonical(step.Target, error);
+            shown = PathToUtf8(step.Target);
+        }
+        if (fs::is_directory(step.Target, error))
+            throw EInstallError(operation.Relative + " is a folder");
+        if (!operation.Removes)
+            RaiseUnlessReplaceable(PathToUtf8(step.Target));
+        std::string oldDigest = DigestOfFile(PathToUtf8(step.Target));
+        std::string newDigest = operation.Removes ? std::string() : Blake2b256Hex(operation.Bytes);
+        if (oldDigest == newDigest)
+            continue; // nothing to change
+        std::string number = std::to_string(steps.size() + 1);
+        std::string kept = std::string(ChangeFolder) + "/";
+        step.Journal = {shown, oldDigest.empty() ? std::string() : kept + "old-" + number, oldDigest,
+                        operation.Removes ? std::string() : kept + "new-" + number, newDigest};
+        journal.Steps.push_back(step.Journal);
+        steps.push_back(std::move(step));
     }
+    for (const auto& folder : removedFolders_)
+        if (Exists(Below(root_, folder)))
+            journal.RemovedFolders.push_back(folder);
+    std::stable_sort(journal.RemovedFolders.begin(), journal.RemovedFolders.end(),
+                     [](const std::string& a, const std::string& b) {
+                         return std::count(a.begin(), a.end(), '/') > std::count(b.begin(), b.end(), '/');
+                     });
+    return steps;
 }
 
 } // namespace quorin

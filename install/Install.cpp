@@ -101,16 +101,32 @@ std::set<std::string> FoldersOfOtherInstalls(const std::string& mod)
 
 } // namespace
 
+std::string InstallChange(const std::string& dictionary)
+{
+    return "install of " + dictionary;
+}
+
+std::string UninstallChange(const std::string& dictionary)
+{
+    return "uninstall of " + dictionary;
+}
+
 std::string RecordPath(const std::string& dictionary)
 {
     return std::string(RecordFolder) + "/" + dictionary + ".toml";
 }
 
-TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool replace)
+void RequireModFolder(const std::string& mod)
 {
     std::error_code error;
     if (!fs::is_directory(Below(mod, "data"), error))
         throw EInstallError(mod + " holds no data folder: give the mod's root folder, the one with data/ in it");
+}
+
+TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool replace)
+{
+    RequireModFolder(mod);
+    std::error_code error;
     TInstallPlan plan;
     plan.Mod = mod;
     plan.Replace = replace;
@@ -258,8 +274,8 @@ void CommitInstall(const TInstallPlan& plan, const TTransactionHooks& hooks)
     text << "# What quorin install put into this mod; quorin uninstall " << dictionary << " takes it out.\n"
          << record << '\n';
 
-    // The record goes first, so that even a crash part way leaves it to undo with.
     TFileTransaction all(plan.Mod);
+    all.Describe(InstallChange(dictionary));
     all.Write(RecordPath(dictionary), std::move(text).str());
     for (auto& [path, bytes] : oldSaves)
         all.Write(path, std::move(bytes));
@@ -446,8 +462,10 @@ void CommitUninstall(TUninstallPlan& plan, const TTransactionHooks& hooks)
 {
     if (!plan.Force && !plan.Changed.empty())
         throw EInstallError("Cannot uninstall " + plan.Dictionary + ": " + plan.Changed.front());
+    plan.Changes.Describe(UninstallChange(plan.Dictionary));
+    for (const auto& folder : plan.Folders)
+        plan.Changes.RemoveFolder(folder);
     plan.Changes.Commit(hooks);
-    RemoveEmptyFolders(plan.Mod, plan.Folders);
 }
 
 } // namespace quorin

@@ -47,6 +47,9 @@ struct TInstallPlan {
     std::array<std::vector<TEntryEdit>, 3> Edits; // what changes in each
 };
 
+// Raises EInstallError when mod holds no data folder.
+void RequireModFolder(const std::string& mod);
+
 // Works out every destination and what is in the way. Raises EInstallError
 // when the unit cannot go into mod at all: no data folder, a data file that
 // is missing or not in its encoding, a destination that cannot be worked out,
@@ -73,6 +76,10 @@ struct TUninstallPlan {
 // EInstallError when there is no record or it cannot be read.
 TUninstallPlan PlanUninstall(const std::string& mod, const std::string& dictionary, bool force);
 void CommitUninstall(TUninstallPlan& plan, const TTransactionHooks& hooks = {});
+
+// How the journal and a recovery name an install and an uninstall of dictionary.
+std::string InstallChange(const std::string& dictionary);
+std::string UninstallChange(const std::string& dictionary);
 
 // The record's path below the mod's root.
 std::string RecordPath(const std::string& dictionary);

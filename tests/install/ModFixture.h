@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -136,6 +138,35 @@ inline std::string FailureOf(const std::function<void()>& call)
         return e.Message();
     }
     return "(no failure)";
+}
+
+inline std::optional<std::string> At(const TSnapshot& snapshot, const std::string& path)
+{
+    auto found = snapshot.find(path);
+    return found == snapshot.end() ? std::nullopt : std::optional<std::string>(found->second);
+}
+
+inline bool IsChangeFolder(const std::string& path)
+{
+    return path == "quorin" || path == "quorin/journal.toml" || path.starts_with("quorin/change");
+}
+
+// Every file and folder of the mod is as before or as after, whole; only the
+// change's own folder may hold more.
+inline void ExpectEveryFileWhole(const TSnapshot& now, const TSnapshot& before, const TSnapshot& after,
+                          const std::string& label)
+{
+    std::set<std::string> paths;
+    for (const auto* snapshot : {&now, &before, &after})
+        for (const auto& [path, bytes] : *snapshot)
+            paths.insert(path);
+    for (const auto& path : paths) {
+        if (IsChangeFolder(path))
+            continue;
+        auto state = At(now, path);
+        EXPECT_TRUE(state == At(before, path) || state == At(after, path))
+            << label << ": " << path << (state ? " is neither as before nor as after" : " is missing");
+    }
 }
 
 } // namespace quorin::test

@@ -1,0 +1,136 @@
+// quorin install and uninstall killed at many points in a process of their
+// own, then run again; and two installs into one mod at once.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/cli/QuorinRun.h"
+#include "tests/install/ModFixture.h"
+#include "tests/support/TestSupport.h"
+
+namespace quorin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using test::TModFolder;
+using test::TSnapshot;
+
+const std::string Example = std::string(QUORIN_EXAMPLES) + "/hastati/unit.toml";
+
+// Sets an environment variable that the programs started meanwhile inherit.
+class TEnvironment {
+public:
+    TEnvironment(const char* name, const std::string& value) : name_(name)
+    {
+#ifdef _WIN32
+        _putenv_s(name, value.c_str());
+#else
+        setenv(name, value.c_str(), 1);
+#endif
+    }
+    ~TEnvironment()
+    {
+#ifdef _WIN32
+        _putenv_s(name_, "");
+#else
+        unsetenv(name_);
+#endif
+    }
+
+private:
+    const char* name_;
+};
+
+// A child that stopped itself as SIGKILL does: the shell reports the signal
+// or exits with 128 + 9, Windows with the code it chose.
+bool Killed(const test::TQuorinRun& run) { return run.code == -1 || run.code == 137; }
+
+struct TCommandCase {
+    const char* Name;
+    std::vector<std::string> Setup; // run first, uninterrupted; empty for none
+    std::vector<std::string> Command;
+    std::string Done; // the output line of a command that ended well
+};
+
+TEST(InterruptCliTest, AKillAtAnyFileOperationLeavesEveryFileWholeAndTheSameCommandEndsExactly)
+{
+    TempDir scratch;
+    const TCommandCase cases[] = {
+        {"install", {}, {"install", Example, "--mod", "MOD"}, "Installed roman_hastati"},
+        {"uninstall", {"install", Example, "--mod", "MOD"}, {"uninstall", "roman_hastati", "--mod", "MOD"},
+         "Uninstalled roman_hastati"},
+    };
+    for (const auto& c : cases) {
+        auto args = [](std::vector<std::string> list, const TModFolder& mod) {
+            for (auto& arg : list)
+                if (arg == "MOD")
+                    arg = mod.Mod();
+            return list;
+        };
+        TSnapshot before, after;
+        {
+            TModFolder mod;
+            if (!c.Setup.empty()) {
+                ASSERT_EQ(test::RunQuorin(args(c.Setup, mod), scratch).code, 0);
+            }
+            before = mod.Snapshot();
+            ASSERT_EQ(test::RunQuorin(args(c.Command, mod), scratch).code, 0);
+            after = mod.Snapshot();
+        }
+        int killPoints = 0;
+        for (int at = 1;; ++at) {
+            TModFolder mod;
+            if (!c.Setup.empty()) {
+                ASSERT_EQ(test::RunQuorin(args(c.Setup, mod), scratch).code, 0);
+            }
+            test::TQuorinRun killed;
+            {
+                TEnvironment kill("QUORIN_TEST_KILL_AT", std::to_string(at));
+                killed = test::RunQuorin(args(c.Command, mod), scratch);
+            }
+            if (killed.code == 0)
+                break; // the command has fewer operations than at
+            std::string label = std::string(c.Name) + " killed before operation " + std::to_string(at);
+            ASSERT_TRUE(Killed(killed)) << label << ": " << killed.code << " " << killed.err;
+            ++killPoints;
+            test::ExpectEveryFileWhole(mod.Snapshot(), before, after, label);
+
+            test::TQuorinRun again = test::RunQuorin(args(c.Command, mod), scratch);
+            EXPECT_EQ(again.code, 0) << label << ": " << again.err;
+            EXPECT_NE(again.out.find(c.Done), std::string::npos) << label << ": " << again.out;
+            EXPECT_EQ(mod.Snapshot(), after) << label;
+        }
+        EXPECT_GT(killPoints, 30) << c.Name;
+    }
+}
+
+TEST(InterruptCliTest, RecoverOnlyFinishesOrRollsBackAndSaysWhat)
+{
+    TempDir scratch;
+    TModFolder mod;
+    TSnapshot before = mod.Snapshot();
+    test::TQuorinRun none = test::RunQuorin({"install", "--recover-only", "--mod", mod.Mod()}, scratch);
+    EXPECT_EQ(none.code, 0);
+    EXPECT_EQ(none.out, "No interrupted change in " + mod.Mod() + ": nothing to do.\n");
+    {
+        TEnvironment kill("QUORIN_TEST_KILL_AT", "25");
+        ASSERT_TRUE(Killed(test::RunQuorin({"install", Example, "--mod", mod.Mod()}, scratch)));
+    }
+    test::TQuorinRun dry = test::RunQuorin({"install", Example, "--mod", mod.Mod(), "--dry-run"}, scratch);
+    EXPECT_EQ(dry.code, 1);
+    EXPECT_EQ(dry.err, mod.Mod() + " holds an interrupted change (quorin/journal.toml); quorin install "
+                                   "--recover-only --mod DIR finishes it or rolls it back.\nDry run: nothing was changed.\n");
+    test::TQuorinRun recovered = test::RunQuorin({"install", "--recover-only", "--mod", mod.Mod()}, scratch);
+    EXPECT_EQ(recovered.code, 0) << recovered.err;
+    EXPECT_EQ(recovered.out, "Recovered the interrupted install of roman_hastati: rolled it back, every file is as "
+                             "it was before it.\n");
+    EXPECT_EQ(mod.Snapshot(), before);
+}
+
+} // namespace
+} // namespace quorin
