@@ -19,8 +19,6 @@ constexpr int UnitCardWidth = 48, UnitCardHeight = 64;
 constexpr int NarrowUnitCardWidth = 44; // shipped by real mods; the game shows them
 constexpr int MaxTextureSide = 4096;
 constexpr std::size_t DDSHeadBytes = 128;
-constexpr std::uint64_t MaxTwoBoneMeshVertices = 100;
-constexpr std::uint64_t MaxTwoBoneModelVertices = 200;
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
 
@@ -207,11 +205,11 @@ void CheckModel(const TUnitSheet& sheet, const TParsedBlocks& blocks, const TUni
     if (!IsBlankBlock(sheet.ModelBattleLines)) // else that block's own finding says more
         CheckModelTextures(model, blocks, path, findings);
     for (const TCasMesh& mesh : model.Meshes)
-        if (mesh.Kind == TCasMeshKind::TwoBone && mesh.VertexCount > MaxTwoBoneMeshVertices)
+        if (mesh.Kind == TCasMeshKind::TwoBone && mesh.VertexCount > CasMaxTwoBoneMeshVertices)
             findings.push_back(
                 MakeFinding(TCheck::ModelTwoBoneMesh, {mesh.Name, Number(mesh.VertexCount)}, place));
     const TCasTotals totals = CasTotals(model);
-    if (totals.TwoBoneVertices > MaxTwoBoneModelVertices)
+    if (totals.TwoBoneVertices > CasMaxTwoBoneModelVertices)
         findings.push_back(MakeFinding(TCheck::ModelTwoBoneTotal,
                                        {Number(static_cast<std::int64_t>(totals.TwoBoneVertices))}, place));
     findings.push_back(MakeFinding(TCheck::ModelCounts,

@@ -14,6 +14,7 @@
 #include "Render.h"
 #include "base/SaveFile.h"
 #include "base/Stream.h"
+#include "check/FindingTexts.h"
 #include "imaging/Picture.h"
 #include "imaging/PlatformCodecs.h"
 #include "imaging/PngWriter.h"
@@ -302,6 +303,30 @@ TGltfWritten ExportGltf(const TModelOptions& options, const TCasModel& model)
     return written;
 }
 
+// The two-bone limits, in the words quorin check uses for them.
+void WarnTwoBoneLimits(const TCasModel& model, std::ostream& err)
+{
+    for (const TCasMesh& mesh : model.Meshes)
+        if (mesh.Kind == TCasMeshKind::TwoBone && mesh.VertexCount > CasMaxTwoBoneMeshVertices)
+            err << "Warning: "
+                << MakeFinding(TCheck::ModelTwoBoneMesh, {mesh.Name, std::to_string(mesh.VertexCount)}).Message << '\n';
+    if (const auto total = CasTotals(model).TwoBoneVertices; total > CasMaxTwoBoneModelVertices)
+        err << "Warning: " << MakeFinding(TCheck::ModelTwoBoneTotal, {std::to_string(total)}).Message << '\n';
+}
+
+// The glTF input as a model file's bytes, written to --cas when given.
+std::vector<std::uint8_t> ConvertGltf(const TModelOptions& options, std::span<const std::uint8_t> bytes,
+                                      std::ostream& err)
+{
+    TGltfImport imported = ReadGltf(bytes, options.Model);
+    for (const auto& warning : imported.Warnings)
+        err << "Warning: " << warning << '\n';
+    WarnTwoBoneLimits(ReadCasModel(imported.Cas, options.Model, TCasDetail::Counts), err);
+    if (!options.CasOutput.empty())
+        SaveBytes(options.CasOutput, imported.Cas);
+    return std::move(imported.Cas);
+}
+
 } // namespace
 
 std::vector<std::uint8_t> PngBytes(const TBitmap& picture)
@@ -371,6 +396,7 @@ CLI::App* AddModelCommand(CLI::App& app, TModelOptions& options)
                      ->needs(uv);
     auto* gltf = model->add_option("--gltf", options.GltfOutput,
                                    "OUT.glb or OUT.gltf: write the model as glTF 2.0, its texture embedded");
+    model->add_option("--cas", options.CasOutput, "OUT.cas: the glTF model given (IN.glb or IN.gltf) as a battle model");
     model->add_option("--texture", options.Texture,
                       "T.dds: draw the layout over this texture, at its size, or embed it in the glTF")
         ->excludes(size);
@@ -381,13 +407,25 @@ CLI::App* AddModelCommand(CLI::App& app, TModelOptions& options)
     return model;
 }
 
-int RunModel(const TModelOptions& options, std::ostream& out, std::ostream& err)
+int RunModel(const TModelOptions& given, std::ostream& out, std::ostream& err)
 {
     try {
+        TModelOptions options = given;
         TMemoryStream file;
         file.LoadFromFile(options.Model);
-        const auto fileSize = static_cast<std::size_t>(file.Size());
-        TCasModel model = ReadCasModel({file.Memory(), fileSize}, options.Model);
+        std::span<const std::uint8_t> bytes(file.Memory(), static_cast<std::size_t>(file.Size()));
+        std::vector<std::uint8_t> converted;
+        if (IsGltfFileName(options.Model)) {
+            converted = ConvertGltf(options, bytes, err);
+            bytes = converted;
+            if (!options.CasOutput.empty())
+                options.Model = options.CasOutput;  // the summary is of the model written
+        } else if (!options.CasOutput.empty()) {
+            throw Exception("--cas makes a battle model of a glTF file (.glb or .gltf); " + options.Model +
+                            " is not one");
+        }
+        const auto fileSize = bytes.size();
+        TCasModel model = ReadCasModel(bytes, options.Model);
 
         nlohmann::json layout;
         if (!options.UvOutput.empty()) {

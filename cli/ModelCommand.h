@@ -27,7 +27,7 @@ struct TModelOptions {
 
 // Adds the verb to the command line; parsing fills options.
 CLI::App* AddModelCommand(CLI::App& app, TModelOptions& options);
-int RunModel(const TModelOptions& options, std::ostream& out, std::ostream& err);
+int RunModel(const TModelOptions& given, std::ostream& out, std::ostream& err);
 
 // Draws every triangle's edges in UV space over picture (32 bits per pixel),
 // u across and v down its whole size, in colour (0xAARRGGBB). Edges outside

@@ -12,6 +12,7 @@ namespace quorin::fuzz {
 // Each returns 0; a finding is a crash, a trap or a sanitizer report.
 int Bmp(const std::uint8_t* data, std::size_t size);
 int Dds(const std::uint8_t* data, std::size_t size);
+int Gltf(const std::uint8_t* data, std::size_t size);
 int Ico(const std::uint8_t* data, std::size_t size);
 int Jpeg(const std::uint8_t* data, std::size_t size);
 int Metafile(const std::uint8_t* data, std::size_t size);
@@ -25,7 +26,7 @@ struct TTarget {
 };
 
 inline constexpr TTarget Targets[] = {
-    {"bmp", &Bmp},           {"dds", &Dds},         {"ico", &Ico}, {"jpeg", &Jpeg},
+    {"bmp", &Bmp},           {"dds", &Dds},         {"gltf", &Gltf}, {"ico", &Ico}, {"jpeg", &Jpeg},
     {"metafile", &Metafile}, {"model", &Model},     {"package", &Package}, {"tga", &Tga},
 };
 

@@ -42,6 +42,10 @@ struct TCasVector {
 inline constexpr std::size_t CasHeaderSize = 42;
 inline constexpr std::uint32_t CasNoParent = 0xFFFFFFFF;
 inline constexpr std::uint32_t CasNoMaterial = 0xFFFFFFFF;
+// What the game takes of two-bone skinning: vertices in one such mesh, and
+// in a whole model.
+inline constexpr std::uint64_t CasMaxTwoBoneMeshVertices = 100;
+inline constexpr std::uint64_t CasMaxTwoBoneModelVertices = 200;
 
 struct TCasHeader {
     float Version = 0;

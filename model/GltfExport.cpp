@@ -238,10 +238,7 @@ private:
         fingerprint.AddValues(std::span<const float>(normals));
 
         if (mesh.HasUV) {
-            for (float value : mesh.UVs)
-                if (!std::isfinite(value))
-                    throw EGltfError("Cannot write mesh \"" + name + "\" as glTF: a UV is not a number");
-            std::vector<float> uvs(mesh.UVs.begin(), mesh.UVs.end());
+            std::vector<float> uvs = UVs(mesh, fixes["uvs"]);
             attributes["TEXCOORD_0"] = buffer_.Vectors(uvs, 2, "VEC2", false);
             fingerprint.AddValues(std::span<const float>(uvs));
         }
@@ -306,6 +303,22 @@ private:
             if (!SameBits(p[0] - base.X, mesh.Positions[3 * v]) || !SameBits(p[1] - base.Y, mesh.Positions[3 * v + 1]) ||
                 !SameBits(p[2] - base.Z, mesh.Positions[3 * v + 2]))
                 fixes.push_back({v, mesh.Positions[3 * v], mesh.Positions[3 * v + 1], mesh.Positions[3 * v + 2]});
+        }
+        return out;
+    }
+
+    // UVs that are not numbers (seen in vegetation models) go as 0, their
+    // stored bits in the fixes.
+    static std::vector<float> UVs(const TCasMesh& mesh, json& fixes)
+    {
+        std::vector<float> out(mesh.UVs.begin(), mesh.UVs.end());
+        for (std::size_t v = 0; v < mesh.VertexCount; ++v) {
+            float* uv = &out[2 * v];
+            if (std::isfinite(uv[0]) && std::isfinite(uv[1]))
+                continue;
+            fixes.push_back({v, FloatJson(uv[0]), FloatJson(uv[1])});
+            for (int c = 0; c < 2; ++c)
+                uv[c] = std::isfinite(uv[c]) ? uv[c] : 0.0f;
         }
         return out;
     }

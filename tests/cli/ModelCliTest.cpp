@@ -316,5 +316,44 @@ TEST_F(ModelCliTest, GltfEmbedsTheTextureGivenOrBesideTheModel)
     EXPECT_FALSE(fs::exists(dir.File("none")));
 }
 
+// Out to glTF and back: the same file, the summary of the model written, the
+// game's two-bone limits in the words of quorin check, and no file at all
+// when the conversion is refused.
+TEST_F(ModelCliTest, CasFromGltfComesBackAndWarnsOfTheLimits)
+{
+    auto recipe = test::SmallCasRecipe();
+    auto& cloak = recipe.Meshes[2];
+    for (std::size_t v = cloak.Positions.size(); v < 101; ++v) {
+        cloak.Positions.push_back({0, 0, static_cast<float>(v)});
+        cloak.Weights.push_back(0.5f);
+        cloak.FirstBones.push_back(1);
+        cloak.SecondBones.push_back(2);
+        cloak.UVs.push_back({0, 0});
+    }
+    const Bytes bytes = BuildCas(recipe).Bytes;
+    const auto model = Save("small.cas", bytes);
+    const auto glb = dir.File("small.glb");
+    ASSERT_EQ(RunQuorin({"model", model, "--gltf", glb}, dir).code, 0);
+
+    const auto back = dir.File("back.cas");
+    auto run = RunQuorin({"model", glb, "--cas", back}, dir);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(test::ReadFile(back), bytes);
+    EXPECT_EQ(run.err, "Warning: The two-bone mesh cloak has 101 vertices; the game takes at most 100 in one such mesh\n");
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "Model file:       " + back + " (" + std::to_string(bytes.size()) + " bytes)");
+
+    run = RunQuorin({"model", model, "--cas", dir.File("x.cas")}, dir);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "--cas makes a battle model of a glTF file (.glb or .gltf); " + model + " is not one\n");
+
+    Bytes damaged = test::ReadFile(glb);
+    damaged.resize(damaged.size() / 2);
+    const auto cut = Save("cut.glb", damaged);
+    run = RunQuorin({"model", cut, "--cas", dir.File("cut.cas")}, dir);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err.rfind("Cannot convert glTF file " + cut + ": ", 0), 0u) << run.err;
+    EXPECT_FALSE(fs::exists(dir.File("cut.cas")));
+}
+
 } // namespace
 } // namespace quorin
