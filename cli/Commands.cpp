@@ -115,7 +115,7 @@ int RunInstall(const std::string& source, const std::string& mod, bool dryRun, b
                 << "Dry run: nothing was changed.\n";
             return 1;
         }
-        TModSession session(mod, !dryRun, out);
+        TModSession session(mod, !dryRun, out, err);
         bool manifest = LowerCaseText(FileExtension(source)) == "toml";
         TPackage unit = manifest ? PackageFromSheet(LoadManifest(source)) : ReadPackage(source);
         const std::string name = UnitTargets(unit).Dictionary;
@@ -139,6 +139,10 @@ int RunInstall(const std::string& source, const std::string& mod, bool dryRun, b
         }
         try {
             CommitInstall(plan, session.Hooks());
+        } catch (const EChangeInterrupted&) {
+            err << "Interrupted: the install of " << name << " was rolled back; every file of the mod is as it was.\n";
+            session.EndByInterruption();
+            return 1;
         } catch (const Exception& e) {
             err << "Cannot install " << name << ": " << e.Message() << "\nNothing was changed.\n";
             return 1;
@@ -152,7 +156,7 @@ int RunUninstall(const std::string& dictionary, const std::string& mod, bool for
                  std::ostream& err)
 {
     return Guarded(err, [&] {
-        TModSession session(mod, true, out);
+        TModSession session(mod, true, out, err);
         // Killed as it removed the last empty folder, an uninstall leaves only that.
         bool ended = session.Tidied() && !fs::exists(PathFromUtf8(mod) / PathFromUtf8(RecordPath(dictionary)));
         if (session.Finished(UninstallChange(dictionary)) || ended) {
@@ -172,6 +176,11 @@ int RunUninstall(const std::string& dictionary, const std::string& mod, bool for
         }
         try {
             CommitUninstall(plan, session.Hooks());
+        } catch (const EChangeInterrupted&) {
+            err << "Interrupted: the uninstall of " << dictionary
+                << " was rolled back; every file of the mod is as it was.\n";
+            session.EndByInterruption();
+            return 1;
         } catch (const Exception& e) {
             err << "Cannot uninstall " << dictionary << ": " << e.Message() << "\nNothing was changed.\n";
             return 1;
@@ -186,7 +195,7 @@ int RunUninstall(const std::string& dictionary, const std::string& mod, bool for
 int RunRecover(const std::string& mod, std::ostream& out, std::ostream& err)
 {
     return Guarded(err, [&] {
-        TModSession session(mod, true, out);
+        TModSession session(mod, true, out, err);
         if (session.Recovery().Outcome == TRecovery::TOutcome::Nothing)
             out << "No interrupted change in " << EscapeControlCharacters(mod) << ": nothing to do.\n";
         return 0;

@@ -192,6 +192,8 @@ void TFileTransaction::Commit(const TTransactionHooks& hooks)
         throw EInstallError(root_ + " holds an unfinished change (" + std::string(JournalPath) +
                             "); it must be finished or rolled back first");
     CloseChange(root_, hooks.BeforeOperation); // what a change stopped before its journal left
+    if (hooks.Cancelled && hooks.Cancelled())
+        throw EChangeInterrupted("Interrupted");
     std::string current;
     TJournal journal{change_, MissingFolders(), {}, {}};
     std::vector<TStep> steps;
@@ -225,6 +227,7 @@ void TFileTransaction::Commit(const TTransactionHooks& hooks)
                 hooks.BeforeReplace(step.Relative);
             Replace(root_, step, hooks);
         }
+        stopIfCancelled(); // the last moment a roll-back is possible
         for (const auto& folder : journal.RemovedFolders)
             RemoveFolderIfEmpty(root_, folder, hooks.BeforeOperation);
         SyncFoldersOf(root_, journal.Steps);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/cli/QuorinRun.h"
@@ -106,6 +107,80 @@ TEST(InterruptCliTest, AKillAtAnyFileOperationLeavesEveryFileWholeAndTheSameComm
             EXPECT_EQ(mod.Snapshot(), after) << label;
         }
         EXPECT_GT(killPoints, 30) << c.Name;
+    }
+}
+
+// The shell reports a command ended by SIGINT or SIGTERM as the signal or as 128 + its number.
+bool EndedBy(const test::TQuorinRun& run, int signal) { return run.code == -1 || run.code == 128 + signal; }
+
+TEST(InterruptCliTest, CtrlCOrSigtermAtAnyStepRollsBackWithAMessage)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "SIGTERM and a raised SIGINT do not reach a Windows program as they do here";
+#else
+    TempDir scratch;
+    TSnapshot installed;
+    {
+        TModFolder mod;
+        ASSERT_EQ(test::RunQuorin({"install", Example, "--mod", mod.Mod()}, scratch).code, 0);
+        installed = mod.Snapshot();
+    }
+    // SIGINT before every operation, and SIGTERM before one amid the replacements.
+    int rolledBack = 0;
+    for (int at = 1;; ++at) {
+        for (const char* signal : {"INT", "TERM"}) {
+            if (std::string(signal) == "TERM" && at != 20)
+                continue;
+            TModFolder mod;
+            TSnapshot before = mod.Snapshot();
+            test::TQuorinRun run;
+            {
+                TEnvironment point("QUORIN_TEST_KILL_AT", std::to_string(at));
+                TEnvironment with("QUORIN_TEST_KILL_WITH", signal);
+                run = test::RunQuorin({"install", Example, "--mod", mod.Mod()}, scratch);
+            }
+            std::string label = std::string("SIG") + signal + " before operation " + std::to_string(at);
+            if (run.code == 0) {
+                // Once every file is new and the kept old ones go, the change is finished.
+                EXPECT_EQ(mod.Snapshot(), installed) << label;
+                continue;
+            }
+            ++rolledBack;
+            EXPECT_TRUE(EndedBy(run, std::string(signal) == "INT" ? 2 : 15)) << label << ": " << run.code << run.err;
+            EXPECT_NE(run.err.find("Interrupted: the install of roman_hastati was rolled back; every file of the mod "
+                                   "is as it was.\n"),
+                      std::string::npos)
+                << label << ": " << run.err;
+            EXPECT_EQ(mod.Snapshot(), before) << label;
+        }
+        if (at > 60)
+            break;
+    }
+    EXPECT_GT(rolledBack, 20);
+#endif
+}
+
+TEST(InterruptCliTest, TwoInstallsIntoOneModAtOnceNeverInterleave)
+{
+    for (int round = 0; round < 3; ++round) {
+        TModFolder mod, alone;
+        TempDir scratch[2];
+        ASSERT_EQ(test::RunQuorin({"install", Example, "--mod", alone.Mod()}, scratch[0]).code, 0);
+        test::TQuorinRun runs[2];
+        std::thread second([&] { runs[1] = test::RunQuorin({"install", Example, "--mod", mod.Mod()}, scratch[1]); });
+        runs[0] = test::RunQuorin({"install", Example, "--mod", mod.Mod()}, scratch[0]);
+        second.join();
+        int installed = 0;
+        for (const auto& run : runs) {
+            if (run.code == 0) {
+                ++installed;
+                continue;
+            }
+            EXPECT_EQ(run.code, 1) << run.err;
+            EXPECT_NE(run.err.find("roman_hastati is already installed in " + mod.Mod()), std::string::npos) << run.err;
+        }
+        EXPECT_EQ(installed, 1) << runs[0].err << runs[1].err;
+        EXPECT_EQ(mod.Snapshot(), alone.Snapshot()) << "round " << round;
     }
 }
 

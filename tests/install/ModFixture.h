@@ -148,7 +148,8 @@ inline std::optional<std::string> At(const TSnapshot& snapshot, const std::strin
 
 inline bool IsChangeFolder(const std::string& path)
 {
-    return path == "quorin" || path == "quorin/journal.toml" || path.starts_with("quorin/change");
+    return path == "quorin" || path == "quorin/journal.toml" || path == "quorin/lock" ||
+           path.starts_with("quorin/change");
 }
 
 // Every file and folder of the mod is as before or as after, whole; only the
