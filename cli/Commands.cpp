@@ -56,6 +56,20 @@ TPackage PackageFromSheet(const TUnitSheet& sheet)
     return package;
 }
 
+// Each line of text with its control characters escaped, the line ends kept.
+std::string EscapeLines(std::string_view text)
+{
+    std::string escaped;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = std::min(text.find('\n', start), text.size());
+        escaped += EscapeControlCharacters(text.substr(start, end - start));
+        if (end < text.size())
+            escaped += '\n';
+        start = end + 1;
+    }
+    return escaped;
+}
+
 } // namespace
 
 int RunBuild(const std::string& manifest, const std::string& output, bool strict, std::ostream& out,
@@ -168,7 +182,7 @@ int RunUninstall(const std::string& dictionary, const std::string& mod, bool for
             if (!force)
                 err << "Cannot uninstall " << dictionary << " from " << mod << ", changed since it was installed:\n";
             for (const auto& changed : plan.Changed)
-                err << (force ? "warning: " : "  ") << changed << '\n';
+                err << (force ? "warning: " : "  ") << EscapeLines(changed) << '\n';
             if (!force) {
                 err << "Nothing was changed. Use --force to uninstall it anyway.\n";
                 return 1;

@@ -8,6 +8,7 @@
 
 #include <toml++/toml.h>
 
+#include "EntryDiff.h"
 #include "base/Blake2b.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
@@ -247,6 +248,10 @@ void CommitInstall(const TInstallPlan& plan, const TTransactionHooks& hooks)
                             {"blake2b", Blake2b256Hex(edit.NewText)}};
             if (edit.Replaced)
                 row.insert("old", saveOld(edit.OldText));
+            // Kept to show which lines a hand edit changed; TOML holds only UTF-8.
+            std::string_view fromKey = std::string_view(edit.NewText).substr(edit.KeyOffset);
+            if (IsValidUtf8(fromKey))
+                row.insert("text", fromKey);
             entries.push_back(std::move(row));
         }
     }
@@ -428,8 +433,12 @@ TUninstallPlan PlanUninstall(const std::string& mod, const std::string& dictiona
         std::string what = EntryWhat(DataKinds[index], key);
         std::size_t offset = reader.Size(row, "key_offset"), length = reader.Size(row, "length");
         std::string digest = reader.Text(row, "blake2b");
-        if (!FindEdit(*file, key, offset, length, digest))
-            plan.Changed.push_back(name + ": the " + what + " was changed since it was installed");
+        if (!FindEdit(*file, key, offset, length, digest)) {
+            std::string changed = name + ": the " + what + " was changed since it was installed";
+            if (auto installed = row["text"].value<std::string>())
+                changed += ":" + ChangedEntryLines(*file, key, *installed);
+            plan.Changed.push_back(std::move(changed));
+        }
         if (RevertEdit(*file, key, offset, length, digest, old, force))
             plan.Description.push_back((action == "added" ? "take the " + what + " out of " : "put back the old " + what + " in ") + name);
     }

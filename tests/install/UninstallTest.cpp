@@ -77,12 +77,15 @@ TEST_F(UninstallTest, ChangesSinceTheInstallAreNamedAndRefused)
              text.replace(text.find("indiv_range         40"), 22, "indiv_range         60");
              m.Put("data/descr_model_battle.txt", text);
          },
-         "data/descr_model_battle.txt: the model type roman_hastati was changed since it was installed"},
+         "data/descr_model_battle.txt: the model type roman_hastati was changed since it was installed:\n"
+         "      line 14, installed: indiv_range         40\n"
+         "      line 14, now:       indiv_range         60"},
         {"a line added to the unit's text",
          [](test::TModFolder& m) {
              m.Put("data/text/export_units.txt", m.Get("data/text/export_units.txt") + std::string("m\0o\0r\0e\0", 8));
          },
-         "data/text/export_units.txt: the text {roman_hastati_descr} was changed since it was installed"},
+         "data/text/export_units.txt: the text {roman_hastati_descr} was changed since it was installed:\n"
+         "      line 10, now:       more"},
     };
     for (const auto& c : cases) {
         test::TModFolder mod;
@@ -111,7 +114,7 @@ TEST_F(UninstallTest, AUnitNotInstalledOrABadRecordIsRefused)
     std::string record = Get("quorin/installed/roman_hastati.toml");
     TSnapshot before = Snapshot();
     std::string hostile = record;
-    hostile.replace(hostile.find("data/models_unit/roman_hastati.cas"), 34, "data/../../../etc/passwd");
+    hostile.replace(hostile.find("'data/models_unit/roman_hastati.cas'") + 1, 34, "data/../../../etc/passwd");
     Put("quorin/installed/roman_hastati.toml", hostile);
     EXPECT_EQ(FailureOf([&] { PlanUninstall(Mod(), "roman_hastati", true); }),
               "quorin/installed/roman_hastati.toml cannot be used: \"data/../../../etc/passwd\" does not lie inside "
