@@ -45,23 +45,81 @@ int LevelCount(const TDdsOptions& options, int width, int height)
     return options.Mipmaps == TMipmapChain::Full ? FullMipmapCount(width, height) : 1;
 }
 
-void WriteBytes(TSaveFileStream& file, const std::vector<std::uint8_t>& bytes)
+// Rows of blocks encoded and written at a time: enough to keep every core
+// busy, a sliver of any large picture.
+constexpr int BandBlockRows = 64;
+// Rows of a made level encoded at a time; a multiple of 4.
+constexpr int StripRows = 64;
+
+void WriteBytes(TStream& file, std::span<const std::uint8_t> bytes)
 {
     if (!bytes.empty())
         file.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
 }
 
-// Writes the header, the levels kept or just encoded, then the made levels.
-void WriteLevels(std::string_view path, TDxtKind kind, TLevelSize size, int levels, std::span<const std::uint8_t> done,
-                 const std::vector<std::unique_ptr<TBitmap>>& made, const TDxtOptions& encoding)
+// The mipmaps below a picture, made as its rows pass and encoded a strip of
+// rows at a time. Their blocks wait in memory, a third of the top level's
+// at most, until the level above them is written.
+class TMadeLevels {
+public:
+    TMadeLevels(const TBitmap& above, int count, const TDxtOptions& encoding)
+        : encoding_(encoding), alpha_(above.BytesPerPixel() == 4 && above.HasAlphaChannel()),
+          sizes_(MipmapSizes(above.Width(), above.Height(), count + 1)),
+          strips_(static_cast<std::size_t>(count)), blocks_(static_cast<std::size_t>(count)),
+          rows_(above, count, [this](int level, int y, const std::uint8_t* bgra) { Take(level, y, bgra); })
+    {
+    }
+
+    void AddRow(int y) { rows_.AddRow(y); }
+
+    void WriteTo(TStream& file) const
+    {
+        for (const auto& level : blocks_)
+            WriteBytes(file, level);
+    }
+
+private:
+    void Take(int level, int y, const std::uint8_t* bgra)
+    {
+        const TLevelSize size = sizes_[static_cast<std::size_t>(level)];
+        TBitmap& strip = strips_[static_cast<std::size_t>(level - 1)];
+        const int first = y / StripRows * StripRows;
+        if (y == first) {
+            strip.SetPixelDepth(32);
+            strip.SetSize(size.Width, std::min(StripRows, size.Height - first));
+            strip.SetAlphaChannel(alpha_);
+        }
+        std::memcpy(strip.RowAddress(y - first), bgra, static_cast<std::size_t>(size.Width) * 4);
+        if (y - first == strip.Height() - 1) {
+            const auto encoded = EncodeDXTPicture(strip, encoding_);
+            auto& blocks = blocks_[static_cast<std::size_t>(level - 1)];
+            blocks.insert(blocks.end(), encoded.begin(), encoded.end());
+        }
+    }
+
+    TDxtOptions encoding_;
+    bool alpha_;
+    std::vector<TLevelSize> sizes_;
+    std::vector<TBitmap> strips_;
+    std::vector<std::vector<std::uint8_t>> blocks_;
+    TMipmapRows rows_;
+};
+
+// The picture's own blocks when writeAbove, then count mipmaps below it:
+// the picture is encoded and written a band at a time while its rows feed
+// the mipmaps.
+void WriteChain(TStream& file, const TBitmap& above, bool writeAbove, int count, const TDxtOptions& encoding)
 {
-    TSaveFileStream file(path); // "Cannot create file %s"
-    const auto header = DdsHeader(kind, size.Width, size.Height, levels);
-    file.WriteBuffer(header.data(), static_cast<std::int64_t>(header.size()));
-    file.WriteBuffer(done.data(), static_cast<std::int64_t>(done.size()));
-    for (const auto& level : made)
-        WriteBytes(file, EncodeDXTPicture(*level, encoding));
-    file.Commit(); // "Stream write error"; nothing is left on failure
+    TMadeLevels made(above, count, encoding);
+    const int down = (above.Height() + 3) / 4;
+    for (int by = 0; by < down; by += BandBlockRows) {
+        const int blockRows = std::min(BandBlockRows, down - by);
+        if (writeAbove)
+            WriteBytes(file, EncodeDXTRows(above, by, blockRows, encoding));
+        for (int y = 4 * by; y < std::min(above.Height(), 4 * (by + blockRows)); ++y)
+            made.AddRow(y);
+    }
+    made.WriteTo(file);
 }
 
 // The colours of a level of blocks as the hardware shows them.
@@ -129,9 +187,10 @@ TDdsWritten WriteDDS(const TBitmap& picture, std::string_view path, const TDdsOp
     // Asked-for DXT1 of a picture with alpha: its one-bit transparency.
     const TDxtOptions encoding{kind, options.Quality, kind == TDxtKind::DXT1 && !IsOpaque(picture), options.Threads};
     const int levels = LevelCount(options, picture.Width(), picture.Height());
-    // The mipmaps are made while the top level is encoded.
-    const auto top = EncodeDXTPicture(picture, encoding);
-    WriteLevels(path, kind, {picture.Width(), picture.Height()}, levels, top, MakeMipmaps(picture, levels - 1), encoding);
+    TSaveFileStream file(path); // "Cannot create file %s"
+    WriteBytes(file, DdsHeader(kind, picture.Width(), picture.Height(), levels));
+    WriteChain(file, picture, true, levels - 1, encoding);
+    file.Commit(); // "Stream write error"; nothing is left on failure
     return {kind, levels, 0};
 }
 
@@ -205,8 +264,11 @@ std::optional<TDdsWritten> CompleteDDS(std::span<const std::uint8_t> file, std::
     // The missing levels are made from the last kept one, as shown.
     const auto last = DecodeLevel(file.subspan(levelStart, end - levelStart), kind, sizes[kept - 1]);
     const TDxtOptions encoding{kind, options.Quality, kind == TDxtKind::DXT1 && !IsOpaque(*last), options.Threads};
-    WriteLevels(path, kind, {header->Width, header->Height}, levels, file.subspan(DdsHeaderSize, end - DdsHeaderSize),
-                MakeMipmaps(*last, levels - kept), encoding);
+    TSaveFileStream output(path); // "Cannot create file %s"
+    WriteBytes(output, DdsHeader(kind, header->Width, header->Height, levels));
+    WriteBytes(output, file.subspan(DdsHeaderSize, end - DdsHeaderSize));
+    WriteChain(output, *last, false, levels - kept, encoding);
+    output.Commit(); // "Stream write error"; nothing is left on failure
     return TDdsWritten{kind, levels, kept};
 }
 

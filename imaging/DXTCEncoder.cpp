@@ -1224,23 +1224,28 @@ constexpr int BlocksPerThread = 1024;
 
 std::vector<std::uint8_t> EncodeDXTPicture(const TBitmap& picture, const TDxtOptions& options)
 {
+    return EncodeDXTRows(picture, 0, (picture.Height() + 3) / 4, options);
+}
+
+std::vector<std::uint8_t> EncodeDXTRows(const TBitmap& picture, int firstBlockRow, int blockRows,
+                                        const TDxtOptions& options)
+{
     const int across = (picture.Width() + 3) / 4;
-    const int down = (picture.Height() + 3) / 4;
-    std::vector<std::uint8_t> blocks(DxtPictureBytes(options.Kind, picture.Width(), picture.Height()));
+    const std::size_t rowBytes = static_cast<std::size_t>(across) * static_cast<std::size_t>(DxtBlockBytes(options.Kind));
+    std::vector<std::uint8_t> blocks(rowBytes * static_cast<std::size_t>(std::max(0, blockRows)));
     if (blocks.empty())
         return blocks;
-    const std::size_t rowBytes = static_cast<std::size_t>(across) * static_cast<std::size_t>(DxtBlockBytes(options.Kind));
     int threads = options.Threads;
     if (threads <= 0)
-        threads = std::int64_t{across} * down < BlocksPerThread
+        threads = std::int64_t{across} * blockRows < BlocksPerThread
                       ? 1
                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     // Rows are handed out one at a time, so a thread that meets easy rows
     // takes more of them; each row's bytes have one place whoever encodes it.
     std::atomic<int> next{0};
     auto work = [&] {
-        for (int by = next++; by < down; by = next++)
-            EncodeBlockRow(picture, options, by, blocks.data() + static_cast<std::size_t>(by) * rowBytes);
+        for (int i = next++; i < blockRows; i = next++)
+            EncodeBlockRow(picture, options, firstBlockRow + i, blocks.data() + static_cast<std::size_t>(i) * rowBytes);
     };
     std::vector<std::jthread> helpers;
     for (int t = 1; t < threads; ++t)

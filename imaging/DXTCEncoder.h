@@ -59,5 +59,9 @@ std::size_t DxtPictureBytes(TDxtKind kind, int width, int height);
 // channel counts as opaque. Large pictures are shared out among threads by
 // rows of blocks; the bytes are the same for any number of threads.
 std::vector<std::uint8_t> EncodeDXTPicture(const TBitmap& picture, const TDxtOptions& options);
+// The blockRows rows of blocks from firstBlockRow on, as EncodeDXTPicture
+// gives them: for writing a picture a band at a time.
+std::vector<std::uint8_t> EncodeDXTRows(const TBitmap& picture, int firstBlockRow, int blockRows,
+                                        const TDxtOptions& options);
 
 } // namespace quorin

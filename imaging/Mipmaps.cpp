@@ -1,11 +1,13 @@
-// Each level is kept in linear light as floats while the next is made from
-// it, so rounding to 8 bits happens once per level and never accumulates.
+// Each level's rows are kept in linear light as floats while the next is
+// made from them, so rounding to 8 bits happens once per level and never
+// accumulates.
 
 #include "Mipmaps.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 namespace quorin {
 
@@ -42,17 +44,8 @@ const std::array<std::uint8_t, LinearSteps + 1>& SrgbOfLinear()
     return table;
 }
 
-// A level as four floats per pixel: red, green, blue in linear light, alpha 0..1.
-struct TLinearLevel {
-    int Width = 0;
-    int Height = 0;
-    std::vector<float> Pixels;
-    float* Row(int y) { return Pixels.data() + static_cast<std::size_t>(y) * Width * 4; }
-    const float* Row(int y) const { return Pixels.data() + static_cast<std::size_t>(y) * Width * 4; }
-};
-
-// One row of a picture in linear light, for the first halving: the picture
-// itself is never held as floats whole.
+// One row of a picture in linear light: the picture itself is never held
+// as floats whole.
 void LinearRow(const TBitmap& picture, int y, bool alpha, float* to)
 {
     const auto& linear = LinearOfSrgb();
@@ -66,25 +59,17 @@ void LinearRow(const TBitmap& picture, int y, bool alpha, float* to)
     }
 }
 
-std::unique_ptr<TBitmap> ToBitmap(const TLinearLevel& level, bool alpha)
+// A row of linear floats back to 8-bit blue, green, red, alpha.
+void EncodeRow(const float* from, int width, std::uint8_t* to)
 {
     const auto& srgb = SrgbOfLinear();
     auto encode = [&](float v) { return srgb[static_cast<int>(std::clamp(v, 0.0f, 1.0f) * LinearSteps + 0.5f)]; };
-    auto picture = std::make_unique<TBitmap>();
-    picture->SetPixelDepth(32);
-    picture->SetSize(level.Width, level.Height);
-    picture->SetAlphaChannel(alpha);
-    for (int y = 0; y < level.Height; ++y) {
-        const float* from = level.Row(y);
-        std::uint8_t* to = picture->RowAddress(y);
-        for (int x = 0; x < level.Width; ++x, from += 4, to += 4) {
-            to[0] = encode(from[2]);
-            to[1] = encode(from[1]);
-            to[2] = encode(from[0]);
-            to[3] = static_cast<std::uint8_t>(std::lround(std::clamp(from[3], 0.0f, 1.0f) * 255));
-        }
+    for (int x = 0; x < width; ++x, from += 4, to += 4) {
+        to[0] = encode(from[2]);
+        to[1] = encode(from[1]);
+        to[2] = encode(from[0]);
+        to[3] = static_cast<std::uint8_t>(std::lround(std::clamp(from[3], 0.0f, 1.0f) * 255));
     }
-    return picture;
 }
 
 struct TTap {
@@ -109,32 +94,6 @@ std::vector<std::vector<TTap>> AreaTaps(int from, int to)
     return taps;
 }
 
-// rowOf(y, scratch) gives row y of the level above, as floats, maybe in scratch.
-template <typename TRowOf>
-TLinearLevel Halve(int width, int height, TRowOf&& rowOf, TLevelSize size)
-{
-    TLinearLevel level{size.Width, size.Height, {}};
-    level.Pixels.resize(static_cast<std::size_t>(size.Width) * size.Height * 4);
-    const auto across = AreaTaps(width, size.Width);
-    const auto down = AreaTaps(height, size.Height);
-    std::vector<float> column(static_cast<std::size_t>(width) * 4), scratch(column.size());
-    for (int y = 0; y < size.Height; ++y) {
-        // The rows this row covers, blended, then the columns.
-        std::fill(column.begin(), column.end(), 0.0f);
-        for (const TTap& tap : down[y]) {
-            const float* row = rowOf(tap.Source, scratch.data());
-            for (std::size_t i = 0; i < column.size(); ++i)
-                column[i] += tap.Weight * row[i];
-        }
-        float* out = level.Row(y);
-        for (int x = 0; x < size.Width; ++x, out += 4)
-            for (const TTap& tap : across[x])
-                for (int c = 0; c < 4; ++c)
-                    out[c] += tap.Weight * column[static_cast<std::size_t>(tap.Source) * 4 + c];
-    }
-    return level;
-}
-
 } // namespace
 
 int FullMipmapCount(int width, int height)
@@ -156,26 +115,95 @@ std::vector<TLevelSize> MipmapSizes(int width, int height, int count)
     return sizes;
 }
 
+// A level being made: the rows of the level above that its next two rows
+// cover, summed as they come (a row above is covered by at most two rows
+// below, since each level halves), then the columns.
+struct TMipmapRows::TLevel {
+    TLevelSize Size;
+    std::vector<std::vector<TTap>> Across, Down;
+    std::array<std::vector<float>, 2> Columns; // of rows Next and Next + 1
+    std::vector<float> Row;                    // the finished row, as floats
+    std::vector<std::uint8_t> Bytes;           // and as 8-bit pixels
+    int Next = 0;
+
+    TLevel(TLevelSize above, TLevelSize size)
+        : Size(size), Across(AreaTaps(above.Width, size.Width)), Down(AreaTaps(above.Height, size.Height)),
+          Columns{std::vector<float>(static_cast<std::size_t>(above.Width) * 4),
+                  std::vector<float>(static_cast<std::size_t>(above.Width) * 4)},
+          Row(static_cast<std::size_t>(size.Width) * 4), Bytes(static_cast<std::size_t>(size.Width) * 4)
+    {
+    }
+};
+
+TMipmapRows::TMipmapRows(const TBitmap& top, int count, TSink sink)
+    : top_(top), alpha_(top.BytesPerPixel() == 4 && top.HasAlphaChannel()), sink_(std::move(sink)),
+      linear_(static_cast<std::size_t>(top.Width()) * 4)
+{
+    const auto sizes = MipmapSizes(top.Width(), top.Height(), count + 1);
+    for (int i = 1; i <= count; ++i)
+        levels_.emplace_back(sizes[static_cast<std::size_t>(i - 1)], sizes[static_cast<std::size_t>(i)]);
+}
+
+TMipmapRows::~TMipmapRows() = default;
+
+void TMipmapRows::AddRow(int y)
+{
+    if (levels_.empty())
+        return;
+    LinearRow(top_, y, alpha_, linear_.data());
+    Feed(0, y, linear_.data());
+}
+
+void TMipmapRows::Feed(std::size_t index, int y, const float* row)
+{
+    TLevel& level = levels_[index];
+    for (int j = level.Next; j <= level.Next + 1 && j < level.Size.Height; ++j)
+        for (const TTap& tap : level.Down[static_cast<std::size_t>(j)])
+            if (tap.Source == y) {
+                std::vector<float>& column = level.Columns[static_cast<std::size_t>(j % 2)];
+                for (std::size_t i = 0; i < column.size(); ++i)
+                    column[i] += tap.Weight * row[i];
+            }
+    if (level.Next == level.Size.Height || level.Down[static_cast<std::size_t>(level.Next)].back().Source != y)
+        return;
+    // The row is complete: its columns, then on to the level below.
+    std::vector<float>& column = level.Columns[static_cast<std::size_t>(level.Next % 2)];
+    std::fill(level.Row.begin(), level.Row.end(), 0.0f);
+    float* out = level.Row.data();
+    for (int x = 0; x < level.Size.Width; ++x, out += 4)
+        for (const TTap& tap : level.Across[static_cast<std::size_t>(x)])
+            for (int c = 0; c < 4; ++c)
+                out[c] += tap.Weight * column[static_cast<std::size_t>(tap.Source) * 4 + c];
+    std::fill(column.begin(), column.end(), 0.0f);
+    const int done = level.Next++;
+    EncodeRow(level.Row.data(), level.Size.Width, level.Bytes.data());
+    sink_(static_cast<int>(index) + 1, done, level.Bytes.data());
+    if (index + 1 < levels_.size())
+        Feed(index + 1, done, level.Row.data());
+}
+
 std::vector<std::unique_ptr<TBitmap>> MakeMipmaps(const TBitmap& top, int count)
 {
     std::vector<std::unique_ptr<TBitmap>> levels;
     if (count <= 0 || top.Width() <= 0 || top.Height() <= 0)
         return levels;
     const bool alpha = top.BytesPerPixel() == 4 && top.HasAlphaChannel();
-    const auto sizes = MipmapSizes(top.Width(), top.Height(), count + 1);
-    TLinearLevel above = Halve(
-        top.Width(), top.Height(),
-        [&](int y, float* scratch) {
-            LinearRow(top, y, alpha, scratch);
-            return static_cast<const float*>(scratch);
-        },
-        sizes[1]);
-    levels.push_back(ToBitmap(above, alpha));
-    for (int i = 2; i <= count; ++i) {
-        above = Halve(above.Width, above.Height, [&](int y, float*) { return above.Row(y); },
-                      sizes[static_cast<std::size_t>(i)]);
-        levels.push_back(ToBitmap(above, alpha));
+    for (const TLevelSize& size : MipmapSizes(top.Width(), top.Height(), count + 1)) {
+        if (levels.size() == static_cast<std::size_t>(count) + 1)
+            break;
+        auto picture = std::make_unique<TBitmap>();
+        picture->SetPixelDepth(32);
+        picture->SetSize(size.Width, size.Height);
+        picture->SetAlphaChannel(alpha);
+        levels.push_back(std::move(picture));
     }
+    levels.erase(levels.begin()); // the top's own size
+    TMipmapRows rows(top, count, [&](int level, int y, const std::uint8_t* bgra) {
+        TBitmap& picture = *levels[static_cast<std::size_t>(level - 1)];
+        std::memcpy(picture.RowAddress(y), bgra, static_cast<std::size_t>(picture.Width()) * 4);
+    });
+    for (int y = 0; y < top.Height(); ++y)
+        rows.AddRow(y);
     return levels;
 }
 

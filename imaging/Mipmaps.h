@@ -2,6 +2,8 @@
 // Mipmap chains: the sizes of each level, and the levels themselves, each
 // made from the one above in linear light.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,5 +29,34 @@ std::vector<TLevelSize> MipmapSizes(int width, int height, int count);
 // of them it covers), colour taken from sRGB to linear light and back,
 // alpha averaged as it is. The levels are 32-bit; they carry alpha when top does.
 std::vector<std::unique_ptr<TBitmap>> MakeMipmaps(const TBitmap& top, int count);
+
+// The same levels made as the top picture's rows come, all levels in one
+// pass: each keeps only the rows it is still summing, so a chain costs a few
+// rows of each level, not the levels themselves. The pixels are those of
+// MakeMipmaps.
+class TMipmapRows {
+public:
+    // Row y of level (1 is the first below top): blue, green, red, alpha,
+    // as many pixels as the level is wide. Levels finish rows in turns.
+    using TSink = std::function<void(int level, int y, const std::uint8_t* bgra)>;
+
+    TMipmapRows(const TBitmap& top, int count, TSink sink);
+    ~TMipmapRows();
+    TMipmapRows(const TMipmapRows&) = delete;
+    TMipmapRows& operator=(const TMipmapRows&) = delete;
+
+    // Row y of top; rows come in order from 0.
+    void AddRow(int y);
+
+private:
+    struct TLevel;
+    void Feed(std::size_t level, int y, const float* row);
+
+    const TBitmap& top_;
+    bool alpha_;
+    TSink sink_;
+    std::vector<TLevel> levels_;
+    std::vector<float> linear_;
+};
 
 } // namespace quorin
