@@ -61,30 +61,30 @@ auto NamingFile(const std::string& path, TStep&& step)
     }
 }
 
-// The file's bytes, for the readers that take a file held in memory.
+// The file's bytes, for the readers that take a file held in memory: read
+// into their one block.
 std::vector<std::uint8_t> LoadBytes(const std::string& path)
 {
-    TMemoryStream stream;
-    stream.LoadFromFile(path); // "Cannot open file %s"
-    return {stream.Memory(), stream.Memory() + stream.Size()};
+    TFileStream stream(path, TFileMode::OpenRead); // "Cannot open file %s"
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stream.Size()));
+    stream.ReadBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    return bytes;
 }
 
 // The picture as a bitmap: a PNG through libpng, anything else through the
-// registry of picture formats (metafiles drawn when the build can).
+// registry of picture formats (metafiles drawn when the build can). The
+// decoded bitmap itself, never a copy of it.
 std::unique_ptr<TBitmap> ReadPicture(const std::string& path, std::ostream& err)
 {
     if (LowerCaseText(FileExtension(path)) == "png") {
         auto bitmap = std::make_unique<TBitmap>();
-        DecodePngBytes(LoadBytes(path), *bitmap);
+        DecodePngFile(path, *bitmap);
         return bitmap;
     }
     TPicture picture;
     picture.LoadByExtension(path);
-    if (auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic())) {
-        auto copy = std::make_unique<TBitmap>();
-        copy->Assign(*bitmap);
-        return copy;
-    }
+    if (dynamic_cast<TBitmap*>(picture.Graphic()))
+        return std::unique_ptr<TBitmap>(static_cast<TBitmap*>(picture.Release().release()));
     auto rendered = RenderToBitmap(*picture.Graphic());
     if (!rendered)
         err << "This build of quorin cannot draw " << picture.Graphic()->ClassType().Name << " pictures\n";

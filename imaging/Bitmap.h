@@ -72,7 +72,6 @@ public:
     void DecodeStream(TStream& stream) override;
     void Assign(const TGraphic& source) override;
 
-protected:
     // For decoders that write every byte of every row, the row filler
     // included: takes the size without whitening the pixels, which would
     // double the memory traffic of a decode. Same checks as SetSize.

@@ -52,6 +52,18 @@ extern "C" void PngRead(png_structp png, png_bytep out, png_size_t count)
     source->At += count;
 }
 
+// A file read as libpng asks, through the stream's own buffer.
+struct TPngStreamSource : TPngErrors {
+    TStream* Stream = nullptr;
+};
+
+extern "C" void PngReadStream(png_structp png, png_bytep out, png_size_t count)
+{
+    auto* source = static_cast<TPngStreamSource*>(png_get_io_ptr(png));
+    if (source->Stream->Read(out, static_cast<std::int64_t>(count)) != static_cast<std::int64_t>(count))
+        png_error(png, "PNG data ended early");
+}
+
 // Turns what libpng gives into blue, green, red, alpha rows of 8 bits.
 void SetBgraOutput(png_structp png, png_infop info)
 {
@@ -66,16 +78,16 @@ void SetBgraOutput(png_structp png, png_infop info)
 
 class TPngReader {
 public:
-    explicit TPngReader(TPngSource& source)
+    TPngReader(TPngErrors& source, png_rw_ptr read)
     {
-        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, static_cast<TPngErrors*>(&source), &PngError, &PngWarning);
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, &PngError, &PngWarning);
         if (png_)
             info_ = png_create_info_struct(png_);
         if (!png_ || !info_) {
             png_destroy_read_struct(png_ ? &png_ : nullptr, nullptr, nullptr);
             throw ECodecError("out of memory for the PNG reader");
         }
-        png_set_read_fn(png_, &source, &PngRead);
+        png_set_read_fn(png_, &source, read);
     }
     ~TPngReader() { png_destroy_read_struct(&png_, &info_, nullptr); }
     TPngReader(const TPngReader&) = delete;
@@ -91,16 +103,18 @@ private:
 
 } // namespace
 
-void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
+namespace {
+
+// The picture of a PNG whose file holds dataSize bytes, from whatever
+// source the reader was made on. The rows are written once, straight
+// into the bitmap, which is not whitened first.
+void DecodeWith(TPngReader& reader, TPngErrors& errors, std::int64_t dataSize, TBitmap& bitmap)
 {
-    TPngSource source;
-    source.Data = data;
-    TPngReader reader(source);
     png_structp png = reader.Png();
     png_infop info = reader.Info();
     auto check = [&](bool ok) {
         if (!ok)
-            throw ECodecError(source.Message);
+            throw ECodecError(errors.Message);
     };
     check(RunGuarded(png_jmpbuf(png), [&] { png_read_info(png, info); }));
 
@@ -110,7 +124,7 @@ void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
         throw ECodecError("PNG image too large (" + std::to_string(width) + " x " + std::to_string(height) + ")");
     const std::int64_t bitsPerPixel = std::int64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
     const std::int64_t rawBytes = height * (1 + (width * bitsPerPixel + 7) / 8);
-    if (rawBytes / MaxDeflateRatio > static_cast<std::int64_t>(data.size()))
+    if (rawBytes / MaxDeflateRatio > dataSize)
         throw ECodecError("PNG image larger than its data can hold");
 
     check(RunGuarded(png_jmpbuf(png), [&] { SetBgraOutput(png, info); }));
@@ -120,12 +134,31 @@ void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
     bitmap.SetSize(0, 0);
     bitmap.SetPixelDepth(32);
     bitmap.SetAlphaChannel(false);
-    bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+    // Rows of 32-bit pixels have no filler: libpng writes every byte.
+    bitmap.SetSizeForDecoding(static_cast<int>(width), static_cast<int>(height));
     std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y)
         rows[static_cast<std::size_t>(y)] = bitmap.RowAddress(y);
     png_bytepp rowPointers = rows.data();
     check(RunGuarded(png_jmpbuf(png), [&] { png_read_image(png, rowPointers); }));
+}
+
+} // namespace
+
+void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
+{
+    TPngSource source;
+    source.Data = data;
+    TPngReader reader(source, &PngRead);
+    DecodeWith(reader, source, static_cast<std::int64_t>(data.size()), bitmap);
+}
+
+void DecodePngStream(TStream& stream, TBitmap& bitmap)
+{
+    TPngStreamSource source;
+    source.Stream = &stream;
+    TPngReader reader(source, &PngReadStream);
+    DecodeWith(reader, source, stream.Size() - stream.Position(), bitmap);
 }
 
 } // namespace quorin::codecs

@@ -63,6 +63,16 @@ std::unique_ptr<TGraphic> TPicture::ReadStoredGraphic(TStream& stream)
     return graphic;
 }
 
+std::unique_ptr<TGraphic> TPicture::Release()
+{
+    if (graphic_) {
+        // Its hooks call this holder.
+        graphic_->OnProgress = nullptr;
+        graphic_->OnChange = nullptr;
+    }
+    return std::move(graphic_);
+}
+
 void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) { Adopt(std::move(graphic)); }
 
 void TPicture::Adopt(std::unique_ptr<TGraphic> graphic)

@@ -33,6 +33,9 @@ public:
     // The same, decoded without a holder (null for an unregistered name): for
     // decoding away from the thread that owns the holder.
     static std::unique_ptr<TGraphic> ReadStoredGraphic(TStream& stream);
+    // Hands the graphic over and leaves the holder empty, without a
+    // notification: for taking a decoded picture away without copying it.
+    std::unique_ptr<TGraphic> Release();
     // Takes ownership of graphic and notifies the owner.
     void SetGraphic(std::unique_ptr<TGraphic> graphic);
 

@@ -23,14 +23,19 @@ namespace codecs {
 // depth, palette or interlacing). The alpha flag is left off: the caller
 // decides what the alpha means.
 void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap);
+// The same from the rest of a stream, read as the codec goes where it can
+// (libpng), so that a large file is never held whole beside its picture.
+void DecodePngStream(TStream& stream, TBitmap& bitmap);
 
 // A whole JPEG file (greyscale, YCbCr, RGB, CMYK or YCCK) to 24-bit
 // blue-green-red rows. Inverse transforms differ between codecs, so pixels
 // may differ from another codec's by a few levels.
 void DecodeJpeg(std::span<const std::uint8_t> data, TBitmap& bitmap);
 
-// The bitmap as an 8-bit RGB or RGBA PNG (RGBA with alpha 255 where the
-// bitmap has no fourth channel), written to stream front to back.
+// The bitmap as a PNG written to stream front to back. With libdeflate, in
+// the smallest colour type that holds it exactly (grey, grey and alpha, a
+// palette, RGB, RGBA); with the system's codec, RGB or RGBA (alpha 255
+// where the bitmap has no fourth channel). withAlpha false: alpha ignored.
 void EncodePng(const TBitmap& bitmap, TStream& stream, bool withAlpha);
 
 } // namespace codecs

@@ -5,6 +5,7 @@
 #include "PngReader.h"
 
 #include "PlatformCodecs.h"
+#include "base/Stream.h"
 
 namespace quorin {
 
@@ -22,6 +23,17 @@ bool AnyTranslucent(const TBitmap& bitmap)
 }
 
 } // namespace
+
+void DecodePngFile(std::string_view path, TBitmap& bitmap)
+{
+    TFileStream file(path, TFileMode::OpenRead); // "Cannot open file %s"
+    try {
+        codecs::DecodePngStream(file, bitmap);
+    } catch (const ECodecError& e) {
+        throw EInvalidGraphic(e.Message());
+    }
+    bitmap.SetAlphaChannel(AnyTranslucent(bitmap));
+}
 
 void DecodePngBytes(std::span<const std::uint8_t> data, TBitmap& bitmap)
 {

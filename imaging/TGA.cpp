@@ -33,7 +33,8 @@ struct TTGAHeader {
     std::uint8_t Descriptor = 0;
 };
 
-TTGAHeader ReadHeader(bytes::TCursor& input)
+template <class TInput>
+TTGAHeader ReadHeader(TInput& input)
 {
     // A file shorter than the header reads as if the missing bytes were 0.
     std::array<std::uint8_t, HeaderSize> raw{};
@@ -162,8 +163,8 @@ private:
 // Expands run-length packets of P-byte pixels straight into the rows, so a
 // picture costs its own pixels and no copy of them. When the data end early,
 // the packet they end in is completed with white, and so is everything after.
-template <int P>
-void ExpandRunLength(bytes::TCursor& input, TStoredRows& rows)
+template <int P, class TInput>
+void ExpandRunLength(TInput& input, TStoredRows& rows)
 {
     while (!rows.Done()) {
         std::uint8_t header = 0;
@@ -173,7 +174,7 @@ void ExpandRunLength(bytes::TCursor& input, TStoredRows& rows)
         if (header & RunPacketBit) {
             std::uint8_t pixel[P];
             std::memset(pixel, White, P);
-            std::size_t got = input.ReadFixed<P>(pixel);
+            std::size_t got = input.template ReadFixed<P>(pixel);
             while (bytes > 0 && !rows.Done()) {
                 std::size_t n = std::min(bytes, rows.Left());
                 FillRun<P>(rows.At(), n, pixel);
@@ -207,10 +208,22 @@ const TGraphicClass TTGAImage::ClassRecord{"TTGAImage", &CreateTGA, &TBitmap::Cl
 
 void TTGAImage::DecodeStream(TStream& stream)
 {
-    TStreamBytes input(stream);
-    if (!input.Complete())
-        throw ETGAException("TGA file too large");
-    input.Decode([this](bytes::TCursor& file) { Decode(file); });
+    if (stream.HeldBytes()) {
+        TStreamBytes input(stream);
+        if (!input.Complete())
+            throw ETGAException("TGA file too large");
+        input.Decode([this](bytes::TCursor& file) { Decode(file); });
+        return;
+    }
+    const std::int64_t start = stream.Position();
+    TStreamCursor input(stream);
+    try {
+        Decode(input);
+    } catch (...) {
+        stream.Seek(start + static_cast<std::int64_t>(input.Used()), TSeekOrigin::Beginning);
+        throw;
+    }
+    stream.Seek(start + static_cast<std::int64_t>(input.Used()), TSeekOrigin::Beginning);
 }
 
 std::size_t TTGAImage::DecodeTGA(std::span<const std::uint8_t> file)
@@ -220,7 +233,8 @@ std::size_t TTGAImage::DecodeTGA(std::span<const std::uint8_t> file)
     return input.Used();
 }
 
-void TTGAImage::Decode(bytes::TCursor& input)
+template <class TInput>
+void TTGAImage::Decode(TInput& input)
 {
     const TTGAHeader header = ReadHeader(input);
     const TTGASize size = CheckHeader(header);
@@ -271,9 +285,9 @@ void TTGAImage::Decode(bytes::TCursor& input)
 
     TStoredRows rows(*this, bottomUp, rowSize);
     if (BytesPerPixel() == 3)
-        ExpandRunLength<3>(input, rows);
+        ExpandRunLength<3, TInput>(input, rows);
     else
-        ExpandRunLength<4>(input, rows);
+        ExpandRunLength<4, TInput>(input, rows);
     for (int i = 0; i < height; ++i)
         whitenFiller(RowAddress(i));
     Changed();

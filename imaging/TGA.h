@@ -23,10 +23,14 @@ public:
     // picture used: header, ID field and pixel data, not what follows.
     std::size_t DecodeTGA(std::span<const std::uint8_t> file);
     // DecodeTGA on the rest of the stream, which is left after the bytes used.
+    // A stream that does not hold its bytes in memory is read in order
+    // through a small buffer, never whole.
     void DecodeStream(TStream& stream) override;
 
 private:
-    void Decode(bytes::TCursor& input);
+    // TInput: a bytes::TCursor over a file in memory, or a TStreamCursor.
+    template <class TInput>
+    void Decode(TInput& input);
 };
 
 // Judges the header of a TGA file as decoding it would, from its first bytes

@@ -7,6 +7,7 @@
 // converter gives 32-bit BGRA rows (from CMYK JPEGs too), which JPEG packs
 // into our 24-bit ones.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -217,6 +218,14 @@ void CopyToStream(IStream* memory, TStream& stream)
 void DecodePng(std::span<const std::uint8_t> data, TBitmap& bitmap)
 {
     DecodeFrame(data, GUID_ContainerFormatPng, "PNG", 32, bitmap);
+}
+
+void DecodePngStream(TStream& stream, TBitmap& bitmap)
+{
+    // The system's decoder takes whole files.
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(std::max<std::int64_t>(0, stream.Size() - stream.Position())));
+    data.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, stream.Read(data.data(), static_cast<std::int64_t>(data.size())))));
+    DecodePng(data, bitmap);
 }
 
 void DecodeJpeg(std::span<const std::uint8_t> data, TBitmap& bitmap)

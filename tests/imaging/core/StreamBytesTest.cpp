@@ -97,6 +97,40 @@ TEST_P(StreamBytesTest, MoreThanTheLimitIsNotRead)
 
 INSTANTIATE_TEST_SUITE_P(Streams, StreamBytesTest, testing::Values(Kind::Memory, Kind::View, Kind::File));
 
+// Read through a buffer smaller than the reads, the stream gives what a
+// cursor over the same bytes gives, refilling, reading past the buffer
+// straight into the target and stopping at the end alike.
+TEST_P(StreamBytesTest, StreamCursorReadsAsACursorOverTheBytes)
+{
+    std::vector<std::uint8_t> file(40);
+    for (std::size_t i = 0; i < file.size(); ++i)
+        file[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    StreamOver stream(GetParam(), file, 2);
+    TStreamCursor streamed(*stream, 4);
+    bytes::TCursor held(bytes::TBytes(file).subspan(2));
+    std::uint8_t a[16] = {}, b[16] = {};
+    auto same = [&](std::size_t n, const char* step) {
+        SCOPED_TRACE(step);
+        EXPECT_EQ(std::vector(a, a + n), std::vector(b, b + n));
+        EXPECT_EQ(streamed.Used(), held.Used());
+    };
+    ASSERT_TRUE(streamed.Next(a[0]) && held.Next(b[0]));
+    same(1, "a byte");
+    EXPECT_EQ(streamed.ReadFixed<3>(a), held.ReadFixed<3>(b));
+    same(3, "to the buffer's end");
+    EXPECT_EQ(streamed.Read(a, 10), held.Read(b, 10));
+    same(10, "past the buffer, straight in");
+    streamed.Skip(6);
+    held.Skip(6);
+    EXPECT_EQ(streamed.ReadFixed<4>(a), held.ReadFixed<4>(b));
+    same(4, "after a skip across refills");
+    EXPECT_EQ(streamed.Read(a, 16), held.Read(b, 16)); // 14 left
+    same(14, "to the end");
+    EXPECT_FALSE(streamed.Next(a[0]));
+    streamed.Skip(5);
+    EXPECT_EQ(streamed.Used(), 38u);
+}
+
 // A stream that keeps its bytes in memory lends them: nothing is copied.
 TEST(StreamBytesLending, MemoryIsLentInPlace)
 {

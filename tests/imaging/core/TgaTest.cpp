@@ -452,6 +452,39 @@ TEST(TgaFileTest, DecodeFileReadsTheFileAndReportsAMissingOne)
     }
 }
 
+// A file on disk is read in order through a buffer, not held whole; it
+// decodes to the picture its bytes in memory give, and the stream is left
+// after the bytes the picture used.
+TEST(TgaFileTest, FileAndMemoryGiveTheSamePicture)
+{
+    const Bytes trailer{0x55, 0x66};
+    const struct {
+        const char* Name;
+        Bytes File;
+        std::size_t Used;
+    } cases[] = {
+        {"raw with ID field", MakeTga(H(0, 2, 24, 2, 2, 3), Concat({A3, B3, C3, D3})), 18 + 3 + 12},
+        {"run-length across rows", MakeTga(H(0, 10, 32, 3, 2), Concat({{0x82}, A4, {0x02}, B4, C4, D4})), 18 + 5 + 13},
+        // Cut short: the rest stays white and the whole file is used.
+        {"run-length cut short", MakeTga(H(0, 10, 32, 3, 2), Concat({{0x82}, A4, {0x01}, B4})), 0},
+        {"raw cut short", MakeTga(H(0, 2, 24, 2, 2), Concat({A3, B3, C3})), 0},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string path = dir.File("file.tga");
+        WriteFile(path, c.Used > 0 ? Concat({c.File, trailer}) : c.File);
+        const auto held = DecodeTga(c.File);
+        TTGAImage image;
+        TFileStream stream(path, TFileMode::OpenRead);
+        image.DecodeStream(stream);
+        EXPECT_EQ(stream.Position(), static_cast<std::int64_t>(c.Used > 0 ? c.Used : c.File.size()));
+        ASSERT_EQ(image.Height(), held->Height());
+        for (int y = 0; y < image.Height(); ++y)
+            EXPECT_EQ(RowBytes(image, y), RowBytes(*held, y)) << "row " << y;
+    }
+}
+
 TEST(TgaClassTest, ClassRecord)
 {
     EXPECT_EQ(TTGAImage::ClassRecord.Name, "TTGAImage");
