@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "CommandBoundary.h"
+#include "PictureBulk.h"
 #include "Render.h"
 #include "base/Stream.h"
 #include "base/Text.h"
@@ -100,6 +101,7 @@ TDdsOptions DdsOptions(const TPictureOptions& options)
     dds.Mipmaps = options.Mipmaps.value_or("full") == "none" ? TMipmapChain::None : TMipmapChain::Full;
     const std::string quality = options.Quality.value_or("normal");
     dds.Quality = quality == "fast" ? TDxtQuality::Fast : quality == "best" ? TDxtQuality::Best : TDxtQuality::Normal;
+    dds.Threads = options.EncoderThreads;
     return dds;
 }
 
@@ -190,8 +192,10 @@ CLI::App* AddPictureCommand(CLI::App& app, TPictureOptions& options)
 {
     auto* picture = app.add_subcommand(
         "picture", "Write a picture (tga, dds, bmp, ico, jpg, wmf, emf, png) as PNG, a TGA card or a DDS texture");
-    picture->add_option("input", options.Input, "IN")->required();
-    picture->add_option("output", options.Output, "OUT.png, OUT.tga or OUT.dds")->required();
+    picture->add_option("files", options.Files, "IN OUT.png|OUT.tga|OUT.dds, or IN... (files or folders) with -o DIR")
+        ->required();
+    picture->add_option("-o,--output-folder", options.OutputFolder, "Folder for many pictures at once, with --to")
+        ->type_name("DIR");
     // An option whose value is one of a few words, kept unset when not given.
     auto addChoice = [picture](const char* name, std::optional<std::string>& target, const char* typeName,
                                std::vector<std::string> words, const char* description) {
@@ -205,10 +209,19 @@ CLI::App* AddPictureCommand(CLI::App& app, TPictureOptions& options)
               "full (every level down to 1 x 1) or none; .dds only");
     addChoice("--quality", options.Quality, "QUALITY", {"fast", "normal", "best"}, "fast, normal or best; .dds only");
     picture->add_flag("--rle", options.RunLength, "Run-length compressed; .tga only");
+    addChoice("--to", options.To, "FORMAT", {"png", "tga", "dds"}, "png, tga or dds: the format of -o's pictures");
+    picture->add_option("-j,--jobs", options.Jobs, "Pictures converted at once with -o (default: one per core)")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber.description(""));
+    picture->add_flag("-q,--quiet", options.Quiet, "No progress and no summary with -o, only failures");
     return picture;
 }
 
-int RunPicture(const TPictureOptions& options, std::ostream& out, std::ostream& err)
+namespace {
+
+constexpr const char* Usage = "quorin picture takes IN OUT, or IN... -o DIR --to png|tga|dds";
+
+int ConvertOne(const TPictureOptions& options, std::ostream& out, std::ostream& err)
 {
     const TOutputKind kind = OutputKindOf(options.Output);
     if (const std::string misfit = Misfit(options, kind); !misfit.empty()) {
@@ -233,6 +246,35 @@ int RunPicture(const TPictureOptions& options, std::ostream& out, std::ostream& 
             << Shown(options.Output) << '\n';
         return 0;
     });
+}
+
+int Refuse(const std::string& why, std::ostream& err)
+{
+    err << why << "\nRun quorin picture --help for its options.\n";
+    return 2;
+}
+
+} // namespace
+
+int RunPicture(const TPictureOptions& options, std::ostream& out, std::ostream& err)
+{
+    if (options.OutputFolder.empty()) {
+        if (options.To || options.Jobs > 0 || options.Quiet)
+            return Refuse("--to, --jobs and --quiet apply to -o DIR only", err);
+        if (options.Files.size() != 2)
+            return Refuse(Usage, err);
+        TPictureOptions one = options;
+        one.Input = options.Files[0];
+        one.Output = options.Files[1];
+        return ConvertOne(one, out, err);
+    }
+    if (!options.To)
+        return Refuse("-o " + Shown(options.OutputFolder) + " needs --to png, tga or dds", err);
+    TPictureOptions sample = options;
+    sample.Output = "picture." + *options.To;
+    if (const std::string misfit = Misfit(sample, OutputKindOf(sample.Output)); !misfit.empty())
+        return Refuse(misfit.substr(0, misfit.find(", not to")), err);
+    return RunPictureBulk(options, ConvertOne, out, err);
 }
 
 } // namespace quorin

@@ -4,13 +4,14 @@
 # arguments are, in order. An option that takes a value says what the value
 # is after "=". What a value or an argument is: "/" a folder, "*" any file,
 # "-" a name with nothing to offer, "{a,b}" one of the words given,
-# otherwise the extensions of the files it takes ("tga|dds").
+# otherwise the extensions of the files it takes ("tga|dds"). A last kind
+# ending in "..." goes for every argument from there on.
 _quorin_commands=(
     'build      -o=quorin --output=quorin --strict : toml'
     'check      --json                        : toml|quorin'
     'inspect    --json                        : quorin'
     'unpack     --force                       : quorin /'
-    'picture    --format={dxt1,dxt5,auto} --mipmaps={full,none} --quality={fast,normal,best} --rle : tga|dds|bmp|ico|jpg|jpeg|wmf|emf|png png|tga|dds'
+    'picture    --format={dxt1,dxt5,auto} --mipmaps={full,none} --quality={fast,normal,best} --rle -o=/ --output-folder=/ --to={png,tga,dds} -j=- --jobs=- -q --quiet : tga|dds|bmp|ico|jpg|jpeg|wmf|emf|png...'
     'install    --mod=/ --dry-run --replace --recover-only : quorin|toml'
     'uninstall  --mod=/ --force               : -'
     'model      --json --uv=png --size=- --texture=dds : cas'
@@ -92,6 +93,8 @@ _quorin()
             count=$((count + 1))
         fi
     done
-    ((count < ${#kinds[@]})) && _quorin_files "${kinds[count]}"
+    local last=$((${#kinds[@]} - 1))
+    ((count > last && last >= 0)) && [[ ${kinds[last]} == *... ]] && count=$last
+    ((count < ${#kinds[@]})) && _quorin_files "${kinds[count]%...}"
 } &&
     complete -F _quorin quorin

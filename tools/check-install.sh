@@ -141,7 +141,8 @@ quorin unpack out.quorin |mods
 quorin picture |card.tga mods
 quorin picture card.tga |card.tga mods
 quorin picture card.tga out.dds --format |auto dxt1 dxt5
-quorin picture card.tga out.tga --|--format --help --mipmaps --quality --rle
+quorin picture card.tga out.tga --|--format --help --jobs --mipmaps --output-folder --quality --quiet --rle --to
+quorin picture card.tga card.tga |card.tga mods
 quorin install |mods out.quorin unit.toml
 quorin install out.quorin --mod |mods
 quorin uninstall |
