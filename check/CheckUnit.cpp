@@ -92,6 +92,13 @@ bool IsModelLine(const TDataLine& line)
     return line.Keyword == "model_flexi" || line.Keyword == "model_flexi_m" || line.Keyword == "model_flexi_c";
 }
 
+bool IsMercenary(const std::vector<TDataLine>& lines)
+{
+    const TDataLine* attributes = FindLine(lines, "attributes");
+    return attributes && std::any_of(attributes->Values.begin(), attributes->Values.end(),
+                                     [](const std::string& value) { return SameName(value, "mercenary_unit"); });
+}
+
 } // namespace
 
 void CheckModelBattleBlock(const TUnitSheet& sheet, const TParsedBlocks& blocks, TFindings& findings)
@@ -164,11 +171,16 @@ void CheckUnitDescrBlock(const TUnitSheet& sheet, const TParsedBlocks& blocks, T
     for (const std::string& value : ownership->Values)
         for (std::string& name : SplitNames(value))
             owners.push_back(std::move(name));
+    // A mercenary's cards in the mercenaries' folders serve every faction that owns it.
+    const bool mercRow =
+        IsMercenary(lines) && (HasRowOf(sheet.UiCardRows, "merc") || HasRowOf(sheet.UiCardRows, "mercs"));
     for (const std::string& owner : owners)
-        if (!HasRowOf(sheet.UiCardRows, owner))
+        if (!mercRow && !HasRowOf(sheet.UiCardRows, owner))
             findings.push_back(MakeFinding(TCheck::DescrOwnershipNoRow, {owner}));
     for (std::size_t i = 0; i < sheet.UiCardRows.size(); ++i) {
         const std::string& faction = sheet.UiCardRows[i].Faction;
+        if (mercRow && (SameName(faction, "merc") || SameName(faction, "mercs")))
+            continue;
         if (!faction.empty() && std::none_of(owners.begin(), owners.end(), [&](const std::string& owner) { return SameName(owner, faction); }))
             findings.push_back(MakeFinding(TCheck::DescrRowNoOwnership, {faction}, {static_cast<int>(i + 1), {}}));
     }

@@ -172,6 +172,21 @@ constexpr TFindingText Texts[] = {
     {TextKey, "text-key", Warning, "unit_text", Unit,
      "The export_units.txt block has no {1} entry",
      "В описании юнита из text\\export_units.txt нет записи {1}"},
+    {ModDataFile, "data-file", Error, "", Basic,
+     "{1}: {2}",
+     "{1}: {2}"},
+    {ModSoldierNoBlock, "descr-soldier", Error, "unit_descr", Unit,
+     "The soldier line names the model {1}, which descr_model_battle.txt does not describe: the game crashes",
+     "Строка soldier называет модель {1}, которой нет в descr_model_battle.txt: игра упадёт"},
+    {ModModelMissing, "model-missing", Error, "model_file", Model,
+     "The model file {1} is not in the mod",
+     "Файла модели {1} нет в моде"},
+    {ModTextureMissing, "texture-unreadable", Error, "texture", Model,
+     "The texture of the faction {1} is not in the mod; looked for {2}",
+     "Текстуры фракции {1} нет в моде; искали {2}"},
+    {ModCardMissing, "card-unreadable", Error, "card", Cards,
+     "The {1} card of the faction {2} is not in the mod; looked for {3}",
+     "Карточки {1} фракции {2} нет в моде; искали {3}"},
 };
 
 constexpr bool InCheckOrder()
@@ -179,7 +194,7 @@ constexpr bool InCheckOrder()
     for (std::size_t i = 0; i < std::size(Texts); ++i)
         if (static_cast<std::size_t>(Texts[i].Check) != i)
             return false;
-    return std::size(Texts) == static_cast<std::size_t>(TextKey) + 1;
+    return std::size(Texts) == static_cast<std::size_t>(ModCardMissing) + 1;
 }
 static_assert(InCheckOrder(), "one text per check, in the order of TCheck");
 

@@ -58,6 +58,12 @@ enum class TCheck {
     DescrRowNoOwnership,
     TextEmpty,
     TextKey,
+    // A whole mod's: what its data files name and it lacks.
+    ModDataFile,
+    ModSoldierNoBlock,
+    ModModelMissing,
+    ModTextureMissing,
+    ModCardMissing,
 };
 
 // Where a finding points beyond its field: a row (from 1) and a file.

@@ -2,14 +2,14 @@
 // packages, and picture decoding, with the same library code and messages as
 // the window.
 
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "CheckCommand.h"
 #include "Commands.h"
+#include "ModCommands.h"
 #include "ModelCommand.h"
 #include "PictureCommand.h"
 #include "base/CommandLine.h"
@@ -42,9 +42,29 @@ int main(int argc, char** argv)
     build->add_option("-o,--output", output, "OUT.quorin (used as given)")->required();
     build->add_flag("--strict", strict, "Refuse to build when the checks find an error");
 
-    auto* check = app.add_subcommand("check", "Check a unit for what the game would trip over");
-    check->add_option("unit", source, "UNIT.toml or PKG.quorin")->required();
+    auto* check = app.add_subcommand("check", "Check a unit, or a whole mod, for what the game would trip over");
+    auto* checkUnit = check->add_option("unit", source, "UNIT.toml or PKG.quorin");
+    auto* checkMod = check->add_option("--mod", mod, "DIR, a mod's root folder: check every unit and model in it");
+    checkUnit->excludes(checkMod);
     check->add_flag("--json", json, "Print the findings as JSON");
+    check->callback([&] {
+        if (source.empty() && mod.empty())
+            throw CLI::RequiredError("A unit or --mod");
+    });
+
+    std::string type;
+    bool list = false;
+    auto* extract = app.add_subcommand("extract", "Take a unit out of a mod: its entries, model, textures and cards, "
+                                                  "and a unit.toml that builds it");
+    auto* extractType = extract->add_option("type", type, "TYPE, the unit's type line in export_descr_unit.txt");
+    extract->add_option("--mod", mod, "DIR, the mod's root folder (the one with data/ in it)")->required();
+    auto* extractOutput = extract->add_option("-o,--output", folder, "OUTDIR, new or empty");
+    auto* extractList = extract->add_flag("--list", list, "List the mod's units and the models they use");
+    extractList->excludes(extractType)->excludes(extractOutput);
+    extract->callback([&] {
+        if (!list && (type.empty() || folder.empty()))
+            throw CLI::RequiredError("TYPE and -o OUTDIR, or --list,");
+    });
 
     auto* inspect = app.add_subcommand("inspect", "Show everything a package holds");
     inspect->add_option("package", package, "PKG")->required();
@@ -84,8 +104,14 @@ int main(int argc, char** argv)
 
     if (*build)
         return quorin::RunBuild(manifest, output, strict, std::cout, std::cerr);
+    if (*check && !mod.empty())
+        return quorin::RunCheckMod(mod, json, std::cout, std::cerr);
     if (*check)
         return quorin::RunCheck(source, json, std::cout, std::cerr);
+    if (*extract && list)
+        return quorin::RunListUnits(mod, std::cout, std::cerr);
+    if (*extract)
+        return quorin::RunExtract(type, mod, folder, std::cout, std::cerr);
     if (*inspect)
         return quorin::RunInspect(package, json, std::cout, std::cerr);
     if (*model)

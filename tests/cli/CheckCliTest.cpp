@@ -132,7 +132,7 @@ TEST_F(CheckCliTest, FailuresAndUsage)
         int Code;
         std::string ErrorPart;
     } cases[] = {
-        {{"check"}, 2, "unit is required"},
+        {{"check"}, 2, "A unit or --mod is required"},
         {{"check", dir.File("junk.quorin")}, 1, "Not a Quorin package"},
         {{"check", dir.File("bad.toml")}, 1, "unknown key \"colour\""},
         {{"check", dir.File("none.toml")}, 1, "Cannot open file " + dir.File("none.toml")},

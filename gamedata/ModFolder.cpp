@@ -1,0 +1,98 @@
+#include "ModFolder.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/FileSystem.h"
+#include "base/Text.h"
+
+namespace quorin {
+
+namespace fs = std::filesystem;
+
+TModFolder::TModFolder(std::string root) : root_(std::move(root)) {}
+
+const std::unordered_map<std::string, std::string>& TModFolder::Listing(const std::string& folder) const
+{
+    auto [at, added] = listings_.try_emplace(folder);
+    if (!added)
+        return at->second;
+    std::error_code error;
+    for (fs::directory_iterator it(PathFromUtf8(PathOf(folder)), error), end; !error && it != end;
+         it.increment(error)) {
+        std::string name = PathToUtf8(it->path().filename());
+        at->second.emplace(LowerCaseText(name), std::move(name));
+    }
+    return at->second;
+}
+
+std::optional<std::string> TModFolder::Find(std::string_view relative) const
+{
+    const std::string path = DataPath(relative);
+    std::string found;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        const std::string_view part = std::string_view(path).substr(start, slash - start);
+        start = slash + 1;
+        if (part.empty() || part == ".")
+            continue;
+        const auto& names = Listing(found);
+        const auto name = names.find(LowerCaseText(part));
+        if (name == names.end())
+            return std::nullopt;
+        found += (found.empty() ? "" : "/") + name->second;
+    }
+    std::error_code error;
+    if (found.empty() || !fs::is_regular_file(PathFromUtf8(PathOf(found)), error))
+        return std::nullopt;
+    return found;
+}
+
+std::optional<std::string> TModFolder::FindFirst(const std::vector<std::string>& places) const
+{
+    for (const std::string& place : places)
+        if (auto found = Find(place))
+            return found;
+    return std::nullopt;
+}
+
+std::string TModFolder::PathOf(std::string_view relative) const
+{
+    return relative.empty() ? root_ : PathToUtf8(PathFromUtf8(root_) / PathFromUtf8(relative));
+}
+
+std::string TModFolder::Read(std::string_view relative) const
+{
+    const std::string shown(relative);
+    std::ifstream in(PathFromUtf8(PathOf(relative)), std::ios::binary | std::ios::ate);
+    if (!in)
+        throw EDataFileError("Cannot open file " + shown);
+    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
+    in.seekg(0);
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        throw EDataFileError("Cannot read " + shown);
+    return bytes;
+}
+
+TDataText TModFolder::ReadDataFile(TDataFileKind kind) const
+{
+    const std::string_view name = DataFilePath(kind);
+    const auto found = Find(name);
+    if (!found)
+        throw EDataFileError("The mod has no " + std::string(name));
+    return DecodeDataFile(kind, Read(*found));
+}
+
+std::string DataPath(std::string_view path)
+{
+    std::string text(path);
+    for (char& c : text)
+        if (c == '\\')
+            c = '/';
+    const auto first = text.find_first_not_of(" \t/");
+    const auto last = text.find_last_not_of(" \t\r");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+} // namespace quorin
