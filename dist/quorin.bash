@@ -8,7 +8,8 @@
 # ending in "..." goes for every argument from there on.
 _quorin_commands=(
     'build      -o=quorin --output=quorin --strict : toml'
-    'check      --json                        : toml|quorin'
+    'check      --mod=/ --json                : toml|quorin'
+    'extract    --mod=/ -o=/ --output=/ --list : -'
     'inspect    --json                        : quorin'
     'unpack     --force                       : quorin /'
     'picture    --format={dxt1,dxt5,auto} --mipmaps={full,none} --quality={fast,normal,best} --rle -o=/ --output-folder=/ --to={png,tga,dds} -j=- --jobs=- -q --quiet : tga|dds|bmp|ico|jpg|jpeg|wmf|emf|png...'
