@@ -102,7 +102,8 @@ private:
         sheet.UnitName = unit.Key;
         sheet.ModelName = unit.Soldier;
         sheet.UnitDescrLines = unit.Lines;
-        if (!unit.Soldier.empty() && !data_.FindModel(unit.Soldier))
+        // A data file that could not be read is one finding, not one a unit.
+        if (!unit.Soldier.empty() && data_.HasFile(TDataFileKind::ModelBattle) && !data_.FindModel(unit.Soldier))
             findings.push_back(MakeFinding(TCheck::ModSoldierNoBlock, {unit.Soldier}));
         TUnitSheet found = sheet;
         if (!unit.Dictionary.empty())
@@ -138,11 +139,11 @@ private:
 
     void CheckTexts(const TUnitBlock& unit, const checks::TParsedBlocks& blocks, TFindings& findings)
     {
-        if (unit.Dictionary.empty())
-            return; // the missing dictionary line has its own finding
+        if (unit.Dictionary.empty() || !data_.HasFile(TDataFileKind::UnitText))
+            return; // the missing dictionary line or text file has its own finding
         TUnitSheet sheet;
         for (const std::string& key : TextKeys(unit.Dictionary))
-            if (const auto* lines = data_.FindText(key))
+            if (const auto lines = data_.FindText(key))
                 sheet.UnitTextLines.insert(sheet.UnitTextLines.end(), lines->begin(), lines->end());
         if (!sheet.UnitTextLines.empty()) {
             checks::CheckUnitTextBlock(sheet, blocks, findings);

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <utility>
 
 #include "base/FileSystem.h"
-#include "base/SaveFile.h"
 #include "base/Text.h"
 #include "gamedata/ModData.h"
 #include "package/Manifest.h"
@@ -131,7 +131,7 @@ private:
     void GatherTexts()
     {
         for (const std::string& key : TextKeys(unit_.Dictionary)) {
-            if (const auto* lines = data_.FindText(key))
+            if (const auto lines = data_.FindText(key))
                 result_.Sheet.UnitTextLines.insert(result_.Sheet.UnitTextLines.end(), lines->begin(), lines->end());
             else
                 result_.Gaps.push_back({"text {" + key + "}", {std::string(DataFilePath(TDataFileKind::UnitText))}});
@@ -190,11 +190,12 @@ std::string ManifestHeader(const std::string& type, const TExtractResult& result
     return text + "\n";
 }
 
+// Into the folder of its own, which appears whole by a rename, as the copied files do.
 void WriteFile(const fs::path& path, const std::string& bytes)
 {
-    TSaveFileStream file(PathToUtf8(path));
-    file.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    file.Commit();
+    std::ofstream file(path, std::ios::binary);
+    if (!file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !file.flush())
+        throw EExtractError("Cannot write " + PathToUtf8(path));
 }
 
 fs::path TemporaryBeside(const fs::path& folder)

@@ -30,8 +30,8 @@ std::vector<TBlock> ReadBlocks(const TDataText& file, std::vector<TDataFileFailu
     const std::string_view text = file.Text;
     const TEntryScan scan = ScanEntries(file.Kind, text);
     if (scan.StrayLine)
-        failures.push_back(
-            {std::string(DataFilePath(file.Kind)), "A line stands outside any entry: \"" + *scan.StrayLine + "\""});
+        failures.push_back({std::string(DataFilePath(file.Kind)),
+                            "A line stands outside any entry: \"" + *scan.StrayLine + "\"", false});
     std::vector<TBlock> blocks;
     blocks.reserve(scan.Entries.size());
     std::size_t counted = 0;
@@ -102,7 +102,7 @@ std::vector<TBlock> ReadFile(const TModFolder& mod, TDataFileKind kind, std::vec
     try {
         return ReadBlocks<TBlock>(mod.ReadDataFile(kind), failures);
     } catch (const EDataFileError& e) {
-        failures.push_back({std::string(DataFilePath(kind)), e.Message()});
+        failures.push_back({std::string(DataFilePath(kind)), e.Message(), true});
     }
     return {};
 }
@@ -117,10 +117,16 @@ TModData::TModData(const TModFolder& mod)
     Models = ReadFile<TModelBlock>(mod, TDataFileKind::ModelBattle, Failures);
     for (TModelBlock& model : Models)
         ReadModelLines(model);
-    for (TDataBlock& text : ReadFile<TDataBlock>(mod, TDataFileKind::UnitText, Failures))
-        texts_.emplace(NormalisedKey(text.Key), std::move(text.Lines));
+    ReadTexts(mod);
     units_ = IndexByKey(Units);
     models_ = IndexByKey(Models);
+}
+
+bool TModData::HasFile(TDataFileKind kind) const
+{
+    return std::none_of(Failures.begin(), Failures.end(), [&](const TDataFileFailure& failure) {
+        return failure.Unread && failure.File == DataFilePath(kind);
+    });
 }
 
 const TUnitBlock* TModData::FindUnit(std::string_view type) const
@@ -135,15 +141,31 @@ const TModelBlock* TModData::FindModel(std::string_view type) const
     return found == models_.end() ? nullptr : &Models[found->second];
 }
 
-const std::vector<std::string>* TModData::FindText(std::string_view key) const
+void TModData::ReadTexts(const TModFolder& mod)
+{
+    try {
+        TDataText file = mod.ReadDataFile(TDataFileKind::UnitText);
+        unitText_ = std::move(file.Text);
+    } catch (const EDataFileError& e) {
+        Failures.push_back({std::string(DataFilePath(TDataFileKind::UnitText)), e.Message(), true});
+        return;
+    }
+    for (const TEntry& entry : ScanEntries(TDataFileKind::UnitText, unitText_).Entries)
+        texts_.emplace(NormalisedKey(ShownKey(unitText_, entry)),
+                       std::pair{entry.Start, entry.ContentEnd - entry.Start});
+}
+
+std::optional<std::vector<std::string>> TModData::FindText(std::string_view key) const
 {
     const auto found = texts_.find(NormalisedKey(key));
-    return found == texts_.end() ? nullptr : &found->second;
+    if (found == texts_.end())
+        return std::nullopt;
+    return SplitEntryLines(std::string_view(unitText_).substr(found->second.first, found->second.second));
 }
 
 std::string TModData::TextValue(std::string_view key) const
 {
-    const auto* lines = FindText(key);
+    const auto lines = FindText(key);
     if (!lines)
         return {};
     for (std::string_view line : *lines)

@@ -3,6 +3,7 @@
 // unit texts, each with the lines the file holds for it and where it stands,
 // and the places the game looks for a unit's cards and a model's textures.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -42,6 +43,7 @@ struct TUnitBlock : TDataBlock {
 struct TDataFileFailure {
     std::string File;
     std::string Message;
+    bool Unread = false; // the file is missing or not in its encoding
 };
 
 class TModData {
@@ -53,17 +55,25 @@ public:
     std::vector<TModelBlock> Models;
     std::vector<TDataFileFailure> Failures;
 
+    // Whether the file was read; a file that was not has its failure.
+    bool HasFile(TDataFileKind kind) const;
+
     // Keys compare as the game compares them: no case, white space as one space.
     const TUnitBlock* FindUnit(std::string_view type) const;
     const TModelBlock* FindModel(std::string_view type) const;
     // The text entry's lines, or nothing when the text file lacks the key.
-    const std::vector<std::string>* FindText(std::string_view key) const;
+    std::optional<std::vector<std::string>> FindText(std::string_view key) const;
     // The text on a key's own line after "}", or empty.
     std::string TextValue(std::string_view key) const;
 
 private:
+    void ReadTexts(const TModFolder& mod);
+
     std::unordered_map<std::string, std::size_t> units_, models_;
-    std::unordered_map<std::string, std::vector<std::string>> texts_;
+    // The text file's entries as offsets into its text, split into lines
+    // only when asked for: it holds several entries for every unit.
+    std::string unitText_;
+    std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> texts_;
 };
 
 // Where the game looks for one faction's cards of a unit, in its order: the

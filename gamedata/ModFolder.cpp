@@ -29,6 +29,10 @@ const std::unordered_map<std::string, std::string>& TModFolder::Listing(const st
 std::optional<std::string> TModFolder::Find(std::string_view relative) const
 {
     const std::string path = DataPath(relative);
+    std::error_code error;
+    // Most names are written as the disk spells them; a listing is for the rest.
+    if (!path.empty() && fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
+        return path;
     std::string found;
     std::size_t start = 0;
     while (start < path.size()) {
@@ -43,7 +47,6 @@ std::optional<std::string> TModFolder::Find(std::string_view relative) const
             return std::nullopt;
         found += (found.empty() ? "" : "/") + name->second;
     }
-    std::error_code error;
     if (found.empty() || !fs::is_regular_file(PathFromUtf8(PathOf(found)), error))
         return std::nullopt;
     return found;

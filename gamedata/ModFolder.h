@@ -18,8 +18,9 @@ public:
     explicit TModFolder(std::string root);
     const std::string& Root() const { return root_; }
 
-    // The file's path below the root as the disk spells it, with "/", or
-    // nothing when no file has that name. relative is below the root.
+    // A path below the root, with "/", that opens the file whose name is
+    // relative but for case, or nothing when no file has that name: as the
+    // disk spells it where the system tells case apart.
     std::optional<std::string> Find(std::string_view relative) const;
     // The first of places the mod has, found as Find finds it.
     std::optional<std::string> FindFirst(const std::vector<std::string>& places) const;

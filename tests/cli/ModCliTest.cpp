@@ -259,6 +259,13 @@ TEST(ModCliTest, ExtractAndCheckModRefuseWhatTheyCannotDo)
     EXPECT_NE(check.out.find("data/export_descr_unit.txt: error: data/export_descr_unit.txt: The mod has no"),
               std::string::npos)
         << check.out;
+
+    // A data file the mod lacks is one finding, not one for each unit that needs it.
+    std::filesystem::create_directories(dir.Path() / "units" / "data");
+    test::WriteFile(dir.File("units/data/export_descr_unit.txt"),
+                    std::string("type a\r\ndictionary a\r\nsoldier m, 1, 0, 1\r\nownership\r\n"));
+    const auto units = test::RunQuorin({"check", "--mod", dir.File("units"), "--json"}, dir);
+    EXPECT_EQ(Codes(Findings(units)), (std::multiset<std::string>{"data-file", "data-file"})) << units.out;
 }
 
 } // namespace
