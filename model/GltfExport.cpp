@@ -256,6 +256,7 @@ private:
         for (auto it = fixes.begin(); it != fixes.end();)
             it = it->is_null() ? fixes.erase(it) : std::next(it);
         json extras = {{"index", index},
+                       {"name", name},
                        {"kind", static_cast<std::uint32_t>(mesh.Kind)},
                        {"properties", mesh.Properties},
                        {"placement", ArrayJson(mesh.Placement)},

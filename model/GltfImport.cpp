@@ -970,6 +970,10 @@ private:
 
     void ExtrasFields(const json& e, TCasMeshDraft& mesh) const
     {
+        // A modeller renames the second of two meshes of one name "x.001":
+        // the name the model had comes back, a real rename stays.
+        if (const std::string was = Text(e, "name"); !was.empty() && IsNumbered(mesh.Name, was))
+            mesh.Name = was;
         mesh.Properties = Text(e, "properties");
         ExtrasArray(e, "placement", mesh.Fields.Placement);
         mesh.Fields.Trailer = ExtrasInteger<std::uint32_t>(e, "trailer", 0);
@@ -980,6 +984,15 @@ private:
             mesh.Colours = std::move(colours);
             mesh.Fields.HasColour = true;
         }
+    }
+
+    static bool IsNumbered(std::string_view name, std::string_view was)
+    {
+        if (!name.starts_with(was))
+            return false;
+        const std::string_view rest = name.substr(was.size());
+        return rest.empty() || (rest.size() >= 2 && rest[0] == '.' &&
+                                std::all_of(rest.begin() + 1, rest.end(), [](char c) { return c >= '0' && c <= '9'; }));
     }
 
     static std::optional<TCasMeshKind> KindOf(const json* extras)
