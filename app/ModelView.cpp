@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QMatrix4x4>
 #include <QMouseEvent>
 #include <QOpenGLShaderProgram>
@@ -21,7 +24,10 @@
 #include "imaging/DDS.h"
 #include "imaging/FileFormats.h"
 #include "imaging/Mipmaps.h"
+#include "base/SaveFile.h"
 #include "imaging/Picture.h"
+#include "imaging/PngWriter.h"
+#include "model/Gltf.h"
 #include "model/RestPose.h"
 
 namespace quorin {
@@ -442,7 +448,7 @@ QString TextureBesideModel(const QString& modelPath, std::string_view texture)
 
 TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, QString>>& textures, int selected,
                            QWidget* parent)
-    : QWidget(parent, Qt::Window), modelName_(QFileInfo(modelPath).fileName())
+    : QWidget(parent, Qt::Window), modelPath_(modelPath), modelName_(QFileInfo(modelPath).fileName())
 {
     resize(640, 520);
     view_ = new TModelView(this);
@@ -460,17 +466,26 @@ TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, 
     controls->addWidget(textureList_, 1);
     controls->addWidget(wireframe_);
     controls->addWidget(mask_);
+    // The export button has a row of its own below, so the controls above
+    // keep their places.
+    exportGltf_ = new QPushButton(this);
+    exportGltf_->setObjectName("ExportGltf");
+    auto* actions = new QHBoxLayout;
+    actions->addStretch(1);
+    actions->addWidget(exportGltf_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(view_, 1);
     layout->addLayout(controls);
+    layout->addLayout(actions);
 
-    TCasModel model;
+    TCasModel& model = model_;
     try {
         model = LoadCasModel(modelPath.toStdString());
         view_->SetModel(model);
     } catch (const Exception& e) {
         view_->SetMessage(QString::fromStdString(e.Message()));
     }
+    exportGltf_->setEnabled(!model.Nodes.empty());
 
     for (const auto& [faction, path] : textures) {
         textureList_->addItem(faction);
@@ -491,6 +506,7 @@ TModelWindow::TModelWindow(const QString& modelPath, const QList<QPair<QString, 
     connect(textureList_, &QComboBox::currentIndexChanged, this, &TModelWindow::ShowTexture);
     connect(wireframe_, &QCheckBox::toggled, view_, &TModelView::SetWireframe);
     connect(mask_, &QCheckBox::toggled, this, [this](bool on) { view_->SetMaskTint(on, QColor(200, 30, 30)); });
+    connect(exportGltf_, &QPushButton::clicked, this, &TModelWindow::ExportGltf);
     if (selected > 0 && selected < textures.size())
         textureList_->setCurrentIndex(selected);
     else
@@ -504,6 +520,35 @@ void TModelWindow::RetranslateUi()
     mask_->setText(tr("Цвет фракции"));
     textureLabel_->setText(tr("Текстура:"));
     textureList_->setItemText(textureList_->count() - 1, tr("Без текстуры"));
+    exportGltf_->setText(tr("Экспорт glTF..."));
+}
+
+// Writes the model shown, with the texture shown, as glTF where the user says.
+void TModelWindow::ExportGltf()
+{
+    const QString suggested = QFileInfo(modelPath_).dir().filePath(QFileInfo(modelPath_).completeBaseName() + ".glb");
+    const QString target = QFileDialog::getSaveFileName(this, tr("Экспорт glTF"), suggested,
+                                                        tr("Модели glTF (*.glb *.gltf)"));
+    if (target.isEmpty())
+        return;
+    try {
+        std::vector<std::uint8_t> png;
+        const int shown = textureList_->currentIndex();
+        if (const QString texture = shown >= 0 && shown < texturePaths_.size() ? texturePaths_[shown] : QString();
+            !texture.isEmpty()) {
+            TPicture picture;
+            picture.LoadByExtension(texture.toStdString());
+            if (const auto* bitmap = dynamic_cast<const TBitmap*>(picture.Graphic()))
+                png = PngBytes(*bitmap, bitmap->BytesPerPixel() == 4 && bitmap->HasAlphaChannel());
+        }
+        const std::string path = target.toStdString();
+        const auto bytes = WriteGltf(model_, png, GltfContainerFor(path));
+        TSaveFileStream file(path);
+        file.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        file.Commit();
+    } catch (const Exception& e) {
+        QMessageBox::warning(this, tr("Экспорт glTF"), QString::fromStdString(e.Message()));
+    }
 }
 
 void TModelWindow::changeEvent(QEvent* event)
@@ -531,6 +576,36 @@ void TModelWindow::ShowTexture(int index)
         // The model is still worth seeing: plain shading, with the reason over it.
         view_->SetTexture(nullptr);
         view_->SetNote(QString::fromStdString(e.Message()));
+    }
+}
+
+QString ConvertGltfBeside(QWidget* parent, const QString& gltfPath)
+{
+    const QFileInfo source(gltfPath);
+    const QString target = source.dir().filePath(source.completeBaseName() + ".cas");
+    if (QFileInfo::exists(target) &&
+        QMessageBox::question(parent, TModelWindow::tr("Модель из glTF"),
+                              TModelWindow::tr("Файл %1 уже есть. Заменить его моделью из %2?")
+                                  .arg(QDir::toNativeSeparators(target), source.fileName())) != QMessageBox::Yes)
+        return {};
+    try {
+        TMemoryStream file;
+        file.LoadFromFile(gltfPath.toStdString());
+        const TGltfImport result =
+            ReadGltf({file.Memory(), static_cast<std::size_t>(file.Size())}, gltfPath.toStdString());
+        TSaveFileStream out(target.toStdString());
+        out.WriteBuffer(result.Cas.data(), static_cast<std::int64_t>(result.Cas.size()));
+        out.Commit();
+        if (!result.Warnings.empty()) {
+            QStringList warnings;
+            for (const auto& warning : result.Warnings)
+                warnings << QString::fromStdString(warning);
+            QMessageBox::information(parent, TModelWindow::tr("Модель из glTF"), warnings.join('\n'));
+        }
+        return target;
+    } catch (const Exception& e) {
+        QMessageBox::warning(parent, TModelWindow::tr("Модель из glTF"), QString::fromStdString(e.Message()));
+        return {};
     }
 }
 

@@ -9,6 +9,8 @@
 #include <QOpenGLWidget>
 #include <QPair>
 #include <QWidget>
+
+class QPushButton;
 #include <memory>
 #include <vector>
 
@@ -114,15 +116,24 @@ protected:
 private:
     void ShowTexture(int index);
     void RetranslateUi();
+    void ExportGltf();
 
+    QString modelPath_;
     QString modelName_;
+    TCasModel model_;  // empty when it could not be read
     TModelView* view_;
     QLabel* textureLabel_;
     QComboBox* textureList_;
     QCheckBox* wireframe_;
     QCheckBox* mask_;
+    QPushButton* exportGltf_;
     QStringList texturePaths_;
 };
+
+// The model page's way in from glTF: converts the glTF at gltfPath to a .cas
+// beside it (asking before replacing a file there) and gives that path;
+// empty when the user declines or the conversion fails (said in a message).
+QString ConvertGltfBeside(QWidget* parent, const QString& gltfPath);
 
 // What the model page shows under the model's path: the model's counts, or
 // why it cannot be read (readable false).

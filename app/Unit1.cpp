@@ -34,6 +34,7 @@
 #include "base/RuntimeText.h"
 #include "base/Text.h"
 #include "dialogs/AskText.h"
+#include "model/Gltf.h"
 #include "dialogs/FileDialog.h"
 #include "dialogs/Glyph.h"
 #include "dialogs/Image.h"
@@ -183,7 +184,7 @@ constexpr TCaption Captions[] = {
 
 // The file types each open or save dialog offers, by dialog.
 constexpr TCaption Filters[] = {
-    {"OpnCas", QT_TRANSLATE_NOOP("quorin::TForm1", "Модели CAS (*.cas)|*.cas")},
+    {"OpnCas", QT_TRANSLATE_NOOP("quorin::TForm1", "Модели CAS (*.cas)|*.cas|Модели glTF (*.glb *.gltf)|*.glb *.gltf")},
     {"OpnDDS", QT_TRANSLATE_NOOP("quorin::TForm1", "Текстура DDS (*.dds)|*.dds")},
     {"OpnTGA", QT_TRANSLATE_NOOP("quorin::TForm1", "Графика TGA (*.tga)|*.tga")},
     {"OpnUnit", QT_TRANSLATE_NOOP("quorin::TForm1", "Юнит Quorin (*.quorin *.toml)|*.quorin *.toml|Пак Quorin (*.quorin)|*.quorin|"
@@ -555,8 +556,14 @@ void TForm1::SpeedButton5Click() { GroupBox4->raise(); }
 
 void TForm1::SpeedButton7Click()
 {
-    if (CasDialog()->Execute())
-        Edit8->setText(OpnCas->FileName());
+    if (!CasDialog()->Execute())
+        return;
+    // A glTF is made a model beside it first: the field takes that model.
+    QString path = OpnCas->FileName();
+    if (IsGltfFileName(path.toStdString()))
+        path = ConvertGltfBeside(this, path);
+    if (!path.isEmpty())
+        Edit8->setText(path);
 }
 
 void TForm1::SpeedButton8Click()

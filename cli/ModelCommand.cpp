@@ -16,7 +16,6 @@
 #include "base/Stream.h"
 #include "check/FindingTexts.h"
 #include "imaging/Picture.h"
-#include "imaging/PlatformCodecs.h"
 #include "imaging/PngWriter.h"
 #include "model/Gltf.h"
 
@@ -293,7 +292,8 @@ TGltfWritten ExportGltf(const TModelOptions& options, const TCasModel& model)
         texture = TextureBesideModel(model, options.Model, written.Texture);
     std::vector<std::uint8_t> png;
     if (!texture.empty()) {
-        png = PngBytes(*LoadTexture(texture));
+        const auto picture = LoadTexture(texture);
+        png = PngBytes(*picture, picture->HasAlphaChannel());
         written.Texture = texture;
         written.Embedded = true;
     }
@@ -328,17 +328,6 @@ std::vector<std::uint8_t> ConvertGltf(const TModelOptions& options, std::span<co
 }
 
 } // namespace
-
-std::vector<std::uint8_t> PngBytes(const TBitmap& picture)
-{
-    TMemoryStream stream;
-    try {
-        codecs::EncodePng(picture, stream, picture.BytesPerPixel() == 4 && picture.HasAlphaChannel());
-    } catch (const ECodecError& e) {
-        throw Exception("Cannot make a PNG of the texture: " + e.Message());
-    }
-    return {stream.Memory(), stream.Memory() + stream.Size()};
-}
 
 std::string TextureBesideModel(const TCasModel& model, const std::string& modelPath, std::string& reason)
 {

@@ -34,8 +34,6 @@ int RunModel(const TModelOptions& given, std::ostream& out, std::ostream& err);
 // 0..1 are cut at the picture's border.
 void DrawUvLayout(const TCasModel& model, TBitmap& picture, std::uint32_t colour);
 
-// The picture as the bytes of a PNG file, for embedding.
-std::vector<std::uint8_t> PngBytes(const TBitmap& picture);
 // The texture the game would show on the model at modelPath: the first
 // texture its materials name, as textures/x.tga.dds beside the model (the
 // name's case as written, or in lower case). Empty when the model names no

@@ -24,4 +24,17 @@ void WritePng(const TBitmap& bitmap, std::string_view path, bool withAlpha)
     file.Commit(); // "Stream write error"; the temporary is removed on failure
 }
 
+std::vector<std::uint8_t> PngBytes(const TBitmap& bitmap, bool withAlpha)
+{
+    if (bitmap.Width() <= 0 || bitmap.Height() <= 0)
+        throw Exception("Cannot write an empty picture as PNG");
+    TMemoryStream stream;
+    try {
+        codecs::EncodePng(bitmap, stream, withAlpha);
+    } catch (const ECodecError& e) {
+        throw Exception("Cannot make a PNG of the picture: " + e.Message());
+    }
+    return {stream.Memory(), stream.Memory() + stream.Size()};
+}
+
 } // namespace quorin

@@ -152,10 +152,6 @@
         <translation>Start building</translation>
     </message>
     <message>
-        <source>Модели CAS (*.cas)|*.cas</source>
-        <translation>CAS models (*.cas)|*.cas</translation>
-    </message>
-    <message>
         <source>Текстура DDS (*.dds)|*.dds</source>
         <translation>DDS texture (*.dds)|*.dds</translation>
     </message>
@@ -206,6 +202,10 @@
     <message>
         <source>Создание пака %1 завершено</source>
         <translation>Pack %1 built</translation>
+    </message>
+    <message>
+        <source>Модели CAS (*.cas)|*.cas|Модели glTF (*.glb *.gltf)|*.glb *.gltf</source>
+        <translation>CAS models (*.cas)|*.cas|glTF models (*.glb *.gltf)|*.glb *.gltf</translation>
     </message>
 </context>
 <context>
@@ -295,6 +295,26 @@ of your mod.</translation>
     <message>
         <source>Не обычный файл: прочтётся при создании пака</source>
         <translation>Not a plain file: read when the pack is built</translation>
+    </message>
+    <message>
+        <source>Экспорт glTF...</source>
+        <translation>Export glTF...</translation>
+    </message>
+    <message>
+        <source>Экспорт glTF</source>
+        <translation>Export glTF</translation>
+    </message>
+    <message>
+        <source>Модели glTF (*.glb *.gltf)</source>
+        <translation>glTF models (*.glb *.gltf)</translation>
+    </message>
+    <message>
+        <source>Модель из glTF</source>
+        <translation>Model from glTF</translation>
+    </message>
+    <message>
+        <source>Файл %1 уже есть. Заменить его моделью из %2?</source>
+        <translation>%1 already exists. Replace it with the model from %2?</translation>
     </message>
 </context>
 <context>

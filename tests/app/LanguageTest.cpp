@@ -208,7 +208,7 @@ void LanguageTest::englishColumnsFileTypesPromptsAndMessages()
     QCOMPARE(form->LV2->headerItem()->text(2), QStringLiteral("#unit card file"));
 
     const std::pair<QFileDialog*, const char*> filters[] = {
-        {form->CasDialog(), "CAS models (*.cas)|*.cas"},
+        {form->CasDialog(), "CAS models (*.cas)|*.cas|glTF models (*.glb *.gltf)|*.glb *.gltf"},
         {form->TextureDialog(), "DDS texture (*.dds)|*.dds"},
         {form->CardDialog(), "TGA image (*.tga)|*.tga"},
         {form->UnitOpenDialog(), "Quorin unit (*.quorin *.toml)|*.quorin *.toml|Quorin pack (*.quorin)|*.quorin|Unit manifest (*.toml)|*.toml"},

@@ -2,7 +2,12 @@
 // under Xvfb, read back from the view's framebuffer; the window around it,
 // and the model page's summary text.
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <sys/stat.h>
@@ -14,6 +19,7 @@
 #include "app/ModelView.h"
 #include "imaging/Picture.h"
 #include "imaging/PictureModules.h"
+#include "model/Gltf.h"
 
 namespace quorin {
 
@@ -39,6 +45,30 @@ bool Near(const QColor& colour, int red, int green, int blue)
 {
     return std::abs(colour.red() - red) <= 2 && std::abs(colour.green() - green) <= 2 &&
            std::abs(colour.blue() - blue) <= 2;
+}
+
+// Answers the next modal dialog as a user would, once it is up.
+template <typename Dialog>
+void WhenShown(std::function<void(Dialog*)> answer)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            answer(dialog);
+        }
+    });
+    timer->start(20);
+}
+
+test::Bytes ReadBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    return {data.begin(), data.end()};
 }
 
 // The view's background: (0.55, 0.60, 0.66).
@@ -222,6 +252,63 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.View()->Message(),
                  "Damaged model file " + model + " at byte 0: expected the header (42 bytes), but only 20 bytes are left in the file");
+    }
+
+    void exportWritesTheShownModelWithItsTexture()
+    {
+        QTemporaryDir dir;
+        const QString green = test::WriteDds(dir.filePath("green.dds"), 4, 4, test::Solid(qRgb(30, 200, 60)));
+        const QString model = dir.filePath("quad.cas");
+        const test::Bytes bytes = test::BuildCas(QuadRecipe()).Bytes;
+        test::WriteBytes(model, bytes);
+        TModelWindow window(model, {{"romans_julii", green}});
+        auto* button = window.findChild<QPushButton*>("ExportGltf");
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("Экспорт glTF..."));
+
+        const QString target = dir.filePath("quad.gltf");
+        WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+            dialog->selectFile(target);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        button->click();
+        const test::Bytes written = ReadBytes(target);
+        QVERIFY(!written.empty());
+        QVERIFY(QByteArray(reinterpret_cast<const char*>(written.data()), static_cast<qsizetype>(written.size()))
+                    .contains("\"image/png\""));
+        QVERIFY(ReadGltf(written, "quad.gltf").Cas == bytes);
+    }
+
+    void gltfBecomesAModelBesideIt()
+    {
+        QTemporaryDir dir;
+        const test::Bytes bytes = test::BuildCas(test::SmallCasRecipe()).Bytes;
+        const QString gltf = dir.filePath("small.glb");
+        test::WriteBytes(gltf, WriteGltf(ReadCasModel(bytes, "small.cas"), {}, TGltfContainer::Binary));
+        const QString beside = dir.filePath("small.cas");
+        QCOMPARE(ConvertGltfBeside(nullptr, gltf), beside);
+        QVERIFY(ReadBytes(beside) == bytes);
+
+        // A file already there is replaced only when the user says so.
+        test::WriteBytes(beside, {1, 2, 3});
+        WhenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
+        QCOMPARE(ConvertGltfBeside(nullptr, gltf), QString());
+        QVERIFY(ReadBytes(beside) == test::Bytes({1, 2, 3}));
+        WhenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+        QCOMPARE(ConvertGltfBeside(nullptr, gltf), beside);
+        QVERIFY(ReadBytes(beside) == bytes);
+
+        // A glTF that cannot be converted leaves nothing and says why.
+        const QString cut = dir.filePath("cut.glb");
+        test::WriteBytes(cut, {'g', 'l', 'T', 'F', 2, 0, 0, 0});
+        QString shown;
+        WhenShown<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        QCOMPARE(ConvertGltfBeside(nullptr, cut), QString());
+        QVERIFY(shown.startsWith("Cannot convert glTF file " + cut));
+        QVERIFY(!QFileInfo::exists(dir.filePath("cut.cas")));
     }
 
     void summaryForTheModelPage()
