@@ -15,7 +15,7 @@ _quorin_commands=(
     'picture    --format={dxt1,dxt5,auto} --mipmaps={full,none} --quality={fast,normal,best} --rle -o=/ --output-folder=/ --to={png,tga,dds} -j=- --jobs=- -q --quiet : tga|dds|bmp|ico|jpg|jpeg|wmf|emf|png...'
     'install    --mod=/ --dry-run --replace --recover-only : quorin|toml'
     'uninstall  --mod=/ --force               : -'
-    'model      --json --uv=png --size=- --texture=dds : cas'
+    'model      --json --uv=png --size=- --texture=dds --gltf=glb|gltf --cas=cas : cas|glb|gltf'
 )
 
 _quorin_files()
