@@ -36,9 +36,10 @@ TPngLayout::TPngLayout(const TBitmap& picture, bool withAlpha)
 
 std::uint32_t TPngLayout::Pixel(const std::uint8_t* at) const
 {
-    std::uint32_t argb = 0;
-    std::memcpy(&argb, at, 3); // blue, green, red: little-endian 0x00RRGGBB
-    return argb | (alpha_ ? std::uint32_t{at[3]} << 24 : OpaqueAlpha);
+    // Byte by byte: a three-byte copy into a word would go through memory
+    // and stall the load that follows it.
+    const std::uint32_t rgb = std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 | std::uint32_t{at[2]} << 16;
+    return rgb | (alpha_ ? std::uint32_t{at[3]} << 24 : OpaqueAlpha);
 }
 
 std::size_t TPngLayout::Slot(std::uint32_t colour) const
@@ -70,13 +71,14 @@ bool TPngLayout::Insert(std::uint32_t colour)
 void TPngLayout::Analyse()
 {
     const int bytes = picture_.BytesPerPixel();
+    const int width = picture_.Width(), height = picture_.Height();
     std::uint32_t last = Pixel(picture_.RowAddress(0));
     Insert(last);
     grey_ = IsGrey(last);
     opaque_ = last >= OpaqueAlpha;
-    for (int y = 0; y < picture_.Height(); ++y) {
+    for (int y = 0; y < height; ++y) {
         const std::uint8_t* at = picture_.RowAddress(y);
-        for (int x = 0; x < picture_.Width(); ++x, at += bytes) {
+        for (int x = 0; x < width; ++x, at += bytes) {
             const std::uint32_t argb = Pixel(at);
             if (argb == last)
                 continue;
@@ -163,16 +165,16 @@ void TPngLayout::Row(int y, std::uint8_t* out) const
     case TPngColourType::Palette: {
         std::memset(out, 0, rowBytes_);
         std::uint32_t last = Pixel(at);
-        int index = Find(last);
-        const int perByte = 8 / bitDepth_;
-        for (int x = 0; x < width; ++x, at += bytes) {
+        unsigned index = static_cast<unsigned>(Find(last));
+        const unsigned depth = static_cast<unsigned>(bitDepth_);
+        // Pixels fill each byte from its high bits down.
+        for (unsigned x = 0, bit = 0; x < static_cast<unsigned>(width); ++x, at += bytes, bit += depth) {
             const std::uint32_t argb = Pixel(at);
             if (argb != last) {
                 last = argb;
-                index = Find(argb);
+                index = static_cast<unsigned>(Find(argb));
             }
-            const int shift = 8 - bitDepth_ * (x % perByte + 1);
-            out[x / perByte] |= static_cast<std::uint8_t>(index << shift);
+            out[bit >> 3] |= static_cast<std::uint8_t>(index << (8 - depth - (bit & 7)));
         }
         return;
     }
