@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include <new>
+
 #include <QFileInfo>
 #include <QTimer>
 #include <QLibraryInfo>
@@ -83,7 +85,15 @@ void TApplication::HandleEventFailure(const std::exception& failure)
 
 void TApplication::ShowFailureBox(const std::exception& failure)
 {
-    ShowErrorBox(QString::fromUtf8(failure.what()), title_);
+    ShowErrorBox(FailureText(failure), title_);
+}
+
+QString FailureText(const std::exception& failure)
+{
+    // The library's own text for it ("std::bad_alloc") says nothing to a user.
+    if (dynamic_cast<const std::bad_alloc*>(&failure))
+        return QStringLiteral("Out of memory");
+    return QString::fromUtf8(failure.what());
 }
 
 void TApplication::CreateForms()
@@ -113,7 +123,7 @@ void RunHandler(const std::function<void()>& handler)
         if (auto* application = qobject_cast<TApplication*>(QCoreApplication::instance()))
             application->HandleEventFailure(failure);
         else if (!dynamic_cast<const EAbort*>(&failure))
-            ShowErrorBox(QString::fromUtf8(failure.what()), QCoreApplication::applicationName());
+            ShowErrorBox(FailureText(failure), QCoreApplication::applicationName());
     };
     try {
         handler();

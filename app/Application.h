@@ -61,6 +61,10 @@ private:
     std::unique_ptr<TForm2> form2_;
 };
 
+// The error box's text for a failure: its message, or "Out of memory" when
+// memory ran out.
+QString FailureText(const std::exception& failure);
+
 // Runs one event handler to its end or its failure. A failure goes to the
 // application's HandleEventFailure here, so it never unwinds through Qt's
 // signal and event code, which is not built for it.

@@ -121,6 +121,7 @@ private slots:
     void typedLinesInTheMemo();
     void failuresReachTheErrorBox_data();
     void failuresReachTheErrorBox();
+    void runningOutOfMemoryReachesTheErrorBox();
     void buildFromTheWindowReadsBack();
     void logRowsLeadToTheirPagesAndFailuresEndTheLog();
     void byteCountsInBothLanguages();
@@ -453,6 +454,17 @@ void MainWindowTest::failuresReachTheErrorBox()
     QCOMPARE(form_->Edit1->text(), QStringLiteral("kept"));
     QCOMPARE(form_->Edit10->text(), output);
     QVERIFY(!QFileInfo::exists(output) || output.isEmpty());
+}
+
+void MainWindowTest::runningOutOfMemoryReachesTheErrorBox()
+{
+    QString text;
+    OnNextModal<QMessageBox>([&text](QMessageBox* box) {
+        text = box->text();
+        box->accept();
+    });
+    RunHandler([] { throw std::bad_alloc(); });
+    QCOMPARE(text, QStringLiteral("Out of memory.")); // the box ends a message with a full stop
 }
 
 void MainWindowTest::buildFromTheWindowReadsBack()
