@@ -14,6 +14,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/FileLock.h"
+#include "install/ChangeJournal.h"
 #include "install/Install.h"
 
 namespace {
@@ -181,6 +183,48 @@ void BM_Install(benchmark::State& state)
     }
 }
 
+// As the command line does it: under the mod's lock.
+void BM_InstallLocked(benchmark::State& state)
+{
+    auto& mod = Mod();
+    std::string root = mod.root.string();
+    for (auto _ : state) {
+        {
+            fs::create_directories(mod.root / "quorin");
+            auto lock = quorin::TFileLock::TryLock((mod.root / "quorin" / "lock").string());
+            quorin::CommitInstall(quorin::PlanInstall(mod.unit, root, false));
+        }
+        state.PauseTiming();
+        auto undo = quorin::PlanUninstall(root, "bench_unit", false);
+        quorin::CommitUninstall(undo);
+        state.ResumeTiming();
+    }
+}
+
+struct TStop {};
+
+// The recovery of an install killed before its last replacement, the most
+// it has to roll back.
+void BM_RecoverAKilledInstall(benchmark::State& state)
+{
+    auto& mod = Mod();
+    std::string root = mod.root.string();
+    for (auto _ : state) {
+        state.PauseTiming();
+        quorin::TTransactionHooks hooks;
+        hooks.BeforeOperation = [](std::string_view operation) {
+            if (operation == "replace data/text/export_units.txt")
+                throw TStop{};
+        };
+        try {
+            quorin::CommitInstall(quorin::PlanInstall(mod.unit, root, false), hooks);
+        } catch (const TStop&) {
+        }
+        state.ResumeTiming();
+        quorin::RecoverChange(root);
+    }
+}
+
 void BM_Uninstall(benchmark::State& state)
 {
     auto& mod = Mod();
@@ -196,6 +240,8 @@ void BM_Uninstall(benchmark::State& state)
 
 BENCHMARK(BM_CopyTheFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Install)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_InstallLocked)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RecoverAKilledInstall)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Uninstall)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
