@@ -240,9 +240,12 @@ TRecovery RecoverChange(const std::string& root, const TOperationHook& before)
             recovery.Outcome = TRecovery::TOutcome::Tidied;
         return recovery;
     }
-    std::ifstream in(Below(root, JournalPath), std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    {
+        // Closed before the roll-back removes it: Windows removes no open file.
+        std::ifstream in(Below(root, JournalPath), std::ios::binary);
+        text << in.rdbuf();
+    }
     TJournal journal = ParseJournal(text.view());
     recovery.Change = journal.Change;
     bool complete = !Exists(Below(root, RollBackMark));
