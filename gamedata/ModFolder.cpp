@@ -1,5 +1,6 @@
 #include "ModFolder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -95,7 +96,12 @@ std::string DataPath(std::string_view path)
             c = '/';
     const auto first = text.find_first_not_of(" \t/");
     const auto last = text.find_last_not_of(" \t\r");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    if (first == std::string::npos)
+        return {};
+    text = text.substr(first, last - first + 1);
+    // "a//b" is "a/b" to the game, and must be one name to the caller.
+    text.erase(std::unique(text.begin(), text.end(), [](char a, char b) { return a == '/' && b == '/'; }), text.end());
+    return text;
 }
 
 } // namespace quorin

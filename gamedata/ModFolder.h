@@ -39,7 +39,7 @@ private:
     mutable std::map<std::string, std::unordered_map<std::string, std::string>> listings_;
 };
 
-// A path a data file names, with "/" and without leading separators or blanks.
+// A path a data file names, with "/", one between parts, and without leading separators or blanks.
 std::string DataPath(std::string_view path);
 
 } // namespace quorin

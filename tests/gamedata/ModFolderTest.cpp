@@ -45,6 +45,7 @@ TEST(ModFolderTest, PathsThroughTheGamesFolderAreNamedFromTheModsRoot)
     EXPECT_EQ(PathInMod("mods\\x\\Data\\a.tga"), "Data/a.tga");
     EXPECT_EQ(PathInMod("data/a.cas"), "data/a.cas");
     EXPECT_EQ(PathInMod("elsewhere/a.cas"), "elsewhere/a.cas");
+    EXPECT_EQ(PathInMod("data//t///a.cas"), "data/t/a.cas");
     EXPECT_EQ(TexturePlaces("data\\t\\a.tga"), (std::vector<std::string>{"data/t/a.tga.dds", "data/t/a.tga"}));
     EXPECT_EQ(TexturePlaces("data/t/a.tga.DDS"), (std::vector<std::string>{"data/t/a.tga.DDS"}));
 }
