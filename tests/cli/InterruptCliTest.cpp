@@ -162,6 +162,9 @@ TEST(InterruptCliTest, CtrlCOrSigtermAtAnyStepRollsBackWithAMessage)
 
 TEST(InterruptCliTest, TwoInstallsIntoOneModAtOnceNeverInterleave)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "started from two threads, each child would inherit the other's open output files";
+#endif
     for (int round = 0; round < 3; ++round) {
         TModFolder mod, alone;
         TempDir scratch[2];
