@@ -106,11 +106,16 @@ void WriteJournal(const std::string& root, const TJournal& journal, const TOpera
             if (error)
                 throw EInstallError("Cannot create folder " + std::string(folder) + ": " + error.message());
         }
+    // Written in quorin/change/ and moved into place, so that a kill leaves
+    // any temporary of it where the next run sweeps.
     Before(before, "write the journal");
-    TSaveFileStream out(PathToUtf8(Below(root, JournalPath)));
+    std::string written = PathToUtf8(Below(root, std::string(ChangeFolder) + "/journal.toml"));
+    TSaveFileStream out(written);
     std::string text = JournalText(journal);
     out.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
     out.Commit();
+    if (!ReplaceFileWith(written, PathToUtf8(Below(root, JournalPath))))
+        throw EInstallError("Cannot write " + std::string(JournalPath));
     SyncFolderToDevice(PathToUtf8(Below(root, ChangeFolder)));
     SyncFolderToDevice(PathToUtf8(Below(root, "quorin")));
     SyncFolderToDevice(root);
