@@ -341,7 +341,8 @@ private:
         if (!bytes || bytes->size() % sizeof(T) != 0)
             Fail(std::string("the extras' \"") + key + "\" is not Base64 of whole values");
         std::vector<T> out(bytes->size() / sizeof(T));
-        std::memcpy(out.data(), bytes->data(), bytes->size());
+        if (!out.empty()) // an empty vector's data() may be null, which memcpy must not get
+            std::memcpy(out.data(), bytes->data(), bytes->size());
         return out;
     }
 
