@@ -29,6 +29,7 @@
 #include "package/PackageReader.h"
 #include "tests/cli/QuorinRun.h"
 #include "tests/install/ModFixture.h"
+#include "tests/support/Sanitizer.h"
 #include "tests/support/TestSupport.h"
 
 namespace quorin {
@@ -90,19 +91,7 @@ TRun QuorinChild(const std::vector<std::string>& args, const TempDir& scratch, r
     return run;
 }
 
-// Address-space limits and peak memory mean nothing under AddressSanitizer,
-// which reserves terabytes of shadow memory up front.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool UnderSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool UnderSanitizer = true;
-#else
-constexpr bool UnderSanitizer = false;
-#endif
-#else
-constexpr bool UnderSanitizer = false;
-#endif
+using test::UnderSanitizer;
 
 // A package whose model holds modelSize zero bytes, written sparse so that a
 // large one costs neither time nor disk.
