@@ -9,6 +9,7 @@
 #include <toml++/toml.h>
 
 #include "base/Blake2b.h"
+#include "ChangeFiles.h"
 #include "base/FileSystem.h"
 
 namespace quorin {
@@ -19,22 +20,9 @@ namespace {
 
 constexpr std::string_view RollBackMark = "quorin/change/rolling-back";
 
-fs::path Below(const std::string& root, std::string_view relative)
-{
-    return PathFromUtf8(root) / PathFromUtf8(relative);
-}
-
-bool Exists(const fs::path& path)
-{
-    std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
-}
-
-void Before(const TOperationHook& before, const std::string& operation)
-{
-    if (before)
-        before(operation);
-}
+using change::Before;
+using change::Below;
+using change::Exists;
 
 toml::array TextArray(const std::vector<std::string>& texts)
 {

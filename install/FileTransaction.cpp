@@ -9,6 +9,7 @@
 
 #include "InstallError.h"
 #include "base/Blake2b.h"
+#include "ChangeFiles.h"
 #include "base/FileSystem.h"
 
 namespace quorin {
@@ -27,22 +28,9 @@ namespace {
 
 using TStep = TPreparedStep;
 
-fs::path Below(const std::string& root, std::string_view relative)
-{
-    return PathFromUtf8(root) / PathFromUtf8(relative);
-}
-
-bool Exists(const fs::path& path)
-{
-    std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
-}
-
-void Before(const TOperationHook& before, const std::string& operation)
-{
-    if (before)
-        before(operation);
-}
+using change::Before;
+using change::Below;
+using change::Exists;
 
 // A file of the change kept under quorin/change/: linked where the file
 // system can, else copied and pushed to the device.
