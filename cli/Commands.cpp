@@ -107,7 +107,7 @@ int RunUnpack(const std::string& package, const std::string& folder, bool force,
     return Guarded(err, [&] {
         TUnpackResult result;
         try {
-            result = UnpackPackage(ReadPackage(package), folder, force);
+            result = UnpackPackageFile(package, folder, force);
         } catch (const EUnpackTargetExists& exists) {
             err << EscapeControlCharacters(exists.Message()) << " exists; use --force to overwrite\n";
             return 1;

@@ -259,38 +259,67 @@ void ReadPackage(TStream& stream, TPackageVisitor& visitor)
                              " unexpected bytes after the last line, from byte " + std::to_string(cursor.Offset()));
 }
 
+namespace {
+
+// Keeps every value; each embedded file's bytes too, or only where they lie
+// when places are asked for.
+class TPackageCollector : public TPackageVisitor {
+public:
+    explicit TPackageCollector(TPackagePlaces* places) : places_(places) {}
+
+    TPackage Package;
+
+    std::int64_t HeadBytesWanted() const override { return places_ ? 0 : MaxMemoryStreamSize; }
+    void Header(TPackageHeader&& header, std::int64_t unitNameOffset) override
+    {
+        Package.Header = std::move(header);
+        Package.UnitNameOffset = unitNameOffset;
+    }
+    void Fields(TPackageFields&& fields) override { static_cast<TPackageFields&>(Package) = std::move(fields); }
+    void UiCardRow(std::int32_t, std::string&& faction, TEmbeddedFile&& info, TEmbeddedFile&& unit) override
+    {
+        Package.UiCardRows.push_back({std::move(faction), std::move(info.Head), std::move(unit.Head)});
+        if (places_)
+            places_->Cards.emplace_back(std::move(info), std::move(unit));
+    }
+    void Model(TEmbeddedFile&& model) override
+    {
+        Package.Model = std::move(model.Head);
+        if (places_)
+            places_->Model = std::move(model);
+    }
+    void TextureRow(std::int32_t, std::string&& faction, TEmbeddedFile&& texture) override
+    {
+        Package.TextureRows.push_back({std::move(faction), std::move(texture.Head)});
+        if (places_)
+            places_->Textures.push_back(std::move(texture));
+    }
+    void ModelFields(TPackageModelFields&& model) override
+    {
+        static_cast<TPackageModelFields&>(Package) = std::move(model);
+    }
+    void Line(TTextBlockKind block, std::int32_t, std::string&& line) override
+    {
+        (Package.*TextBlockField(block).InPackage).push_back(std::move(line));
+    }
+
+private:
+    TPackagePlaces* places_;
+};
+
+} // namespace
+
 TPackage ReadPackage(TStream& stream)
 {
-    // Keeps everything, every file's bytes included.
-    class TCollector : public TPackageVisitor {
-    public:
-        TPackage Package;
+    TPackageCollector collector(nullptr);
+    ReadPackage(stream, collector);
+    return std::move(collector.Package);
+}
 
-        std::int64_t HeadBytesWanted() const override { return MaxMemoryStreamSize; }
-        void Header(TPackageHeader&& header, std::int64_t unitNameOffset) override
-        {
-            Package.Header = std::move(header);
-            Package.UnitNameOffset = unitNameOffset;
-        }
-        void Fields(TPackageFields&& fields) override { static_cast<TPackageFields&>(Package) = std::move(fields); }
-        void UiCardRow(std::int32_t, std::string&& faction, TEmbeddedFile&& info, TEmbeddedFile&& unit) override
-        {
-            Package.UiCardRows.push_back({std::move(faction), std::move(info.Head), std::move(unit.Head)});
-        }
-        void Model(TEmbeddedFile&& model) override { Package.Model = std::move(model.Head); }
-        void TextureRow(std::int32_t, std::string&& faction, TEmbeddedFile&& texture) override
-        {
-            Package.TextureRows.push_back({std::move(faction), std::move(texture.Head)});
-        }
-        void ModelFields(TPackageModelFields&& model) override
-        {
-            static_cast<TPackageModelFields&>(Package) = std::move(model);
-        }
-        void Line(TTextBlockKind block, std::int32_t, std::string&& line) override
-        {
-            (Package.*TextBlockField(block).InPackage).push_back(std::move(line));
-        }
-    } collector;
+TPackage ReadPackageOutline(TStream& stream, TPackagePlaces& places)
+{
+    places = {};
+    TPackageCollector collector(&places);
     ReadPackage(stream, collector);
     return std::move(collector.Package);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/Exception.h"
@@ -99,6 +100,13 @@ public:
     virtual void Line(TTextBlockKind, std::int32_t /*index*/, std::string&& /*line*/) {}
 };
 
+// Where a package's embedded files lie in it.
+struct TPackagePlaces {
+    TEmbeddedFile Model;
+    std::vector<std::pair<TEmbeddedFile, TEmbeddedFile>> Cards; // INFO, #unit of each UI card row
+    std::vector<TEmbeddedFile> Textures;
+};
+
 // The package file at path, to read; one that cannot tell its size (a pipe)
 // is read into memory first.
 std::unique_ptr<TStream> OpenPackageFile(std::string_view path);
@@ -108,5 +116,8 @@ TPackage ReadPackage(TStream& stream);
 // Reads the package front to back, handing each value to visitor; raises
 // EPackageError as ReadPackage does, after the values before the damage.
 void ReadPackage(TStream& stream, TPackageVisitor& visitor);
+// Reads and checks the whole package as ReadPackage does but leaves the
+// embedded files' bytes in the stream, telling where they lie instead.
+TPackage ReadPackageOutline(TStream& stream, TPackagePlaces& places);
 
 } // namespace quorin

@@ -1,6 +1,8 @@
 #include "Unpack.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <span>
 
 #include "Manifest.h"
 #include "base/FileSystem.h"
@@ -25,13 +27,41 @@ std::vector<std::pair<std::string_view, const std::vector<std::string>*>> TextBl
             {"unit_text", &package.UnitTextLines}};
 }
 
+// Copying from the package file goes in pieces of this size.
+constexpr std::int64_t CopyPieceBytes = 1 << 20;
 
-void SaveBytes(const fs::path& path, const void* data, std::size_t size)
-{
-    TSaveFileStream file(PathToUtf8(path));
-    file.WriteBuffer(data, static_cast<std::int64_t>(size));
-    file.Commit();
-}
+// Where one unpacked file's bytes come from: memory, or a stretch of the
+// package file.
+struct TFileSource {
+    std::span<const std::uint8_t> Bytes;
+    TStream* Package = nullptr;
+    std::int64_t Offset = 0;
+    std::int64_t Size = 0;
+};
+
+class TPieceCopier {
+public:
+    void Write(const TFileSource& source, TStream& to)
+    {
+        if (!source.Package) {
+            to.WriteBuffer(source.Bytes.data(), static_cast<std::int64_t>(source.Bytes.size()));
+            return;
+        }
+        if (source.Package->Seek(source.Offset, TSeekOrigin::Beginning) != source.Offset)
+            throw Exception("Stream read error");
+        if (buffer_.empty() && source.Size > 0)
+            buffer_.resize(static_cast<std::size_t>(std::min(source.Size, CopyPieceBytes)));
+        for (std::int64_t left = source.Size; left > 0;) {
+            std::int64_t piece = std::min(left, static_cast<std::int64_t>(buffer_.size()));
+            source.Package->ReadBuffer(buffer_.data(), piece);
+            to.WriteBuffer(buffer_.data(), piece);
+            left -= piece;
+        }
+    }
+
+private:
+    std::vector<std::uint8_t> buffer_; // one for every file
+};
 
 // What an unpack made, removed again unless the unpack completes: a failed
 // unpack leaves no files of its own and no folders it created. Files that an
@@ -62,11 +92,13 @@ public:
         }
     }
 
-    void Save(const fs::path& path, const void* data, std::size_t size)
+    void Save(const fs::path& path, const TFileSource& source)
     {
         std::error_code error;
         bool existed = fs::exists(fs::symlink_status(path, error));
-        SaveBytes(path, data, size);
+        TSaveFileStream file(PathToUtf8(path));
+        copier_.Write(source, file);
+        file.Commit();
         if (!existed)
             files_.push_back(path);
     }
@@ -74,6 +106,7 @@ public:
     void Keep() { kept_ = true; }
 
 private:
+    TPieceCopier copier_;
     std::vector<fs::path> files_;
     std::vector<fs::path> folders_;
     bool kept_ = false;
@@ -116,25 +149,28 @@ TUnpackedNames UnpackedNames(const TPackage& package)
     return names;
 }
 
-TUnpackResult UnpackPackage(const TPackage& contents, const std::string& folder, bool force)
+namespace {
+
+// sources: the model, each UI card row's INFO and #unit card, each texture.
+TUnpackResult Unpack(const TPackage& contents, const std::vector<TFileSource>& sources, const std::string& folder,
+                     bool force)
 {
     TUnpackedNames names = UnpackedNames(contents);
     fs::path dir = PathFromUtf8(folder);
 
-    std::vector<std::pair<fs::path, const TBytes*>> files{{dir / names.Model, &contents.Model}};
-    for (std::size_t i = 0; i < contents.UiCardRows.size(); ++i) {
-        files.emplace_back(dir / PathFromUtf8(names.Cards[i].first), &contents.UiCardRows[i].InfoCard);
-        files.emplace_back(dir / PathFromUtf8(names.Cards[i].second), &contents.UiCardRows[i].UnitCard);
+    std::vector<fs::path> files{dir / names.Model};
+    for (const auto& [info, unit] : names.Cards) {
+        files.push_back(dir / PathFromUtf8(info));
+        files.push_back(dir / PathFromUtf8(unit));
     }
-    for (std::size_t i = 0; i < contents.TextureRows.size(); ++i)
-        files.emplace_back(dir / PathFromUtf8(names.Textures[i]), &contents.TextureRows[i].Texture);
+    for (const auto& texture : names.Textures)
+        files.push_back(dir / PathFromUtf8(texture));
     fs::path manifest = dir / "unit.toml";
 
     // Refuse before writing anything, so a refused unpack changes nothing.
     if (!force) {
         std::vector<fs::path> all{manifest};
-        for (const auto& file : files)
-            all.push_back(file.first);
+        all.insert(all.end(), files.begin(), files.end());
         for (const auto& path : all) {
             // A link counts as there even when it leads nowhere: writing
             // would follow it.
@@ -148,12 +184,42 @@ TUnpackResult UnpackPackage(const TPackage& contents, const std::string& folder,
     fs::create_directories(dir, error);
     if (error)
         throw Exception("Cannot create folder " + folder + ": " + error.message());
-    for (const auto& [path, bytes] : files)
-        undo.Save(path, bytes->data(), bytes->size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        undo.Save(files[i], sources[i]);
     std::string text = ManifestText(contents, names);
-    undo.Save(manifest, text.data(), text.size());
+    undo.Save(manifest, {{reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}});
     undo.Keep();
     return {PathToUtf8(manifest), files.size(), RoundTripWarnings(contents)};
+}
+
+} // namespace
+
+TUnpackResult UnpackPackage(const TPackage& contents, const std::string& folder, bool force)
+{
+    std::vector<TFileSource> sources{{contents.Model}};
+    for (const auto& row : contents.UiCardRows) {
+        sources.push_back({row.InfoCard});
+        sources.push_back({row.UnitCard});
+    }
+    for (const auto& row : contents.TextureRows)
+        sources.push_back({row.Texture});
+    return Unpack(contents, sources, folder, force);
+}
+
+TUnpackResult UnpackPackageFile(const std::string& path, const std::string& folder, bool force)
+{
+    auto stream = OpenPackageFile(path);
+    TPackagePlaces places;
+    const TPackage outline = ReadPackageOutline(*stream, places);
+    auto from = [&](const TEmbeddedFile& file) { return TFileSource{{}, stream.get(), file.Offset, file.Size}; };
+    std::vector<TFileSource> sources{from(places.Model)};
+    for (const auto& [info, unit] : places.Cards) {
+        sources.push_back(from(info));
+        sources.push_back(from(unit));
+    }
+    for (const auto& texture : places.Textures)
+        sources.push_back(from(texture));
+    return Unpack(outline, sources, folder, force);
 }
 
 std::string SafeFileNamePart(std::string_view text)

@@ -26,6 +26,9 @@ struct TUnpackResult {
 // Without force an existing file refuses the unpack before anything is
 // written; a failed unpack removes what it wrote.
 TUnpackResult UnpackPackage(const TPackage& package, const std::string& folder, bool force);
+// The same for the package file at path, each embedded file copied straight
+// from it in pieces: memory stays small however large the files are.
+TUnpackResult UnpackPackageFile(const std::string& path, const std::string& folder, bool force);
 
 // The names unpacking gives the package's files in its folder.
 TUnpackedNames UnpackedNames(const TPackage& package);

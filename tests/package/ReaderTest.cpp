@@ -60,6 +60,28 @@ TEST_F(ReaderTest, AValidPackageReadsWhole)
     EXPECT_EQ(package.UnitTextLines, (std::vector<std::string>{"x"}));
 }
 
+TEST_F(ReaderTest, AnOutlineTellsWhereEachEmbeddedFileLies)
+{
+    TMemoryViewStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    TPackagePlaces places;
+    TPackage outline = ReadPackageOutline(stream, places);
+    EXPECT_EQ(outline.UnitName, "u");
+    EXPECT_TRUE(outline.Model.empty());
+    ASSERT_EQ(outline.UiCardRows.size(), 1u);
+    EXPECT_EQ(outline.UiCardRows[0].Faction, "f");
+    EXPECT_TRUE(outline.UiCardRows[0].InfoCard.empty());
+    ASSERT_EQ(places.Cards.size(), 1u);
+    ASSERT_EQ(places.Textures.size(), 1u);
+    const Bytes pattern = test::PatternBytes(40);
+    for (const TEmbeddedFile* place :
+         {&places.Model, &places.Cards[0].first, &places.Cards[0].second, &places.Textures[0]}) {
+        ASSERT_EQ(place->Size, 40);
+        EXPECT_EQ(Bytes(bytes.begin() + place->Offset, bytes.begin() + place->Offset + place->Size), pattern);
+    }
+    EXPECT_LT(places.Cards[0].second.Offset, places.Model.Offset);
+    EXPECT_LT(places.Model.Offset, places.Textures[0].Offset);
+}
+
 TEST_F(ReaderTest, FilesThatAreNotPackages)
 {
     const std::string expected = "Not a Quorin package: expected the text \"QuorinPAKx0.1\" at byte 0";
