@@ -138,6 +138,10 @@ int RunInstall(const std::string& source, const std::string& mod, bool dryRun, b
             return 0;
         }
         TInstallPlan plan = PlanInstall(unit, mod, replace);
+        if (plan.AlreadyInstalled) {
+            out << name << " is already installed in " << mod << " as this unit has it: nothing was changed.\n";
+            return 0;
+        }
         for (const auto& line : DescribeInstall(plan))
             out << line << '\n';
         if (!replace && !plan.Conflicts.empty()) {

@@ -361,12 +361,17 @@ TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bo
         std::string text = block.substr(entry.Start, entry.ContentEnd - entry.Start);
         std::size_t keyOffset = entry.KeyLine - entry.Start;
         if (const TEntry* existing = FindKey(fileScan, file.Text, NormalisedKey(key))) {
+            std::string_view old(file.Text.data() + existing->Start, existing->ContentEnd - existing->Start);
+            if (old == text) {
+                plan.SameKeys.emplace_back(ShownKey(file.Text, *existing));
+                continue;
+            }
             plan.ExistingKeys.emplace_back(ShownKey(file.Text, *existing));
             if (!replace)
                 continue;
-            std::string old = file.Text.substr(existing->Start, existing->ContentEnd - existing->Start);
+            std::string oldText(old);
             file.Text.replace(existing->Start, existing->ContentEnd - existing->Start, text);
-            plan.Edits.push_back({key, true, keyOffset, std::move(text), std::move(old)});
+            plan.Edits.push_back({key, true, keyOffset, std::move(text), std::move(oldText)});
             fileScan = ScanEntries(file.Kind, file.Text);
             continue;
         }

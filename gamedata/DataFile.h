@@ -76,13 +76,15 @@ struct TEntryEdit {
 
 struct TEntryPlan {
     std::vector<TEntryEdit> Edits; // in the order they were applied
-    std::vector<std::string> ExistingKeys; // keys of lines that are already defined
+    std::vector<std::string> ExistingKeys; // keys of lines that are already defined otherwise
+    std::vector<std::string> SameKeys;     // keys already defined by exactly these lines
 };
 
 // Adds the entries of lines to file: each entry whose key the file already
 // defines replaces that entry in place when replace is set, every other one is
 // appended at the end, after a blank line. Without replace an existing key is
-// only listed and the file is left as it was. Raises EDataFileError when lines
+// only listed and the file is left as it was. An entry the file already holds
+// exactly as given is only listed as the same: it needs no change. Raises EDataFileError when lines
 // hold no entry or start with a line outside any entry.
 TEntryPlan AddEntries(TDataText& file, const std::vector<std::string>& lines, bool replace);
 

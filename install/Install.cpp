@@ -1,5 +1,6 @@
 #include "Install.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -133,9 +134,7 @@ TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool r
     plan.Replace = replace;
     plan.Targets = UnitTargets(package);
     const std::string& dictionary = plan.Targets.Dictionary;
-    if (Exists(Below(mod, RecordPath(dictionary))))
-        throw EInstallError(dictionary + " is already installed in " + mod + " (" + RecordPath(dictionary) +
-                            "); uninstall it first");
+    const bool recorded = Exists(Below(mod, RecordPath(dictionary)));
 
     for (const auto& file : plan.Targets.Files) {
         bool seen = false;
@@ -175,7 +174,20 @@ TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool r
         if (!replace)
             for (const auto& key : entries.ExistingKeys)
                 plan.Entries.push_back({kind, key, true});
+        for (const auto& key : entries.SameKeys)
+            plan.Entries.push_back({kind, key, true, true});
         plan.Edits[i] = std::move(entries.Edits);
+    }
+    if (recorded) {
+        // Run again after an install that ended, even one killed in its very
+        // last step, it finds nothing to do rather than refusing.
+        auto unchanged = [](const TPlannedFile& file) { return file.Action == TFileAction::Keep; };
+        auto noEdit = [](const std::vector<TEntryEdit>& edits) { return edits.empty(); };
+        plan.AlreadyInstalled = plan.Conflicts.empty() && std::ranges::all_of(plan.Files, unchanged) &&
+                                std::ranges::all_of(plan.Edits, noEdit);
+        if (!plan.AlreadyInstalled)
+            throw EInstallError(dictionary + " is already installed in " + mod + " (" + RecordPath(dictionary) +
+                                "); uninstall it first");
     }
     return plan;
 }
@@ -193,7 +205,10 @@ std::vector<std::string> DescribeInstall(const TInstallPlan& plan)
         lines.push_back("  " + Padded(file.File.What, 28) + " -> " + file.File.Destination + " (" + state + ")");
     }
     for (const auto& entry : plan.Entries) {
-        std::string state = !entry.Exists ? "add" : plan.Replace ? "replaces the entry there" : "CONFLICT: already defined";
+        std::string state = !entry.Exists ? "add"
+                            : entry.Same  ? "already there with the same lines"
+                            : plan.Replace ? "replaces the entry there"
+                                           : "CONFLICT: already defined";
         lines.push_back("  " + Padded(EntryWhat(entry.File, entry.Key), 28) + " -> " +
                         std::string(DataFilePath(entry.File)) + " (" + state + ")");
     }

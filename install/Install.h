@@ -32,6 +32,7 @@ struct TPlannedEntry {
     TDataFileKind File = TDataFileKind::ModelBattle;
     std::string Key;
     bool Exists = false;
+    bool Same = false; // defined already by exactly the unit's lines: left as it is
 };
 
 struct TInstallPlan {
@@ -45,6 +46,9 @@ struct TInstallPlan {
     std::vector<std::string> Conflicts;
     std::array<TDataText, 3> DataFiles;          // as they become
     std::array<std::vector<TEntryEdit>, 3> Edits; // what changes in each
+    // Recorded as installed, and every file and entry is there as the unit
+    // has it: nothing to do.
+    bool AlreadyInstalled = false;
 };
 
 // Raises EInstallError when mod holds no data folder.
@@ -53,7 +57,8 @@ void RequireModFolder(const std::string& mod);
 // Works out every destination and what is in the way. Raises EInstallError
 // when the unit cannot go into mod at all: no data folder, a data file that
 // is missing or not in its encoding, a destination that cannot be worked out,
-// or the unit installed already. The package must outlive the plan.
+// or the unit installed already otherwise than the package has it (installed
+// exactly so, the plan says AlreadyInstalled). The package must outlive the plan.
 TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool replace);
 
 // The plan as lines of text: each file and entry with its destination.

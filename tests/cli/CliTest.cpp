@@ -869,6 +869,13 @@ TEST_F(CliTest, InstallFromAManifestOrAPackageAndUninstallRestoresEveryByte)
                   test::ReadFile(std::string(QUORIN_EXAMPLES) + "/hastati/info_julii.tga"));
         EXPECT_EQ(mod.Get("data/models_unit/roman_hastati.cas").size(), ExampleFileSize("hastati.cas"));
 
+        test::TSnapshot installed = mod.Snapshot();
+        TRun again = Quorin({"install", source, "--mod", mod.Mod()}, dir);
+        EXPECT_EQ(again.code, 0) << again.err;
+        EXPECT_EQ(again.out, "roman_hastati is already installed in " + mod.Mod() +
+                                 " as this unit has it: nothing was changed.\n");
+        EXPECT_EQ(mod.Snapshot(), installed);
+
         TRun uninstall = Quorin({"uninstall", "roman_hastati", "--mod", mod.Mod()}, dir);
         ASSERT_EQ(uninstall.code, 0) << uninstall.err;
         EXPECT_NE(uninstall.out.find("Uninstalled roman_hastati from " + mod.Mod() + ".\n"), std::string::npos);

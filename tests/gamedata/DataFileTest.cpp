@@ -186,6 +186,19 @@ TEST(DataFileTest, AnExistingKeyIsListedAndNothingChangesWithoutReplace)
     EXPECT_EQ(file.Text, ModelFile + "\r\ntype three\r\n");
 }
 
+TEST(DataFileTest, AnEntryThereWithTheSameLinesIsListedAsTheSameAndLeftAsItIs)
+{
+    for (bool replace : {false, true}) {
+        TDataText file{TDataFileKind::ModelBattle, ModelFile, "\r\n"};
+        auto plan = AddEntries(file, {"type two", "skeleton b", "type three"}, replace);
+        EXPECT_EQ(plan.SameKeys, Lines{"two"});
+        EXPECT_TRUE(plan.ExistingKeys.empty());
+        ASSERT_EQ(plan.Edits.size(), 1u);
+        EXPECT_EQ(plan.Edits[0].ShownKey, "three");
+        EXPECT_EQ(file.Text, ModelFile + "\r\ntype three\r\n");
+    }
+}
+
 TEST(DataFileTest, ReplaceSwapsTheEntryInPlaceWithItsComments)
 {
     TDataText file{TDataFileKind::ModelBattle, ModelFile, "\r\n"};

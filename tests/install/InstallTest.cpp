@@ -196,15 +196,42 @@ TEST_F(ConflictTest, ReplaceSwapsFilesAndEntriesInPlaceAndUninstallPutsThemBack)
     EXPECT_EQ(Snapshot(), before);
 }
 
-TEST_F(InstallTest, AUnitAlreadyInstalledIsRefusedEvenWithReplace)
+TEST_F(InstallTest, AUnitInstalledExactlySoNeedsNothingAndOtherwiseIsRefusedEvenWithReplace)
 {
     Install();
     TSnapshot installed = Snapshot();
+    for (bool replace : {false, true}) {
+        TInstallPlan again = PlanInstall(unit, Mod(), replace);
+        EXPECT_TRUE(again.AlreadyInstalled);
+        EXPECT_TRUE(again.Conflicts.empty());
+    }
+    EXPECT_EQ(Snapshot(), installed);
+
+    Put("data/ui/units/romans_julii/#roman_hastati.tga", "edited by hand");
+    TSnapshot edited = Snapshot();
     std::string expected = "roman_hastati is already installed in " + Mod() +
                            " (quorin/installed/roman_hastati.toml); uninstall it first";
     EXPECT_EQ(FailureOf([&] { PlanInstall(unit, Mod(), false); }), expected);
     EXPECT_EQ(FailureOf([&] { PlanInstall(unit, Mod(), true); }), expected);
-    EXPECT_EQ(Snapshot(), installed);
+    EXPECT_EQ(Snapshot(), edited);
+}
+
+TEST_F(InstallTest, AnEntryThereWithTheSameLinesIsNoConflictAndStaysAfterUninstall)
+{
+    // Another unit of the same model put the model's block there already.
+    std::string block;
+    for (const auto& line : unit.ModelBattleLines)
+        block += line + "\r\n";
+    Put("data/descr_model_battle.txt", Get("data/descr_model_battle.txt") + "\r\n" + block);
+    TSnapshot before = Snapshot();
+    auto plan = PlanInstall(unit, Mod(), false);
+    EXPECT_TRUE(plan.Conflicts.empty());
+    EXPECT_FALSE(plan.AlreadyInstalled);
+    EXPECT_TRUE(plan.Edits[0].empty());
+    CommitInstall(plan);
+    EXPECT_EQ(Get("data/descr_model_battle.txt"), before.at("data/descr_model_battle.txt"));
+    Uninstall();
+    EXPECT_EQ(Snapshot(), before);
 }
 
 // ---- refusals ----------------------------------------------------------------
