@@ -1,15 +1,19 @@
-// A whole mod checked, and one unit taken out of it, each beside its
-// yardstick in the same run: reading every file the mod's data files name
-// once, and copying the unit's files. The goals are at most twice each.
-//   QUORIN_BENCH_MOD=DIR [QUORIN_BENCH_UNIT=TYPE] bench_mod
-// Without a unit type, the first unit the mod has whole is taken.
+// A whole mod checked, and units taken out of it, each beside its yardstick
+// in the same run: reading once every file the check reads, whole, and
+// copying the unit's files. The goals are at most twice each.
+//   QUORIN_BENCH_MOD=DIR [QUORIN_BENCH_UNITS=TYPE,TYPE...] bench_mod
+// Without unit types, the first unit the mod has whole is taken.
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <fcntl.h>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -26,38 +30,66 @@ std::string ModRoot() { return std::getenv("QUORIN_BENCH_MOD"); }
 
 fs::path Scratch() { return fs::temp_directory_path() / ("quorin-bench-mod-" + std::to_string(getpid())); }
 
-std::size_t ReadWhole(const std::string& path)
+// The plain way to read a file whole: open, size, one read into a buffer
+// kept between files, close.
+std::size_t ReadWhole(const std::string& path, std::vector<char>& buffer)
 {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes.size();
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (file < 0 || ::fstat(file, &status) != 0)
+        throw std::runtime_error("Cannot read " + path);
+    const auto size = static_cast<std::size_t>(status.st_size);
+    if (buffer.size() < size)
+        buffer.resize(size);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(file, buffer.data() + done, size - done);
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(file);
+    return done;
 }
 
-// Every file the data files name that the mod has, each once, and the data files.
+std::vector<std::string> Listed(const std::vector<quorin::TCardPlace>& places, std::string quorin::TCardPlace::*file)
+{
+    std::vector<std::string> paths;
+    for (const quorin::TCardPlace& place : places)
+        paths.push_back(place.*file);
+    return paths;
+}
+
+// The files the check reads: the data files, every model a model block
+// names, the first of each texture line's places that the mod has, and each
+// owner's pair of cards where the mod has both; each once.
 std::vector<std::string> NamedFiles(const quorin::TModFolder& mod)
 {
     using namespace quorin;
     const TModData data(mod);
     std::vector<std::string> named = {"data/descr_model_battle.txt", "data/export_descr_unit.txt",
                                       "data/text/export_units.txt"};
+    auto add = [&](const std::optional<std::string>& found) {
+        if (found)
+            named.push_back(*found);
+    };
     for (const TModelBlock& model : data.Models) {
         for (const std::string& file : model.Models)
             named.push_back(PathInMod(file));
         for (const TModTexture& texture : model.Textures)
-            if (auto found = mod.FindFirst(TexturePlaces(texture.Path)))
-                named.push_back(*found);
+            add(mod.FindFirst(TexturePlaces(texture.Path)));
     }
     for (const TUnitBlock& unit : data.Units)
-        for (const std::string& owner : unit.Owners)
-            for (const TCardPlace& place : CardPlaces(unit, owner)) {
-                named.push_back(place.Info);
-                named.push_back(place.Unit);
-            }
+        for (const std::string& owner : unit.Dictionary.empty() ? std::vector<std::string>() : unit.Owners) {
+            const std::vector<TCardPlace> places = CardPlaces(unit, owner);
+            const auto info = mod.FindFirst(Listed(places, &TCardPlace::Info));
+            const auto card = mod.FindFirst(Listed(places, &TCardPlace::Unit));
+            if (info && card) // else the check reads neither
+                named.insert(named.end(), {*info, *card});
+        }
     std::vector<std::string> files;
     for (const std::string& name : named)
-        if (auto found = mod.Find(name); found && std::find(files.begin(), files.end(), *found) == files.end())
+        if (auto found = mod.Find(name); found && std::find(files.begin(), files.end(), mod.PathOf(*found)) == files.end())
             files.push_back(mod.PathOf(*found));
     return files;
 }
@@ -65,11 +97,13 @@ std::vector<std::string> NamedFiles(const quorin::TModFolder& mod)
 void BM_ReadNamedFiles(benchmark::State& state)
 {
     const std::vector<std::string> files = NamedFiles(quorin::TModFolder(ModRoot()));
+    std::vector<char> buffer;
     std::size_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
         for (const std::string& file : files)
-            bytes += ReadWhole(file);
+            bytes += ReadWhole(file, buffer);
+        benchmark::DoNotOptimize(buffer.data());
     }
     state.counters["files"] = static_cast<double>(files.size());
     state.counters["MiB"] = static_cast<double>(bytes) / (1 << 20);
@@ -83,26 +117,33 @@ void BM_CheckMod(benchmark::State& state)
     state.counters["findings"] = static_cast<double>(findings);
 }
 
-std::string UnitType()
+std::vector<std::string> UnitTypes()
 {
-    if (const char* type = std::getenv("QUORIN_BENCH_UNIT"))
-        return type;
+    if (const char* types = std::getenv("QUORIN_BENCH_UNITS")) {
+        std::vector<std::string> listed;
+        std::string_view rest = types;
+        while (!rest.empty()) {
+            const std::size_t comma = std::min(rest.find(','), rest.size());
+            if (comma > 0)
+                listed.emplace_back(rest.substr(0, comma));
+            rest.remove_prefix(std::min(comma + 1, rest.size()));
+        }
+        return listed;
+    }
     const fs::path out = Scratch() / "probe";
-    for (const quorin::TUnitListing& unit : quorin::ListUnits(ModRoot())) {
-        fs::remove_all(out);
-        if (quorin::ExtractUnit(ModRoot(), unit.Type, out.string()).Gaps.empty())
-            return unit.Type;
+    try {
+        for (const quorin::TUnitListing& unit : quorin::ListUnits(ModRoot())) {
+            fs::remove_all(out);
+            if (quorin::ExtractUnit(ModRoot(), unit.Type, out.string()).Gaps.empty())
+                return {unit.Type};
+        }
+    } catch (const quorin::EExtractError& e) {
+        std::fprintf(stderr, "No unit to take out: %s\n", e.Message().c_str());
     }
     return {};
 }
 
-const std::string& Unit()
-{
-    static const std::string type = UnitType();
-    return type;
-}
-
-void BM_ExtractUnit(benchmark::State& state)
+void ExtractUnit(benchmark::State& state, const std::string& type)
 {
     const fs::path out = Scratch() / "extract";
     std::size_t files = 0;
@@ -110,19 +151,19 @@ void BM_ExtractUnit(benchmark::State& state)
         state.PauseTiming();
         fs::remove_all(out);
         state.ResumeTiming();
-        files = quorin::ExtractUnit(ModRoot(), Unit(), out.string()).Files.size();
+        files = quorin::ExtractUnit(ModRoot(), type, out.string()).Files.size();
     }
     state.counters["files"] = static_cast<double>(files);
 }
 
 // The unit's files copied into a new folder tree, as the extraction lays them out.
-void BM_CopyUnitFiles(benchmark::State& state)
+void CopyUnitFiles(benchmark::State& state, const std::string& type)
 {
     const quorin::TModFolder mod(ModRoot());
     const fs::path probe = Scratch() / "probe-copy", out = Scratch() / "copy";
     fs::remove_all(probe);
     std::vector<std::pair<std::string, fs::path>> copies;
-    for (const std::string& file : quorin::ExtractUnit(ModRoot(), Unit(), probe.string()).Files) {
+    for (const std::string& file : quorin::ExtractUnit(ModRoot(), type, probe.string()).Files) {
         auto found = mod.Find(file);
         if (!found && file.ends_with(".dds"))
             found = mod.Find(file.substr(0, file.size() - 4));
@@ -141,10 +182,10 @@ void BM_CopyUnitFiles(benchmark::State& state)
 }
 
 // Real time: both sides wait for the disk, and that is what a user waits for.
-BENCHMARK(BM_ReadNamedFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_CheckMod)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_CopyUnitFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_ExtractUnit)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+template <typename TBenchmark> void Timed(TBenchmark* benchmark)
+{
+    benchmark->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+}
 
 } // namespace
 
@@ -155,15 +196,23 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "QUORIN_BENCH_MOD names no mod: set it to a mod's root folder\n");
         return 1;
     }
-    std::printf("unit: %s\n", Unit().c_str());
+    const std::vector<std::string> units = UnitTypes();
+    Timed(benchmark::RegisterBenchmark("BM_ReadNamedFiles", BM_ReadNamedFiles));
+    Timed(benchmark::RegisterBenchmark("BM_CheckMod", BM_CheckMod));
+    for (const std::string& unit : units) {
+        Timed(benchmark::RegisterBenchmark(("BM_CopyUnitFiles/" + unit).c_str(), CopyUnitFiles, unit));
+        Timed(benchmark::RegisterBenchmark(("BM_ExtractUnit/" + unit).c_str(), ExtractUnit, unit));
+    }
     quorin::bench::TTimesReporter reporter(true);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto read = reporter.Time("BM_ReadNamedFiles"), check = reporter.Time("BM_CheckMod");
-    const auto copy = reporter.Time("BM_CopyUnitFiles"), extract = reporter.Time("BM_ExtractUnit");
     if (read && check)
         std::printf("\ncheck --mod / reading its files: %.2f (goal: at most 2)\n", *check / *read);
-    if (copy && extract)
-        std::printf("extract / copying its files: %.2f (goal: at most 2)\n", *extract / *copy);
+    for (const std::string& unit : units) {
+        const auto copy = reporter.Time("BM_CopyUnitFiles/" + unit), extract = reporter.Time("BM_ExtractUnit/" + unit);
+        if (copy && extract)
+            std::printf("extract %s / copying its files: %.2f (goal: at most 2)\n", unit.c_str(), *extract / *copy);
+    }
     std::error_code error;
     fs::remove_all(Scratch(), error);
     benchmark::Shutdown();
