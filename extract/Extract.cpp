@@ -231,13 +231,12 @@ void WriteFolder(const TModFolder& mod, const std::vector<TCopy>& copies, const 
     }
 }
 
-TModData ReadUnits(const TModFolder& mod)
+// Raises the unit file's failure when it holds no unit at all.
+void RequireUnits(const TModData& data)
 {
-    TModData data(mod);
     for (const TDataFileFailure& failure : data.Failures)
-        if (failure.File == DataFilePath(TDataFileKind::UnitDescr) && data.Units.empty())
+        if (failure.File == DataFilePath(TDataFileKind::UnitDescr) && data.UnitEntries == 0)
             throw EExtractError(failure.Message);
-    return data;
 }
 
 } // namespace
@@ -245,7 +244,8 @@ TModData ReadUnits(const TModFolder& mod)
 TExtractResult ExtractUnit(const std::string& modRoot, const std::string& type, const std::string& folder)
 {
     const TModFolder mod(modRoot);
-    const TModData data = ReadUnits(mod);
+    const TModData data(mod, std::string_view(type));
+    RequireUnits(data);
     const TUnitBlock* unit = data.FindUnit(type);
     if (!unit)
         throw EExtractError("The mod has no unit of type \"" + type + "\" in " +
@@ -259,7 +259,8 @@ TExtractResult ExtractUnit(const std::string& modRoot, const std::string& type, 
 std::vector<TUnitListing> ListUnits(const std::string& modRoot)
 {
     const TModFolder mod(modRoot);
-    const TModData data = ReadUnits(mod);
+    const TModData data(mod);
+    RequireUnits(data);
     std::vector<TUnitListing> units;
     for (const TUnitBlock& unit : data.Units) {
         TUnitListing listing{unit.Key, unit.Dictionary, data.TextValue(unit.Dictionary), unit.Soldier, {}};

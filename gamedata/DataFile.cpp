@@ -135,6 +135,30 @@ std::optional<std::uint32_t> NextCodePoint(std::string_view text, std::size_t& a
     return code;
 }
 
+std::uint32_t Utf16UnitAt(std::string_view bytes, std::size_t at)
+{
+    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at])) |
+           static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 1])) << 8;
+}
+
+// The bytes of the UTF-16LE sequence at at: 2, 4 for a surrogate pair, 0 for a lone surrogate.
+std::size_t Utf16SequenceBytes(std::string_view bytes, std::size_t at)
+{
+    const std::uint32_t unit = Utf16UnitAt(bytes, at);
+    if (unit < 0xD800 || unit > 0xDFFF)
+        return 2;
+    const std::uint32_t low = unit <= 0xDBFF && at + 2 < bytes.size() ? Utf16UnitAt(bytes, at + 2) : 0;
+    return low >= 0xDC00 && low <= 0xDFFF ? 4 : 0;
+}
+
+TDataText WithLineEnd(TDataText file)
+{
+    const std::size_t newline = file.Text.find('\n');
+    if (newline != std::string::npos)
+        file.LineEnd = newline > 0 && file.Text[newline - 1] == '\r' ? "\r\n" : "\n";
+    return file;
+}
+
 } // namespace
 
 std::string_view DataFilePath(TDataFileKind kind)
@@ -147,52 +171,58 @@ std::string_view DataFilePath(TDataFileKind kind)
     return {};
 }
 
+void CheckUnitTextBytes(std::string_view bytes)
+{
+    const std::string name(DataFilePath(TDataFileKind::UnitText));
+    if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE' || bytes.size() % 2 != 0)
+        throw EDataFileError(name + " is not UTF-16LE text with a byte-order mark");
+    for (std::size_t i = 2; i < bytes.size();) {
+        const std::size_t length = Utf16SequenceBytes(bytes, i);
+        if (length == 0)
+            throw EDataFileError(name + " is not valid UTF-16LE text: a lone surrogate at byte " + std::to_string(i));
+        i += length;
+    }
+}
+
+std::string DecodeUnitTextRange(std::string_view bytes, std::size_t from, std::size_t to)
+{
+    // Sized first, so that a large range is written once and not grown.
+    std::size_t size = 0;
+    for (std::size_t i = from; i < to; i += 2) {
+        const std::uint32_t unit = Utf16UnitAt(bytes, i);
+        // A pair's four bytes are counted at its first unit.
+        size += unit < 0x80 ? 1 : unit < 0x800 ? 2 : unit < 0xD800 || unit > 0xDFFF ? 3 : unit <= 0xDBFF ? 4 : 0;
+    }
+    std::string text(size, '\0');
+    char* out = text.data();
+    for (std::size_t i = from; i < to; i += 2) {
+        const std::uint32_t unit = Utf16UnitAt(bytes, i);
+        if (unit < 0xD800 || unit > 0xDFFF) {
+            out = PutUtf8(out, unit);
+            continue;
+        }
+        out = PutUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (Utf16UnitAt(bytes, i + 2) - 0xDC00));
+        i += 2;
+    }
+    return text;
+}
+
 TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes)
 {
-    TDataText file;
-    file.Kind = kind;
-    std::string name(DataFilePath(kind));
     if (kind == TDataFileKind::UnitText) {
-        if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE' || bytes.size() % 2 != 0)
-            throw EDataFileError(name + " is not UTF-16LE text with a byte-order mark");
-        auto unitAt = [&](std::size_t at) {
-            return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at])) |
-                   static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 1])) << 8;
-        };
-        // Sized first, so that a large file is written once and not grown.
-        std::size_t size = 0;
-        for (std::size_t i = 2; i < bytes.size(); i += 2) {
-            std::uint32_t unit = unitAt(i);
-            // A pair's four bytes are counted at its first unit; the fill below
-            // stops at a lone surrogate before it writes anything for it.
-            size += unit < 0x80 ? 1 : unit < 0x800 ? 2 : unit < 0xD800 || unit > 0xDFFF ? 3 : unit <= 0xDBFF ? 4 : 0;
-        }
-        file.Text.resize(size);
-        char* out = file.Text.data();
-        for (std::size_t i = 2; i < bytes.size(); i += 2) {
-            std::uint32_t unit = unitAt(i);
-            if (unit < 0xD800 || unit > 0xDFFF) {
-                out = PutUtf8(out, unit);
-                continue;
-            }
-            std::uint32_t low = unit <= 0xDBFF && i + 2 < bytes.size() ? unitAt(i + 2) : 0;
-            if (low < 0xDC00 || low > 0xDFFF)
-                throw EDataFileError(name + " is not valid UTF-16LE text: a lone surrogate at byte " +
-                                    std::to_string(i));
-            out = PutUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-            i += 2;
-        }
-        file.Text.resize(static_cast<std::size_t>(out - file.Text.data()));
-    } else {
-        if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
-            bytes.find('\0') != std::string_view::npos)
-            throw EDataFileError(name + " is not 8-bit text (it looks like UTF-16)");
-        file.Text.assign(bytes);
+        CheckUnitTextBytes(bytes);
+        return WithLineEnd({kind, DecodeUnitTextRange(bytes, 2, bytes.size())});
     }
-    std::size_t newline = file.Text.find('\n');
-    if (newline != std::string::npos)
-        file.LineEnd = newline > 0 && file.Text[newline - 1] == '\r' ? "\r\n" : "\n";
-    return file;
+    return DecodeOwnedDataFile(kind, std::string(bytes));
+}
+
+TDataText DecodeOwnedDataFile(TDataFileKind kind, std::string bytes)
+{
+    if (kind == TDataFileKind::UnitText)
+        return DecodeDataFile(kind, bytes);
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") || bytes.find('\0') != std::string::npos)
+        throw EDataFileError(std::string(DataFilePath(kind)) + " is not 8-bit text (it looks like UTF-16)");
+    return WithLineEnd({kind, std::move(bytes)});
 }
 
 std::string EncodeDataFile(const TDataText& file)
@@ -262,13 +292,20 @@ bool IsKey(std::string_view key, std::string_view normalised)
     return at == normalised.size();
 }
 
-TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
+namespace {
+
+// What ScanEntries does with the lines of either form of the text:
+// forEachLine(visit) calls visit(start, end, next) for each line,
+// classify(start, end, keyAt, keyEnd) tells its type and, for a key line,
+// where its trimmed key stands; stray(start, end) is the line as UTF-8.
+template <typename TForEachLine, typename TClassify, typename TStray>
+TEntryScan ScanLines(TForEachLine forEachLine, TClassify classify, TStray stray)
 {
     TEntryScan scan;
     std::size_t attached = std::string_view::npos; // first of the comment lines right above
-    ForEachLine(text, 0, [&](std::size_t start, std::size_t end, std::size_t next) {
-        std::string_view key;
-        switch (Classify(kind, text.substr(start, end - start), key)) {
+    forEachLine([&](std::size_t start, std::size_t end, std::size_t next) {
+        std::size_t keyAt = 0, keyEnd = 0;
+        switch (classify(start, end, keyAt, keyEnd)) {
         case TLineType::Blank:
             attached = std::string_view::npos; // a remark set apart by a blank line heads no entry
             break;
@@ -277,14 +314,13 @@ TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
                 attached = start;
             break;
         case TLineType::Key:
-            key = Trim(key);
-            scan.Entries.push_back({static_cast<std::size_t>(key.data() - text.data()), key.size(),
-                                    attached == std::string_view::npos ? start : attached, start, next});
+            scan.Entries.push_back(
+                {keyAt, keyEnd - keyAt, attached == std::string_view::npos ? start : attached, start, next});
             attached = std::string_view::npos;
             break;
         case TLineType::Content:
             if (scan.Entries.empty() && !scan.StrayLine)
-                scan.StrayLine = std::string(text.substr(start, end - start));
+                scan.StrayLine = stray(start, end);
             if (!scan.Entries.empty())
                 scan.Entries.back().ContentEnd = next;
             attached = std::string_view::npos;
@@ -293,6 +329,84 @@ TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
         return true;
     });
     return scan;
+}
+
+constexpr std::size_t Utf16Bom = 2;
+
+bool IsSpaceUnit(std::uint32_t unit) { return unit < 0x80 && IsSpace(static_cast<char>(unit)); }
+
+// ForEachLine over UTF-16LE bytes: a line ends at the unit 0x000A, which
+// stands at an even offset.
+template <typename TVisit>
+void ForEachUtf16Line(std::string_view bytes, TVisit visit)
+{
+    std::size_t start = Utf16Bom;
+    while (start < bytes.size()) {
+        std::size_t newline = bytes.find('\n', start);
+        while (newline != std::string_view::npos && (newline % 2 != 0 || bytes[newline + 1] != '\0'))
+            newline = bytes.find('\n', newline + 1);
+        const std::size_t next = newline == std::string_view::npos ? bytes.size() : newline + 2;
+        std::size_t end = newline == std::string_view::npos ? bytes.size() : newline;
+        if (end > start && Utf16UnitAt(bytes, end - 2) == '\r')
+            end -= 2;
+        if (!visit(start, end, next))
+            return;
+        start = next;
+    }
+}
+
+// Classify for the units from start to end.
+TLineType ClassifyUtf16(std::string_view bytes, std::size_t start, std::size_t end, std::size_t& keyAt,
+                        std::size_t& keyEnd)
+{
+    auto trim = [&](std::size_t& from, std::size_t& to) {
+        while (from < to && IsSpaceUnit(Utf16UnitAt(bytes, from)))
+            from += 2;
+        while (to > from && IsSpaceUnit(Utf16UnitAt(bytes, to - 2)))
+            to -= 2;
+    };
+    trim(start, end);
+    if (start == end)
+        return TLineType::Blank;
+    const std::uint32_t first = Utf16UnitAt(bytes, start);
+    if (first == 0xAC) // "¬"
+        return TLineType::Comment;
+    if (first == '{')
+        for (std::size_t at = start + 2; at < end; at += 2)
+            if (Utf16UnitAt(bytes, at) == '}') {
+                keyAt = start + 2;
+                keyEnd = at;
+                trim(keyAt, keyEnd);
+                return TLineType::Key;
+            }
+    return TLineType::Content;
+}
+
+} // namespace
+
+TEntryScan ScanEntries(TDataFileKind kind, std::string_view text)
+{
+    return ScanLines([&](auto visit) { ForEachLine(text, 0, visit); },
+                     [&](std::size_t start, std::size_t end, std::size_t& keyAt, std::size_t& keyEnd) {
+                         std::string_view key;
+                         const TLineType type = Classify(kind, text.substr(start, end - start), key);
+                         if (type == TLineType::Key) {
+                             key = Trim(key);
+                             keyAt = static_cast<std::size_t>(key.data() - text.data());
+                             keyEnd = keyAt + key.size();
+                         }
+                         return type;
+                     },
+                     [&](std::size_t start, std::size_t end) { return std::string(text.substr(start, end - start)); });
+}
+
+TEntryScan ScanUnitTextBytes(std::string_view bytes)
+{
+    return ScanLines([&](auto visit) { ForEachUtf16Line(bytes, visit); },
+                     [&](std::size_t start, std::size_t end, std::size_t& keyAt, std::size_t& keyEnd) {
+                         return ClassifyUtf16(bytes, start, end, keyAt, keyEnd);
+                     },
+                     [&](std::size_t start, std::size_t end) { return DecodeUnitTextRange(bytes, start, end); });
 }
 
 namespace {

@@ -36,6 +36,16 @@ struct TDataText {
 // Raises EDataFileError naming the file when the bytes are not in the file's
 // encoding.
 TDataText DecodeDataFile(TDataFileKind kind, std::string_view bytes);
+// The same, taking the bytes over: an 8-bit file's text is then its bytes, not a copy.
+TDataText DecodeOwnedDataFile(TDataFileKind kind, std::string bytes);
+
+// The unit text file can also be held as its bytes, each entry decoded only
+// when it is wanted: a mod's file holds several entries for every unit.
+// Raises what DecodeDataFile raises for the bytes, without decoding them.
+void CheckUnitTextBytes(std::string_view bytes);
+// The UTF-8 of checked bytes from one line start (or the first after the
+// byte-order mark) to another, or to the end.
+std::string DecodeUnitTextRange(std::string_view bytes, std::size_t from, std::size_t to);
 std::string EncodeDataFile(const TDataText& file);
 
 struct TEntry {
@@ -59,6 +69,9 @@ struct TEntryScan {
 };
 
 TEntryScan ScanEntries(TDataFileKind kind, std::string_view text);
+// The entries of the unit text file held as checked bytes, found as
+// ScanEntries finds them in its text; offsets count the bytes, the stray line is UTF-8.
+TEntryScan ScanUnitTextBytes(std::string_view bytes);
 // The key a "type" or "{key}" text names, normalised for comparing: lower
 // case, inner white space as one space.
 std::string NormalisedKey(std::string_view key);

@@ -23,12 +23,15 @@ std::vector<std::string> SplitEntryLines(std::string_view text)
     return lines;
 }
 
-// Each entry of the file as a block, its line counted as the scan goes.
+// Each entry of the file as a block, its line counted as the scan goes; with
+// only, the first entry of that normalised key alone.
 template <typename TBlock>
-std::vector<TBlock> ReadBlocks(const TDataText& file, std::vector<TDataFileFailure>& failures)
+std::vector<TBlock> ReadBlocks(const TDataText& file, std::vector<TDataFileFailure>& failures,
+                               const std::optional<std::string>& only, std::size_t& entries)
 {
     const std::string_view text = file.Text;
     const TEntryScan scan = ScanEntries(file.Kind, text);
+    entries = scan.Entries.size();
     if (scan.StrayLine)
         failures.push_back({std::string(DataFilePath(file.Kind)),
                             "A line stands outside any entry: \"" + *scan.StrayLine + "\"", false});
@@ -37,6 +40,8 @@ std::vector<TBlock> ReadBlocks(const TDataText& file, std::vector<TDataFileFailu
     std::size_t counted = 0;
     int line = 1;
     for (const TEntry& entry : scan.Entries) {
+        if (only && !IsKey(ShownKey(text, entry), *only))
+            continue;
         line += static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
                                             text.begin() + static_cast<std::ptrdiff_t>(entry.KeyLine), '\n'));
         counted = entry.KeyLine;
@@ -45,6 +50,8 @@ std::vector<TBlock> ReadBlocks(const TDataText& file, std::vector<TDataFileFailu
         block.Line = line;
         block.Lines = SplitEntryLines(text.substr(entry.Start, entry.ContentEnd - entry.Start));
         blocks.push_back(std::move(block));
+        if (only)
+            break;
     }
     return blocks;
 }
@@ -97,10 +104,11 @@ template <typename TBlock> std::unordered_map<std::string, std::size_t> IndexByK
 }
 
 template <typename TBlock>
-std::vector<TBlock> ReadFile(const TModFolder& mod, TDataFileKind kind, std::vector<TDataFileFailure>& failures)
+std::vector<TBlock> ReadFile(const TModFolder& mod, TDataFileKind kind, std::vector<TDataFileFailure>& failures,
+                             const std::optional<std::string>& only, std::size_t& entries)
 {
     try {
-        return ReadBlocks<TBlock>(mod.ReadDataFile(kind), failures);
+        return ReadBlocks<TBlock>(mod.ReadDataFile(kind), failures, only, entries);
     } catch (const EDataFileError& e) {
         failures.push_back({std::string(DataFilePath(kind)), e.Message(), true});
     }
@@ -109,12 +117,20 @@ std::vector<TBlock> ReadFile(const TModFolder& mod, TDataFileKind kind, std::vec
 
 } // namespace
 
-TModData::TModData(const TModFolder& mod)
+TModData::TModData(const TModFolder& mod) { Read(mod, std::nullopt); }
+
+TModData::TModData(const TModFolder& mod, std::string_view unitType) { Read(mod, NormalisedKey(unitType)); }
+
+void TModData::Read(const TModFolder& mod, const std::optional<std::string>& onlyUnit)
 {
-    Units = ReadFile<TUnitBlock>(mod, TDataFileKind::UnitDescr, Failures);
+    Units = ReadFile<TUnitBlock>(mod, TDataFileKind::UnitDescr, Failures, onlyUnit, UnitEntries);
     for (TUnitBlock& unit : Units)
         ReadUnitLines(unit);
-    Models = ReadFile<TModelBlock>(mod, TDataFileKind::ModelBattle, Failures);
+    std::optional<std::string> onlyModel;
+    if (onlyUnit)
+        onlyModel = Units.empty() ? std::string() : NormalisedKey(Units.front().Soldier);
+    std::size_t modelEntries = 0;
+    Models = ReadFile<TModelBlock>(mod, TDataFileKind::ModelBattle, Failures, onlyModel, modelEntries);
     for (TModelBlock& model : Models)
         ReadModelLines(model);
     ReadTexts(mod);
@@ -144,15 +160,16 @@ const TModelBlock* TModData::FindModel(std::string_view type) const
 void TModData::ReadTexts(const TModFolder& mod)
 {
     try {
-        TDataText file = mod.ReadDataFile(TDataFileKind::UnitText);
-        unitText_ = std::move(file.Text);
+        unitText_ = mod.ReadDataBytes(TDataFileKind::UnitText);
+        CheckUnitTextBytes(unitText_);
     } catch (const EDataFileError& e) {
+        unitText_.clear();
         Failures.push_back({std::string(DataFilePath(TDataFileKind::UnitText)), e.Message(), true});
         return;
     }
-    for (const TEntry& entry : ScanEntries(TDataFileKind::UnitText, unitText_).Entries)
-        texts_.emplace(NormalisedKey(ShownKey(unitText_, entry)),
-                       std::pair{entry.Start, entry.ContentEnd - entry.Start});
+    for (const TEntry& entry : ScanUnitTextBytes(unitText_).Entries)
+        texts_.emplace(NormalisedKey(DecodeUnitTextRange(unitText_, entry.KeyAt, entry.KeyAt + entry.KeyLength)),
+                       std::pair{entry.Start, entry.ContentEnd});
 }
 
 std::optional<std::vector<std::string>> TModData::FindText(std::string_view key) const
@@ -160,7 +177,7 @@ std::optional<std::vector<std::string>> TModData::FindText(std::string_view key)
     const auto found = texts_.find(NormalisedKey(key));
     if (found == texts_.end())
         return std::nullopt;
-    return SplitEntryLines(std::string_view(unitText_).substr(found->second.first, found->second.second));
+    return SplitEntryLines(DecodeUnitTextRange(unitText_, found->second.first, found->second.second));
 }
 
 std::string TModData::TextValue(std::string_view key) const

@@ -50,10 +50,15 @@ class TModData {
 public:
     // Reads what the mod has; what it lacks or cannot decode is a failure.
     explicit TModData(const TModFolder& mod);
+    // Only the first unit of a type and the model block its soldier line
+    // names, as taking one unit out needs: the data files are still scanned
+    // whole for their failures, but no other entry is split into lines.
+    TModData(const TModFolder& mod, std::string_view unitType);
 
     std::vector<TUnitBlock> Units;
     std::vector<TModelBlock> Models;
     std::vector<TDataFileFailure> Failures;
+    std::size_t UnitEntries = 0; // the unit file's entries, read into Units or not
 
     // Whether the file was read; a file that was not has its failure.
     bool HasFile(TDataFileKind kind) const;
@@ -67,11 +72,13 @@ public:
     std::string TextValue(std::string_view key) const;
 
 private:
+    // The first unit of the normalised key onlyUnit alone, when it is given.
+    void Read(const TModFolder& mod, const std::optional<std::string>& onlyUnit);
     void ReadTexts(const TModFolder& mod);
 
     std::unordered_map<std::string, std::size_t> units_, models_;
-    // The text file's entries as offsets into its text, split into lines
-    // only when asked for: it holds several entries for every unit.
+    // The text file's UTF-16LE bytes and its entries as ranges of them,
+    // decoded only when asked for: it holds several entries for every unit.
     std::string unitText_;
     std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> texts_;
 };

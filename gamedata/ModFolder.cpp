@@ -79,13 +79,18 @@ std::string TModFolder::Read(std::string_view relative) const
     return bytes;
 }
 
-TDataText TModFolder::ReadDataFile(TDataFileKind kind) const
+std::string TModFolder::ReadDataBytes(TDataFileKind kind) const
 {
     const std::string_view name = DataFilePath(kind);
     const auto found = Find(name);
     if (!found)
         throw EDataFileError("The mod has no " + std::string(name));
-    return DecodeDataFile(kind, Read(*found));
+    return Read(*found);
+}
+
+TDataText TModFolder::ReadDataFile(TDataFileKind kind) const
+{
+    return DecodeOwnedDataFile(kind, ReadDataBytes(kind));
 }
 
 std::string DataPath(std::string_view path)

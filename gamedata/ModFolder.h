@@ -28,6 +28,8 @@ public:
     std::string PathOf(std::string_view relative) const;
     // The file's bytes; raises EDataFileError naming relative when it cannot be read.
     std::string Read(std::string_view relative) const;
+    // The data file's bytes; raises EDataFileError when it is missing or cannot be read.
+    std::string ReadDataBytes(TDataFileKind kind) const;
     // The data file decoded; raises EDataFileError when it is missing or not in its encoding.
     TDataText ReadDataFile(TDataFileKind kind) const;
 

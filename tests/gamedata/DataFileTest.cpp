@@ -32,6 +32,16 @@ std::string FailureOf(TDataFileKind kind, const std::string& bytes)
     return "(no failure)";
 }
 
+std::string BytesFailureOf(const std::string& bytes)
+{
+    try {
+        CheckUnitTextBytes(bytes);
+    } catch (const EDataFileError& e) {
+        return e.Message();
+    }
+    return "(no failure)";
+}
+
 // ---- encodings ---------------------------------------------------------------
 
 TEST(DataFileTest, DecodingThenEncodingGivesTheSameBytes)
@@ -84,8 +94,11 @@ TEST(DataFileTest, FilesNotInTheirEncodingAreRefusedByName)
         {TDataFileKind::ModelBattle, Utf16(u"type a"), "data/descr_model_battle.txt is not 8-bit text (it looks like UTF-16)"},
         {TDataFileKind::UnitDescr, std::string("t\0y\0p\0e\0", 8), "data/export_descr_unit.txt is not 8-bit text (it looks like UTF-16)"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(FailureOf(c.Kind, c.Bytes), c.Message);
+        if (c.Kind == TDataFileKind::UnitText)
+            EXPECT_EQ(BytesFailureOf(c.Bytes), c.Message);
+    }
 }
 
 // ---- entries -----------------------------------------------------------------
@@ -127,6 +140,37 @@ TEST(DataFileTest, TextEntriesRunOverTheirContinuationLines)
               "\xC2\xAC comment\r\n{A}one\r\nmore of one\r\n");
     EXPECT_EQ(NormalisedKey(ShownKey(text, scan.Entries[0])), "a");
     EXPECT_EQ(text.substr(scan.Entries[1].Start), "{b}two");
+}
+
+TEST(DataFileTest, TheTextFilesBytesHoldTheEntriesOfItsText)
+{
+    const std::u16string texts[] = {
+        u"\u00AC comment\r\n{A}one\r\nmore of one\r\n\r\n{b}two",
+        u"stray first\n \t{ Key  Two }\tvalue\n\u00AC remark\n\n\u00AC above\n{c}\n{no close\n",
+        // Units whose bytes hold a line feed or a carriage return are no line end.
+        u"{\u0A0D}\u010A\u0D0A x\r\n{\u0413}\U0001F600\r\n\r\n{a}v\u010A{k}w\u0A0D{l}\r\n",
+        // A line feed's byte at an odd offset, with a "{k}" behind it when read a byte off.
+        u"{a}v\u0A0D\u7B00\u6B00\u7D00\u2000\r\n",
+        u"", u"\r\n\r\n", u"{only}",
+    };
+    for (const std::u16string& text : texts) {
+        const std::string bytes = Utf16(text);
+        const std::string decoded = DecodeDataFile(TDataFileKind::UnitText, bytes).Text;
+        const TEntryScan fromText = ScanEntries(TDataFileKind::UnitText, decoded);
+        const TEntryScan fromBytes = ScanUnitTextBytes(bytes);
+        const std::string shown = decoded.substr(0, 12);
+        EXPECT_EQ(fromBytes.StrayLine, fromText.StrayLine) << shown;
+        ASSERT_EQ(fromBytes.Entries.size(), fromText.Entries.size()) << shown;
+        for (std::size_t i = 0; i < fromText.Entries.size(); ++i) {
+            const TEntry& t = fromText.Entries[i];
+            const TEntry& b = fromBytes.Entries[i];
+            EXPECT_EQ(DecodeUnitTextRange(bytes, b.KeyAt, b.KeyAt + b.KeyLength), ShownKey(decoded, t)) << shown;
+            EXPECT_EQ(DecodeUnitTextRange(bytes, b.Start, b.ContentEnd), decoded.substr(t.Start, t.ContentEnd - t.Start))
+                << shown;
+            EXPECT_EQ(DecodeUnitTextRange(bytes, b.Start, b.KeyLine), decoded.substr(t.Start, t.KeyLine - t.Start))
+                << shown;
+        }
+    }
 }
 
 TEST(DataFileTest, KeysCompareWithoutCaseAndWithWhiteSpaceAsOneSpace)

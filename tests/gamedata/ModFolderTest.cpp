@@ -63,5 +63,40 @@ TEST(ModFolderTest, AMercenarysCardsAreLookedForInTheMercenariesFoldersToo)
     EXPECT_EQ(places[1].Unit, "data/ui/units/mercs/#merc_x.tga");
 }
 
+TEST(ModFolderTest, OneUnitIsReadWithItsModelBlockAsTheWholeModHasThem)
+{
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.Path() / "data" / "text");
+    test::WriteFile(dir.File("data/export_descr_unit.txt"),
+                    std::string("type a\r\ndictionary a\r\nsoldier m_a, 10\r\n\r\n; the second\r\n"
+                                "type  B \r\ndictionary b\r\nsoldier m_b, 10\r\nownership x, y\r\n"
+                                "attributes mercenary_unit\r\n\r\ntype b\r\ndictionary b_again\r\n"));
+    test::WriteFile(dir.File("data/descr_model_battle.txt"),
+                    std::string("type m_a\r\nskeleton s\r\n\r\ntype M_B\r\nskeleton s2\r\n"
+                                "texture x, data/t.tga\r\nmodel_flexi data/b.cas, max\r\ntype m_b\r\n"));
+    std::string text = "\xFF\xFE";
+    for (char c : std::string("{b}Bee\r\n{b_descr}long\r\nmore\r\n"))
+        text += {c, '\0'};
+    test::WriteFile(dir.File("data/text/export_units.txt"), text);
+    const TModFolder mod(test::Utf8Of(dir.Path()));
+    const TModData whole(mod), one(mod, "b");
+    const TUnitBlock* unit = one.FindUnit(" b ");
+    ASSERT_NE(unit, nullptr);
+    ASSERT_EQ(one.Units.size(), 1u);
+    EXPECT_EQ(unit->Lines, whole.FindUnit("b")->Lines);
+    EXPECT_EQ(unit->Line, whole.FindUnit("b")->Line);
+    EXPECT_EQ(unit->Owners, (std::vector<std::string>{"x", "y"}));
+    EXPECT_TRUE(unit->Mercenary);
+    EXPECT_EQ(one.UnitEntries, 3u);
+    ASSERT_EQ(one.Models.size(), 1u);
+    EXPECT_EQ(one.FindModel("m_b")->Lines, whole.FindModel("m_b")->Lines);
+    EXPECT_EQ(one.FindModel("m_b")->Models, (std::vector<std::string>{"data/b.cas"}));
+    EXPECT_EQ(one.FindModel("m_a"), nullptr);
+    EXPECT_EQ(one.TextValue("b"), "Bee");
+    EXPECT_EQ(one.FindText("B_DESCR"), (std::vector<std::string>{"{b_descr}long", "more"}));
+    EXPECT_TRUE(one.Failures.empty());
+    EXPECT_TRUE(TModData(mod, "none").Units.empty());
+}
+
 } // namespace
 } // namespace quorin
