@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
 
 #include "model/CasModel.h"
 #include "model/CasWriter.h"
 #include "tests/support/CasBuilder.h"
+#include "tests/support/RealModels.h"
 #include "tests/support/TestSupport.h"
 
 namespace quorin {
@@ -118,27 +115,20 @@ TEST(CasWriterTest, RefusesModelsTheFormatCannotHold)
 // is written back to the same bytes. The data is not part of the project.
 TEST(CasWriterTest, RealModelsWrittenBackAreTheSameFiles)
 {
-    const char* folder = std::getenv("QUORIN_REAL_MODELS");
-    if (!folder || !*folder)
+    const auto models = test::RealModels();
+    if (!models)
         GTEST_SKIP() << "QUORIN_REAL_MODELS names no folder of real models";
     std::size_t same = 0, refused = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        auto extension = entry.path().extension().string();
-        for (auto& c : extension)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (!entry.is_regular_file() || extension != ".cas")
-            continue;
-        std::ifstream file(entry.path(), std::ios::binary);
-        const Bytes bytes{std::istreambuf_iterator<char>(file), {}};
+    for (const auto& [path, bytes] : *models) {
         TCasModel model;
         try {
-            model = ReadCasModel(bytes, entry.path().string());
+            model = ReadCasModel(bytes, path.string());
         } catch (const ECASException&) {
             ++refused;  // damaged or of another layout: the reader's tests cover these
             continue;
         }
         const Bytes written = WriteCasModel(model);
-        EXPECT_TRUE(written == bytes) << entry.path();
+        EXPECT_TRUE(written == bytes) << path;
         same += written == bytes;
     }
     std::cout << same << " models written back byte for byte, " << refused << " refused by the reader\n";
