@@ -65,6 +65,8 @@ TCasVector CasVertexBase(const TCasMesh& mesh, std::size_t v, const std::vector<
     return CasBlend(nodes[mesh.FirstBones[v]], nodes[mesh.SecondBones[v]], mesh.Weights[v]);
 }
 
+std::vector<TCasVector> CasRestNodePositions(const TCasModel& model) { return NodePositions(model.Nodes); }
+
 TCasRestPose CasRestPose(const TCasModel& model)
 {
     TCasRestPose pose;

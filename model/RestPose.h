@@ -16,6 +16,8 @@ struct TCasRestPose {
 };
 
 TCasRestPose CasRestPose(const TCasModel& model);
+// The nodes' places alone (TCasRestPose::NodePositions), for who needs no more.
+std::vector<TCasVector> CasRestNodePositions(const TCasModel& model);
 
 // Where vertex v's stored position is counted from: its bone's place, or for
 // two bones their places blended by its weight. nodes are the rest pose's
