@@ -16,13 +16,13 @@
 #include "CasWriter.h"
 #include "Gltf.h"
 #include "GltfShared.h"
+#include "JsonReader.h"
 #include "RestPose.h"
 
 namespace quorin {
 
 namespace {
 
-using gltf::json;
 
 constexpr int MaxJsonDepth = 64;
 constexpr std::uint64_t MaxMeshElements = 0xFFFF;  // vertices or triangles in one mesh
@@ -200,74 +200,70 @@ private:
 
     void Parse(std::span<const std::uint8_t> text)
     {
-        const json::parser_callback_t depthLimit = [this](int depth, json::parse_event_t, json&) {
-            if (depth > MaxJsonDepth)
-                Fail("its JSON nests deeper than " + std::to_string(MaxJsonDepth) + " levels");
-            return true;
-        };
         try {
-            root_ = json::parse(text.begin(), text.end(), depthLimit);
-        } catch (const json::exception& e) {
-            Fail(std::string("its JSON cannot be read (") + e.what() + ")");
+            document_.emplace(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), MaxJsonDepth);
+        } catch (const EJsonError& e) {
+            if (e.TooDeep())
+                Fail("its JSON nests deeper than " + std::to_string(MaxJsonDepth) + " levels");
+            Fail("its JSON cannot be read (" + e.Message() + ")");
         }
-        if (!root_.is_object())
+        root_ = &document_->Root();
+        if (!root_->IsObject())
             Fail("its JSON is not an object");
     }
 
     void CheckAsset()
     {
-        const json* asset = Member(root_, "asset");
-        const json* version = asset ? Member(*asset, "version") : nullptr;
-        if (!version || !version->is_string() || !version->get<std::string>().starts_with("2."))
+        const TJson* asset = Member(*root_, "asset");
+        const TJson* version = asset ? Member(*asset, "version") : nullptr;
+        if (!version || !version->IsString() || !std::string(version->Text()).starts_with("2."))
             Fail("expected asset.version 2.x");
-        for (const json& name : Array(root_, "extensionsRequired"))
-            Fail("it needs the extension " + (name.is_string() ? name.get<std::string>() : name.dump()) +
+        for (const TJson& name : Array(*root_, "extensionsRequired"))
+            Fail("it needs the extension " + (name.IsString() ? std::string(name.Text()) : std::string(name.Source())) +
                  ", which is not read here");
     }
 
     // ---- reading the JSON safely -------------------------------------------
 
-    static const json* Member(const json& object, const char* key)
+    static const TJson* Member(const TJson& object, const char* key)
     {
-        if (!object.is_object())
+        if (!object.IsObject())
             return nullptr;
-        auto it = object.find(key);
-        return it == object.end() ? nullptr : &*it;
+        return object.Find(key);
     }
 
-    const json& Array(const json& object, const char* key) const
+    const TJson& Array(const TJson& object, const char* key) const
     {
-        static const json empty = json::array();
-        const json* value = Member(object, key);
+        const TJson* value = Member(object, key);
         if (!value)
-            return empty;
-        if (!value->is_array())
+            return TJson::EmptyArray();
+        if (!value->IsArray())
             Fail(std::string("expected \"") + key + "\" to be an array");
         return *value;
     }
 
-    const json& Element(const char* list, std::uint64_t index, const std::string& what) const
+    const TJson& Element(const char* list, std::uint64_t index, const std::string& what) const
     {
-        const json& array = Array(root_, list);
-        if (index >= array.size())
+        const TJson& array = Array(*root_, list);
+        if (index >= array.Size())
             Fail(what + " names " + list + " " + std::to_string(index) + ", but there " +
-                 (array.size() == 1 ? "is 1" : "are " + std::to_string(array.size())));
-        if (!array[index].is_object())
+                 (array.Size() == 1 ? "is 1" : "are " + std::to_string(array.Size())));
+        if (!array[index].IsObject())
             Fail(std::string(list) + " " + std::to_string(index) + " is not an object");
         return array[index];
     }
 
-    std::optional<std::uint64_t> OptionalCount(const json& object, const char* key, const std::string& what) const
+    std::optional<std::uint64_t> OptionalCount(const TJson& object, const char* key, const std::string& what) const
     {
-        const json* value = Member(object, key);
+        const TJson* value = Member(object, key);
         if (!value)
             return std::nullopt;
-        if (!value->is_number_unsigned())
+        if (!value->IsUnsigned())
             Fail("expected " + what + "'s \"" + key + "\" to be a whole number of at least 0");
-        return value->get<std::uint64_t>();
+        return value->Unsigned();
     }
 
-    std::uint64_t Count(const json& object, const char* key, const std::string& what) const
+    std::uint64_t Count(const TJson& object, const char* key, const std::string& what) const
     {
         auto value = OptionalCount(object, key, what);
         if (!value)
@@ -275,100 +271,100 @@ private:
         return *value;
     }
 
-    std::string Text(const json& object, const char* key) const
+    std::string Text(const TJson& object, const char* key) const
     {
-        const json* value = Member(object, key);
-        return value && value->is_string() ? value->get<std::string>() : std::string();
+        const TJson* value = Member(object, key);
+        return value && value->IsString() ? std::string(value->Text()) : std::string();
     }
 
-    double Number(const json& value, const std::string& what) const
+    double Number(const TJson& value, const std::string& what) const
     {
-        if (!value.is_number() || !std::isfinite(value.get<double>()))
+        if (!value.IsNumber() || !std::isfinite(value.Number()))
             Fail("expected a number for " + what);
-        return value.get<double>();
+        return value.Number();
     }
 
-    float ExtrasFloat(const json& value, const std::string& what) const
+    float ExtrasFloat(const TJson& value, const std::string& what) const
     {
-        if (value.is_number())
-            return static_cast<float>(value.get<double>());
-        bool ok = value.is_string();
-        const float bits = ok ? JsonFloatBits(value.get<std::string>(), ok) : 0.0f;
+        if (value.IsNumber())
+            return static_cast<float>(value.Number());
+        bool ok = value.IsString();
+        const float bits = ok ? JsonFloatBits(std::string(value.Text()), ok) : 0.0f;
         if (!ok)
             Fail("the extras' " + what + " is not a number");
         return bits;
     }
 
     template <typename T>
-    T ExtrasInteger(const json& object, const char* key, T fallback) const
+    T ExtrasInteger(const TJson& object, const char* key, T fallback) const
     {
-        const json* value = Member(object, key);
-        if (!value || value->is_null())
+        const TJson* value = Member(object, key);
+        if (!value || value->IsNull())
             return fallback;
-        if (!value->is_number_integer() || value->get<std::int64_t>() < 0 ||
-            value->get<std::uint64_t>() > std::numeric_limits<T>::max())
+        if (!value->IsInteger() || value->Integer() < 0 ||
+            value->Unsigned() > std::numeric_limits<T>::max())
             Fail(std::string("the extras' \"") + key + "\" is not a whole number that fits");
-        return static_cast<T>(value->get<std::uint64_t>());
+        return static_cast<T>(value->Unsigned());
     }
 
     template <typename T, std::size_t N>
-    void ExtrasArray(const json& object, const char* key, std::array<T, N>& out) const
+    void ExtrasArray(const TJson& object, const char* key, std::array<T, N>& out) const
     {
-        const json* value = Member(object, key);
+        const TJson* value = Member(object, key);
         if (!value)
             return;
-        if (!value->is_array() || value->size() != N)
+        if (!value->IsArray() || value->Size() != N)
             Fail(std::string("the extras' \"") + key + "\" is not an array of " + std::to_string(N));
         for (std::size_t i = 0; i < N; ++i) {
             if constexpr (std::is_same_v<T, float>) {
                 out[i] = ExtrasFloat((*value)[i], key);
             } else {
-                const json& item = (*value)[i];
-                if (!item.is_number_unsigned() || item.get<std::uint64_t>() > std::numeric_limits<T>::max())
+                const TJson& item = (*value)[i];
+                if (!item.IsUnsigned() || item.Unsigned() > std::numeric_limits<T>::max())
                     Fail(std::string("the extras' \"") + key + "\" holds a value that does not fit");
-                out[i] = static_cast<T>(item.get<std::uint64_t>());
+                out[i] = static_cast<T>(item.Unsigned());
             }
         }
     }
 
     template <typename T>
-    std::vector<T> ExtrasBinary(const json& object, const char* key) const
+    std::vector<T> ExtrasBinary(const TJson& object, const char* key) const
     {
-        const json* value = Member(object, key);
+        const TJson* value = Member(object, key);
         if (!value)
             return {};
-        auto bytes = value->is_string() ? DecodeBase64(value->get_ref<const std::string&>()) : std::nullopt;
-        if (!bytes || bytes->size() % sizeof(T) != 0)
+        const auto size = value->IsString() ? DecodedBase64Size(value->Text()) : std::nullopt;
+        if (!size || *size % sizeof(T) != 0)
             Fail(std::string("the extras' \"") + key + "\" is not Base64 of whole values");
-        std::vector<T> out(bytes->size() / sizeof(T));
-        if (!out.empty()) // an empty vector's data() may be null, which memcpy must not get
-            std::memcpy(out.data(), bytes->data(), bytes->size());
+        std::vector<T> out(*size / sizeof(T));
+        if (!DecodeBase64(value->Text(), reinterpret_cast<std::uint8_t*>(out.data())))
+            Fail(std::string("the extras' \"") + key + "\" is not Base64 of whole values");
         return out;
     }
 
-    static const json* Extras(const json& object)
+    static const TJson* Extras(const TJson& object)
     {
-        const json* extras = Member(object, "extras");
-        const json* ours = extras ? Member(*extras, gltf::ExtrasKey) : nullptr;
-        return ours && ours->is_object() ? ours : nullptr;
+        const TJson* extras = Member(object, "extras");
+        const TJson* ours = extras ? Member(*extras, gltf::ExtrasKey) : nullptr;
+        return ours && ours->IsObject() ? ours : nullptr;
     }
 
     // ---- buffers and accessors ---------------------------------------------
 
     void LoadBuffers()
     {
-        const json& buffers = Array(root_, "buffers");
-        for (std::size_t i = 0; i < buffers.size(); ++i) {
+        const TJson& buffers = Array(*root_, "buffers");
+        for (std::size_t i = 0; i < buffers.Size(); ++i) {
             const std::string what = "buffer " + std::to_string(i);
             const std::uint64_t length = Count(buffers[i], "byteLength", what);
             std::span<const std::uint8_t> data;
-            const json* uri = Member(buffers[i], "uri");
+            const TJson* uri = Member(buffers[i], "uri");
             if (!uri) {
                 if (i != 0 || !hasBinary_)
                     Fail(what + " has no data: no URI and no binary chunk");
                 data = binary_;
             } else {
-                const std::string& text = uri->is_string() ? uri->get_ref<const std::string&>() : std::string();
+                const std::string_view text = uri->IsString() ? uri->Text() : std::string_view();
                 const auto comma = text.find(DataUriBase64);
                 if (!text.starts_with("data:") || comma == std::string::npos)
                     Fail(what + " lies in a file of its own; only buffers embedded in the glTF are read (export as "
@@ -394,7 +390,7 @@ private:
     TAccessor Read(std::uint64_t index, std::initializer_list<int> types, const char* type, const std::string& what,
                    std::optional<std::uint64_t> expected = std::nullopt, bool integers = false)
     {
-        const json& accessor = Element("accessors", index, what);
+        const TJson& accessor = Element("accessors", index, what);
         const std::string name = "accessor " + std::to_string(index) + " (" + what + ")";
         if (Member(accessor, "sparse"))
             Fail(name + " is sparse, which is not read here");
@@ -409,8 +405,8 @@ private:
         if (shape != type)
             Fail(name + " is of type \"" + shape + "\", expected \"" + type + "\"");
         out.Components = components.at(shape);
-        const json* normalized = Member(accessor, "normalized");
-        out.Normalized = normalized && normalized->is_boolean() && normalized->get<bool>();
+        const TJson* normalized = Member(accessor, "normalized");
+        out.Normalized = normalized && normalized->IsBoolean() && normalized->Boolean();
         if (out.ComponentType != gltf::Float && !out.Normalized && !integers)
             Fail(name + " holds integers that are not normalized");
         const std::uint64_t count = Count(accessor, "count", name);
@@ -423,7 +419,7 @@ private:
         const auto viewIndex = OptionalCount(accessor, "bufferView", name);
         if (!viewIndex)
             Fail(name + " has no buffer view");
-        const json& view = Element("bufferViews", *viewIndex, name);
+        const TJson& view = Element("bufferViews", *viewIndex, name);
         const std::string viewName = "buffer view " + std::to_string(*viewIndex);
         const auto bufferIndex = Count(view, "buffer", viewName);
         if (bufferIndex >= buffers_.size())
@@ -456,16 +452,16 @@ private:
 
     void LoadNodes()
     {
-        const json& nodes = Array(root_, "nodes");
-        const std::size_t count = nodes.size();
+        const TJson& nodes = Array(*root_, "nodes");
+        const std::size_t count = nodes.Size();
         parents_.assign(count, -1);
         for (std::size_t i = 0; i < count; ++i) {
-            if (!nodes[i].is_object())
+            if (!nodes[i].IsObject())
                 Fail("node " + std::to_string(i) + " is not an object");
-            for (const json& child : Array(nodes[i], "children")) {
-                if (!child.is_number_unsigned() || child.get<std::uint64_t>() >= count)
+            for (const TJson& child : Array(nodes[i], "children")) {
+                if (!child.IsUnsigned() || child.Unsigned() >= count)
                     Fail("node " + std::to_string(i) + " names a child that does not exist");
-                const auto c = child.get<std::size_t>();
+                const auto c = static_cast<std::size_t>(child.Unsigned());
                 if (parents_[c] != -1 || c == i)
                     Fail("node " + std::to_string(c) + " has more than one parent");
                 parents_[c] = static_cast<std::int64_t>(i);
@@ -495,11 +491,11 @@ private:
         }
     }
 
-    TMatrix LocalMatrix(const json& node, std::size_t index) const
+    TMatrix LocalMatrix(const TJson& node, std::size_t index) const
     {
         const std::string what = "node " + std::to_string(index);
-        if (const json* matrix = Member(node, "matrix")) {
-            if (!matrix->is_array() || matrix->size() != 16)
+        if (const TJson* matrix = Member(node, "matrix")) {
+            if (!matrix->IsArray() || matrix->Size() != 16)
                 Fail(what + "'s matrix is not 16 numbers");
             TMatrix out;
             for (std::size_t i = 0; i < 16; ++i)
@@ -507,10 +503,10 @@ private:
             return out;
         }
         auto numbers = [&](const char* key, std::array<double, 4> fallback, std::size_t size) {
-            const json* value = Member(node, key);
+            const TJson* value = Member(node, key);
             if (!value)
                 return fallback;
-            if (!value->is_array() || value->size() != size)
+            if (!value->IsArray() || value->Size() != size)
                 Fail(what + "'s " + key + " is not " + std::to_string(size) + " numbers");
             for (std::size_t i = 0; i < size; ++i)
                 fallback[i] = Number((*value)[i], what + "'s " + key);
@@ -530,7 +526,7 @@ private:
 
     std::string NodeName(std::size_t node) const
     {
-        const std::string name = Text(Array(root_, "nodes")[node], "name");
+        const std::string name = Text(Array(*root_, "nodes")[node], "name");
         return name.empty() ? "node " + std::to_string(node) : name;
     }
 
@@ -538,26 +534,26 @@ private:
 
     void ReadModelExtras()
     {
-        const auto scene = OptionalCount(root_, "scene", "the glTF").value_or(0);
-        const json& scenes = Array(root_, "scenes");
-        modelExtras_ = scene < scenes.size() ? Extras(scenes[scene]) : nullptr;
+        const auto scene = OptionalCount(*root_, "scene", "the glTF").value_or(0);
+        const TJson& scenes = Array(*root_, "scenes");
+        modelExtras_ = scene < scenes.Size() ? Extras(scenes[scene]) : nullptr;
         draft_.Header = UsualCasHeader();
         if (!modelExtras_)
             return;
-        const json& e = *modelExtras_;
+        const TJson& e = *modelExtras_;
         auto& header = draft_.Header;
-        if (const json* v = Member(e, "version"))
+        if (const TJson* v = Member(e, "version"))
             header.Version = ExtrasFloat(*v, "version");
-        if (const json* v = Member(e, "animationSeconds"))
+        if (const TJson* v = Member(e, "animationSeconds"))
             header.AnimationSeconds = ExtrasFloat(*v, "animationSeconds");
         ExtrasArray(e, "fixed", header.Fixed);
         ExtrasArray(e, "fixed2", header.Fixed2);
         ExtrasArray(e, "firstColour", header.FirstColour);
         ExtrasArray(e, "integers", header.Integers);
         ExtrasArray(e, "secondColour", header.SecondColour);
-        if (const json* history = Member(e, "exportHistory"); history && history->is_string()) {
+        if (const TJson* history = Member(e, "exportHistory"); history && history->IsString()) {
             draft_.HasExportHistory = true;
-            draft_.ExportHistory = history->get<std::string>();
+            draft_.ExportHistory = std::string(history->Text());
         }
         draft_.NodeReserved = ExtrasInteger<std::uint16_t>(e, "nodeReserved", 0);
         draft_.KeyTimes = ExtrasBinary<float>(e, "keyTimes");
@@ -570,10 +566,10 @@ private:
     {
         const std::size_t count = parents_.size();
         nodeToCas_.assign(count, -1);
-        const json* listed = modelExtras_ ? Member(*modelExtras_, "nodes") : nullptr;
-        if (listed && listed->is_array() && !listed->empty())
+        const TJson* listed = modelExtras_ ? Member(*modelExtras_, "nodes") : nullptr;
+        if (listed && listed->IsArray() && !listed->Empty())
             SkeletonFromExtras(*listed);
-        else if (!Array(root_, "skins").empty())
+        else if (!Array(*root_, "skins").Empty())
             SkeletonFromSkin();
         else
             AddNode("Scene Root", CasNoParent, -1);
@@ -597,25 +593,25 @@ private:
 
     // The skeleton the model had, names and order kept; each node found in
     // the glTF by its name (at its own index first).
-    void SkeletonFromExtras(const json& listed)
+    void SkeletonFromExtras(const TJson& listed)
     {
-        const json& nodes = Array(root_, "nodes");
+        const TJson& nodes = Array(*root_, "nodes");
         std::unordered_map<std::string, std::size_t> byName;
-        for (std::size_t i = nodes.size(); i-- > 0;)
+        for (std::size_t i = nodes.Size(); i-- > 0;)
             byName[Text(nodes[i], "name")] = i;
         skeletonExact_ = true;
-        for (std::size_t i = 0; i < listed.size(); ++i) {
-            const json& entry = listed[i];
+        for (std::size_t i = 0; i < listed.Size(); ++i) {
+            const TJson& entry = listed[i];
             const std::string name = Text(entry, "name");
             std::int64_t found = -1;
-            if (i < nodes.size() && Text(nodes[i], "name") == name)
+            if (i < nodes.Size() && Text(nodes[i], "name") == name)
                 found = static_cast<std::int64_t>(i);
             else if (auto it = byName.find(name); it != byName.end())
                 found = static_cast<std::int64_t>(it->second);
             if (found < 0)
                 Fail("the skeleton's node \"" + name + "\" is not in the glTF");
             const std::uint32_t parent = i == 0 ? CasNoParent : ExtrasInteger<std::uint32_t>(entry, "parent", 0);
-            if (i > 0 && parent >= listed.size())
+            if (i > 0 && parent >= listed.Size())
                 Fail("the extras give node \"" + name + "\" a parent that does not exist");
             AddNode(name, parent, found);
             auto& node = draft_.Nodes.back();
@@ -662,15 +658,15 @@ private:
         const std::uint32_t parent = draft_.Nodes[cas].Fields.Parent;
         const TCasVector& stored = draft_.Nodes[cas].Fields.Pivot;
         const std::array<float, 3> pivot = {stored.X, stored.Y, stored.Z};
-        const json& n = Array(root_, "nodes")[node];
+        const TJson& n = Array(*root_, "nodes")[node];
         if (Member(n, "matrix") || Member(n, "rotation") || Member(n, "scale"))
             return false;
         const std::int64_t parentNode = parent == CasNoParent ? -1 : casToNode_[parent];
         if (parents_[node] != parentNode)
             return false;
-        const json* t = Member(n, "translation");
+        const TJson* t = Member(n, "translation");
         for (std::size_t c = 0; c < 3; ++c) {
-            const float value = t && t->is_array() && t->size() == 3 && (*t)[c].is_number() ? (*t)[c].get<float>() : 0.0f;
+            const float value = t && t->IsArray() && t->Size() == 3 && (*t)[c].IsNumber() ? static_cast<float>((*t)[c].Number()) : 0.0f;
             if (std::bit_cast<std::uint32_t>(value) != std::bit_cast<std::uint32_t>(pivot[c]) && !(value == 0 && pivot[c] == 0))
                 return false;
         }
@@ -704,14 +700,14 @@ private:
     // order, each one's parent its nearest joint above it; one root first.
     void SkeletonFromSkin()
     {
-        const json& skin = Element("skins", 0, "the model");
-        const json& joints = Array(skin, "joints");
+        const TJson& skin = Element("skins", 0, "the model");
+        const TJson& joints = Array(skin, "joints");
         std::vector<std::size_t> order;
         std::vector<std::uint8_t> isJoint(parents_.size(), 0);
-        for (const json& joint : joints) {
-            if (!joint.is_number_unsigned() || joint.get<std::uint64_t>() >= parents_.size())
+        for (const TJson& joint : joints) {
+            if (!joint.IsUnsigned() || joint.Unsigned() >= parents_.size())
                 Fail("skin 0 names a joint node that does not exist");
-            const auto node = joint.get<std::size_t>();
+            const auto node = static_cast<std::size_t>(joint.Unsigned());
             if (isJoint[node]++)
                 Fail("skin 0 names node " + std::to_string(node) + " twice");
             order.push_back(node);
@@ -763,12 +759,12 @@ private:
 
     void BuildMaterials()
     {
-        const json& materials = Array(root_, "materials");
-        for (std::size_t i = 0; i < materials.size(); ++i) {
+        const TJson& materials = Array(*root_, "materials");
+        for (std::size_t i = 0; i < materials.Size(); ++i) {
             TCasMaterialDraft material;
             material.Fields = UsualCasMaterial();
             material.Name = Text(materials[i], "name");
-            if (const json* e = Extras(materials[i])) {
+            if (const TJson* e = Extras(materials[i])) {
                 material.Fields.Named = ExtrasInteger<std::uint32_t>(*e, "named", 1);
                 material.Texture = Text(*e, "texture");
                 ExtrasArray(*e, "diffuse", material.Fields.Diffuse);
@@ -787,19 +783,19 @@ private:
 
     // A material from elsewhere names its picture as the game expects to find
     // it: textures\x.tga, x from the image's name or file name.
-    std::string TexturePath(const json& material) const
+    std::string TexturePath(const TJson& material) const
     {
-        const json* pbr = Member(material, "pbrMetallicRoughness");
-        const json* base = pbr ? Member(*pbr, "baseColorTexture") : nullptr;
-        const json* index = base ? Member(*base, "index") : nullptr;
-        const json& textures = Array(root_, "textures");
-        if (!index || !index->is_number_unsigned() || index->get<std::uint64_t>() >= textures.size())
+        const TJson* pbr = Member(material, "pbrMetallicRoughness");
+        const TJson* base = pbr ? Member(*pbr, "baseColorTexture") : nullptr;
+        const TJson* index = base ? Member(*base, "index") : nullptr;
+        const TJson& textures = Array(*root_, "textures");
+        if (!index || !index->IsUnsigned() || index->Unsigned() >= textures.Size())
             return {};
-        const json* source = Member(textures[index->get<std::size_t>()], "source");
-        const json& images = Array(root_, "images");
-        if (!source || !source->is_number_unsigned() || source->get<std::uint64_t>() >= images.size())
+        const TJson* source = Member(textures[static_cast<std::size_t>(index->Unsigned())], "source");
+        const TJson& images = Array(*root_, "images");
+        if (!source || !source->IsUnsigned() || source->Unsigned() >= images.Size())
             return {};
-        const json& image = images[source->get<std::size_t>()];
+        const TJson& image = images[static_cast<std::size_t>(source->Unsigned())];
         std::string name = Text(image, "name");
         if (name.empty()) {
             name = Text(image, "uri");
@@ -815,27 +811,27 @@ private:
 
     struct TMeshSource {
         std::size_t Node;
-        const json* Mesh;
+        const TJson* Mesh;
         std::string MeshName;
         std::size_t Primitive;
     };
 
     void BuildMeshes()
     {
-        const json& nodes = Array(root_, "nodes");
+        const TJson& nodes = Array(*root_, "nodes");
         std::vector<std::pair<std::uint64_t, TCasMeshDraft>> meshes;
         std::uint64_t sequence = 0;
-        for (std::size_t n = 0; n < nodes.size(); ++n) {
+        for (std::size_t n = 0; n < nodes.Size(); ++n) {
             const auto meshIndex = OptionalCount(nodes[n], "mesh", "node " + std::to_string(n));
             if (!meshIndex)
                 continue;
-            const json& mesh = Element("meshes", *meshIndex, "node " + std::to_string(n));
+            const TJson& mesh = Element("meshes", *meshIndex, "node " + std::to_string(n));
             std::string name = Text(mesh, "name");
             if (name.empty())
                 name = NodeName(n);
-            const json& primitives = Array(mesh, "primitives");
-            const json* extras = Extras(mesh);
-            for (std::size_t p = 0; p < primitives.size(); ++p) {
+            const TJson& primitives = Array(mesh, "primitives");
+            const TJson* extras = Extras(mesh);
+            for (std::size_t p = 0; p < primitives.Size(); ++p) {
                 const std::string primitiveName = p == 0 ? name : name + "." + std::to_string(p);
                 // Sorted by their place in the model they came from; new ones last.
                 std::uint64_t order = (std::uint64_t{1} << 32) + sequence++;
@@ -849,15 +845,15 @@ private:
             draft_.Meshes.push_back(std::move(mesh));
     }
 
-    TCasMeshDraft Primitive(std::size_t node, const json& primitive, const json* extras, const std::string& name)
+    TCasMeshDraft Primitive(std::size_t node, const TJson& primitive, const TJson* extras, const std::string& name)
     {
         const std::string what = "mesh \"" + name + "\"";
-        if (!primitive.is_object())
+        if (!primitive.IsObject())
             Fail(what + ": a primitive is not an object");
         if (const auto mode = OptionalCount(primitive, "mode", what).value_or(gltf::Triangles); mode != gltf::Triangles)
             Fail(what + " is not made of triangles (its primitive's mode is " + std::to_string(mode) + ")");
-        const json* attributes = Member(primitive, "attributes");
-        if (!attributes || !attributes->is_object())
+        const TJson* attributes = Member(primitive, "attributes");
+        if (!attributes || !attributes->IsObject())
             Fail(what + " has no attributes");
         auto attribute = [&](const char* key) { return OptionalCount(*attributes, key, what); };
         const auto positionIndex = attribute("POSITION");
@@ -888,7 +884,7 @@ private:
         } else if (!extras || ExtrasBool(*extras, "hasUV", true)) {
             Fail(what + " has no UVs (TEXCOORD_0): the game maps every mesh onto its texture");
         }
-        const json* skinIndex = Member(Array(root_, "nodes")[node], "skin");
+        const TJson* skinIndex = Member(Array(*root_, "nodes")[node], "skin");
         std::vector<TAccessor> joints, weights;
         if (skinIndex) {
             for (const char* set : {"0", "1"}) {
@@ -931,13 +927,13 @@ private:
         return bytes / 4 + MaxMeshElements;
     }
 
-    static bool ExtrasBool(const json& object, const char* key, bool fallback)
+    static bool ExtrasBool(const TJson& object, const char* key, bool fallback)
     {
-        const json* value = Member(object, key);
-        return value && value->is_boolean() ? value->get<bool>() : fallback;
+        const TJson* value = Member(object, key);
+        return value && value->IsBoolean() ? value->Boolean() : fallback;
     }
 
-    void ReadIndices(const json& primitive, TCasMeshDraft& mesh, const std::string& what, gltf::TFingerprint& fingerprint)
+    void ReadIndices(const TJson& primitive, TCasMeshDraft& mesh, const std::string& what, gltf::TFingerprint& fingerprint)
     {
         const std::uint64_t vertices = mesh.Fields.VertexCount;
         if (const auto index = OptionalCount(primitive, "indices", what)) {
@@ -969,7 +965,7 @@ private:
         mesh.Fields.TriangleCount = static_cast<std::uint32_t>(mesh.Indices.size() / 3);
     }
 
-    void ExtrasFields(const json& e, TCasMeshDraft& mesh) const
+    void ExtrasFields(const TJson& e, TCasMeshDraft& mesh) const
     {
         // A modeller renames the second of two meshes of one name "x.001":
         // the name the model had comes back, a real rename stays.
@@ -996,17 +992,17 @@ private:
                                 std::all_of(rest.begin() + 1, rest.end(), [](char c) { return c >= '0' && c <= '9'; }));
     }
 
-    static std::optional<TCasMeshKind> KindOf(const json* extras)
+    static std::optional<TCasMeshKind> KindOf(const TJson* extras)
     {
-        const json* kind = extras ? Member(*extras, "kind") : nullptr;
-        if (!kind || !kind->is_number_unsigned() || kind->get<std::uint64_t>() < 1 || kind->get<std::uint64_t>() > 3)
+        const TJson* kind = extras ? Member(*extras, "kind") : nullptr;
+        if (!kind || !kind->IsUnsigned() || kind->Unsigned() < 1 || kind->Unsigned() > 3)
             return std::nullopt;
-        return static_cast<TCasMeshKind>(kind->get<std::uint32_t>());
+        return static_cast<TCasMeshKind>(static_cast<std::uint32_t>(kind->Unsigned()));
     }
 
     // A mesh as --gltf wrote it, the skeleton too: the stored values come
     // back to the bit, by the same arithmetic in reverse and the fixes.
-    void Unchanged(std::size_t node, const json& e, TCasMeshDraft& mesh, const TAccessor& positions,
+    void Unchanged(std::size_t node, const TJson& e, TCasMeshDraft& mesh, const TAccessor& positions,
                    const std::optional<TAccessor>& normals, const std::optional<TAccessor>& uvs,
                    const std::vector<TAccessor>& joints, const std::vector<TAccessor>& weights)
     {
@@ -1014,7 +1010,7 @@ private:
         const std::size_t n = mesh.Fields.VertexCount;
         const bool skinned = !joints.empty();
         if (!kind || (*kind == TCasMeshKind::Rigid) == skinned || !normals)
-            return Changed(node, skinned ? Member(Array(root_, "nodes")[node], "skin") : nullptr, &e, mesh, positions,
+            return Changed(node, skinned ? Member(Array(*root_, "nodes")[node], "skin") : nullptr, &e, mesh, positions,
                            normals, uvs, joints, weights);
         mesh.Fields.Kind = *kind;
         if (*kind == TCasMeshKind::Rigid)
@@ -1029,8 +1025,8 @@ private:
                 mesh.Weights.push_back(weights[0].Float(v, 0));
             }
         }
-        const json* fixes = Member(e, "fixes");
-        for (const json& fix : Fixes(fixes, "skin")) {
+        const TJson* fixes = Member(e, "fixes");
+        for (const TJson& fix : Fixes(fixes, "skin")) {
             const std::size_t v = FixVertex(fix, 4, mesh.FirstBones.size());
             mesh.FirstBones.at(v) = FixBone(fix[1]);
             mesh.SecondBones.at(v) = FixBone(fix[2]);
@@ -1056,31 +1052,30 @@ private:
         const std::array<std::tuple<const char*, std::vector<float>*, std::size_t>, 3> fixed = {
             {{"positions", &mesh.Positions, 3}, {"normals", &mesh.Normals, 3}, {"uvs", &mesh.UVs, 2}}};
         for (const auto& [key, values, size] : fixed)
-            for (const json& fix : Fixes(fixes, key)) {
+            for (const TJson& fix : Fixes(fixes, key)) {
                 const std::size_t v = FixVertex(fix, size + 1, values->size() / size);
                 for (std::size_t c = 0; c < size; ++c)
                     (*values)[size * v + c] = ExtrasFloat(fix[c + 1], key);
             }
     }
 
-    const json& Fixes(const json* fixes, const char* key) const
+    const TJson& Fixes(const TJson* fixes, const char* key) const
     {
-        static const json none = json::array();
-        return fixes ? Array(*fixes, key) : none;
+        return fixes ? Array(*fixes, key) : TJson::EmptyArray();
     }
 
-    std::size_t FixVertex(const json& fix, std::size_t size, std::size_t vertices) const
+    std::size_t FixVertex(const TJson& fix, std::size_t size, std::size_t vertices) const
     {
-        if (!fix.is_array() || fix.size() != size || !fix[0].is_number_unsigned() || fix[0].get<std::uint64_t>() >= vertices)
+        if (!fix.IsArray() || fix.Size() != size || !fix[0].IsUnsigned() || fix[0].Unsigned() >= vertices)
             Fail("the extras hold a fix for a vertex that does not exist");
-        return fix[0].get<std::size_t>();
+        return static_cast<std::size_t>(fix[0].Unsigned());
     }
 
-    std::uint32_t FixBone(const json& value) const
+    std::uint32_t FixBone(const TJson& value) const
     {
-        if (!value.is_number_unsigned() || value.get<std::uint64_t>() >= draft_.Nodes.size())
+        if (!value.IsUnsigned() || value.Unsigned() >= draft_.Nodes.size())
             Fail("the extras hold a fix with a bone that does not exist");
-        return value.get<std::uint32_t>();
+        return static_cast<std::uint32_t>(value.Unsigned());
     }
 
     void SetFields(TCasMeshDraft& mesh, const std::optional<TAccessor>& uvs) const
@@ -1098,27 +1093,27 @@ private:
     // The model node a glTF joint stands for.
     std::uint32_t CasJoint(std::size_t node, std::uint32_t joint, const std::string& mesh) const
     {
-        const json& skin = SkinOf(node);
-        const json& joints = Array(skin, "joints");
-        if (joint >= joints.size())
+        const TJson& skin = SkinOf(node);
+        const TJson& joints = Array(skin, "joints");
+        if (joint >= joints.Size())
             Fail("mesh \"" + mesh + "\" names joint " + std::to_string(joint) + ", but its skin has " +
-                 std::to_string(joints.size()));
-        const json& target = joints[joint];
-        if (!target.is_number_unsigned() || target.get<std::uint64_t>() >= nodeToCas_.size())
+                 std::to_string(joints.Size()));
+        const TJson& target = joints[joint];
+        if (!target.IsUnsigned() || target.Unsigned() >= nodeToCas_.size())
             Fail("mesh \"" + mesh + "\"'s skin names a joint node that does not exist");
-        const std::int64_t cas = nodeToCas_[target.get<std::size_t>()];
+        const std::int64_t cas = nodeToCas_[static_cast<std::size_t>(target.Unsigned())];
         if (cas < 0)
-            Fail("mesh \"" + mesh + "\" is weighted to joint \"" + NodeName(target.get<std::size_t>()) +
+            Fail("mesh \"" + mesh + "\" is weighted to joint \"" + NodeName(static_cast<std::size_t>(target.Unsigned())) +
                  "\", which is not in the skeleton");
         return static_cast<std::uint32_t>(cas);
     }
 
-    const json& SkinOf(std::size_t node) const
+    const TJson& SkinOf(std::size_t node) const
     {
-        const json* index = Member(Array(root_, "nodes")[node], "skin");
-        if (!index || !index->is_number_unsigned())
+        const TJson* index = Member(Array(*root_, "nodes")[node], "skin");
+        if (!index || !index->IsUnsigned())
             Fail("node " + std::to_string(node) + "'s skin is not an index");
-        return Element("skins", index->get<std::uint64_t>(), "node " + std::to_string(node));
+        return Element("skins", index->Unsigned(), "node " + std::to_string(node));
     }
 
     // The nearest node at or above node that is in the skeleton; the root
@@ -1133,32 +1128,32 @@ private:
 
     // The skin's matrices: each joint's world place times its inverse bind
     // matrix, which takes a vertex from the bind pose to where it stands.
-    const std::vector<TMatrix>& JointMatrices(const json& skin, const std::string& what)
+    const std::vector<TMatrix>& JointMatrices(const TJson& skin, const std::string& what)
     {
         // Once per skin, however many meshes share it.
         auto [cached, fresh] = jointMatrices_.try_emplace(&skin);
         if (!fresh)
             return cached->second;
-        const json& joints = Array(skin, "joints");
-        std::vector<TMatrix> out(joints.size(), Identity);
+        const TJson& joints = Array(skin, "joints");
+        std::vector<TMatrix> out(joints.Size(), Identity);
         std::optional<TAccessor> inverse;
         if (const auto index = OptionalCount(skin, "inverseBindMatrices", what))
-            inverse = Read(*index, {gltf::Float}, "MAT4", what + "'s bind matrices", joints.size());
-        for (std::size_t j = 0; j < joints.size(); ++j) {
-            if (!joints[j].is_number_unsigned() || joints[j].get<std::uint64_t>() >= world_.size())
+            inverse = Read(*index, {gltf::Float}, "MAT4", what + "'s bind matrices", joints.Size());
+        for (std::size_t j = 0; j < joints.Size(); ++j) {
+            if (!joints[j].IsUnsigned() || joints[j].Unsigned() >= world_.size())
                 Fail(what + " names a joint node that does not exist");
             TMatrix bind = Identity;
             if (inverse)
                 for (std::size_t k = 0; k < 16; ++k)
                     bind[k] = inverse->Float(j, k);
-            out[j] = Multiply(world_[joints[j].get<std::size_t>()], bind);
+            out[j] = Multiply(world_[static_cast<std::size_t>(joints[j].Unsigned())], bind);
         }
         return cached->second = std::move(out);
     }
 
     // A mesh made or changed elsewhere: where its vertices stand in the
     // scene, counted from the rest places of the bones they hang on.
-    void Changed(std::size_t node, const json* skinIndex, const json* extras, TCasMeshDraft& mesh,
+    void Changed(std::size_t node, const TJson* skinIndex, const TJson* extras, TCasMeshDraft& mesh,
                  const TAccessor& positions, const std::optional<TAccessor>& normals,
                  const std::optional<TAccessor>& uvs, const std::vector<TAccessor>& joints,
                  const std::vector<TAccessor>& weights)
@@ -1313,10 +1308,10 @@ private:
     // first chunk of that kind; for a model from elsewhere, the usual order.
     void BuildChunks()
     {
-        const json* listed = modelExtras_ ? Member(*modelExtras_, "chunks") : nullptr;
+        const TJson* listed = modelExtras_ ? Member(*modelExtras_, "chunks") : nullptr;
         std::vector<TCasChunkDraft> chunks;
-        if (listed && listed->is_array())
-            for (const json& entry : *listed) {
+        if (listed && listed->IsArray())
+            for (const TJson& entry : *listed) {
                 TCasChunkDraft chunk;
                 chunk.Fields.Kind = ExtrasInteger<std::uint32_t>(entry, "kind", 0);
                 chunk.Fields.MeshCount = ExtrasInteger<std::uint32_t>(entry, "meshCount", 0);
@@ -1413,7 +1408,8 @@ private:
 
     std::span<const std::uint8_t> bytes_;
     std::string_view fileName_;
-    json root_;
+    std::optional<TJsonDocument> document_;
+    const TJson* root_ = nullptr;
     std::span<const std::uint8_t> binary_;
     bool hasBinary_ = false;
     std::vector<std::vector<std::uint8_t>> owned_;
@@ -1424,9 +1420,9 @@ private:
     std::vector<std::int64_t> casToNode_;  // model node to glTF node, -1 when none
     std::vector<TCasVector> restPlaces_;   // model node to its rest place
     bool skeletonExact_ = false;
-    const json* modelExtras_ = nullptr;
+    const TJson* modelExtras_ = nullptr;
     std::uint64_t verticesRead_ = 0;
-    std::unordered_map<const json*, std::vector<TMatrix>> jointMatrices_;
+    std::unordered_map<const TJson*, std::vector<TMatrix>> jointMatrices_;
     TCasDraft draft_;
     TGltfImport result_;
 };

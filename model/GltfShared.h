@@ -1,21 +1,15 @@
 #pragma once
 // What the glTF writer and reader agree on: the extras' key, the numbers of
-// glTF's component types, the fingerprint that tells an unchanged mesh, and
-// how floats of unknown meaning travel in JSON.
+// glTF's component types and the fingerprint that tells an unchanged mesh.
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <span>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
 namespace quorin::gltf {
 
 static_assert(std::endian::native == std::endian::little, "glTF's binary data is little-endian, as is every host built for");
-
-using json = nlohmann::json;
 
 inline constexpr const char* ExtrasKey = "quorin";
 inline constexpr int Byte = 5120, UnsignedByte = 5121, Short = 5122, UnsignedShort = 5123, UnsignedInt = 5125,
@@ -47,14 +41,5 @@ public:
 private:
     std::uint64_t hash_ = 0xCBF29CE484222325ull;
 };
-
-// A float as a JSON number when it is finite (exact: float to double and
-// back loses nothing), else as its bits in a text.
-inline json FloatJson(float value)
-{
-    if (std::isfinite(value))
-        return static_cast<double>(value);
-    return "bits:" + std::to_string(std::bit_cast<std::uint32_t>(value));
-}
 
 } // namespace quorin::gltf
