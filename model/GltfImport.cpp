@@ -869,7 +869,8 @@ private:
         TCasMeshDraft mesh;
         mesh.Name = name;
         mesh.Fields.VertexCount = static_cast<std::uint32_t>(vertices);
-        gltf::TFingerprint fingerprint;
+        const std::string stored = extras ? Text(*extras, "fingerprint") : std::string();
+        auto fingerprint = gltf::TFingerprint::For(stored);
         const TAccessor positions = Read(*positionIndex, {gltf::Float}, "VEC3", what + "'s positions");
         fingerprint.Add(positions.Raw);
         std::optional<TAccessor> normals;
@@ -911,7 +912,7 @@ private:
         if (extras)
             ExtrasFields(*extras, mesh);
 
-        const bool exact = extras && skeletonExact_ && Text(*extras, "fingerprint") == fingerprint.Text();
+        const bool exact = extras && skeletonExact_ && stored == fingerprint.Text();
         if (exact)
             Unchanged(node, *extras, mesh, positions, normals, uvs, joints, weights);
         else
