@@ -433,8 +433,12 @@ private:
                     throw EGltfError("Cannot write node \"" + std::string(node.Name) +
                                      "\" as glTF: its position is not a number");
             json.BeginObject().Member("name", node.Name);
-            if (pivot[0] != 0 || pivot[1] != 0 || pivot[2] != 0)
-                WriteArray(json, "translation", pivot);
+            if (pivot[0] != 0 || pivot[1] != 0 || pivot[2] != 0) {
+                json.Key("translation").BeginArray();
+                for (float value : pivot)
+                    json.Double(value);
+                json.EndArray();
+            }
             if (first[i] != first[i + 1]) {
                 json.Key("children").BeginArray();
                 for (std::size_t c = first[i]; c < first[i + 1]; ++c)

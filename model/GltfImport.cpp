@@ -287,7 +287,7 @@ private:
     float ExtrasFloat(const TJson& value, const std::string& what) const
     {
         if (value.IsNumber())
-            return static_cast<float>(value.Number());
+            return value.Float();
         bool ok = value.IsString();
         const float bits = ok ? JsonFloatBits(std::string(value.Text()), ok) : 0.0f;
         if (!ok)
@@ -1091,11 +1091,15 @@ private:
         }
     }
 
-    // The model node a glTF joint stands for.
+    // The model node a glTF joint stands for. Asked for every vertex, so
+    // the last node's joints are kept at hand.
     std::uint32_t CasJoint(std::size_t node, std::uint32_t joint, const std::string& mesh) const
     {
-        const TJson& skin = SkinOf(node);
-        const TJson& joints = Array(skin, "joints");
+        if (node != jointsNode_) {
+            jointsOfNode_ = &Array(SkinOf(node), "joints");
+            jointsNode_ = node;
+        }
+        const TJson& joints = *jointsOfNode_;
         if (joint >= joints.Size())
             Fail("mesh \"" + mesh + "\" names joint " + std::to_string(joint) + ", but its skin has " +
                  std::to_string(joints.Size()));
@@ -1424,6 +1428,8 @@ private:
     const TJson* modelExtras_ = nullptr;
     std::uint64_t verticesRead_ = 0;
     std::unordered_map<const TJson*, std::vector<TMatrix>> jointMatrices_;
+    mutable std::size_t jointsNode_ = std::numeric_limits<std::size_t>::max();  // CasJoint's last node
+    mutable const TJson* jointsOfNode_ = nullptr;                               // and its skin's joints
     TCasDraft draft_;
     TGltfImport result_;
 };

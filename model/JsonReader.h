@@ -42,6 +42,9 @@ public:
 
     // Numbers as each kind, converted as a cast would.
     double Number() const;
+    // The float nearest the number as written (not through a double, which
+    // could round twice).
+    float Float() const;
     std::uint64_t Unsigned() const;
     std::int64_t Integer() const;
     bool Boolean() const { return type_ == TType::Boolean && bits_ != 0; }

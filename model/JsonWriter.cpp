@@ -138,7 +138,8 @@ TJsonWriter& TJsonWriter::Unsigned(std::uint64_t value)
     return *this;
 }
 
-TJsonWriter& TJsonWriter::Double(double value)
+template <typename T>
+void TJsonWriter::Real(T value)
 {
     BeforeValue();
     char digits[40];
@@ -148,13 +149,20 @@ TJsonWriter& TJsonWriter::Double(double value)
         *end++ = '0';
     }
     Append({digits, static_cast<std::size_t>(end - digits)});
+}
+
+TJsonWriter& TJsonWriter::Double(double value)
+{
+    Real(value);
     return *this;
 }
 
 TJsonWriter& TJsonWriter::Float(float value)
 {
-    if (std::isfinite(value))
-        return Double(static_cast<double>(value));
+    if (std::isfinite(value)) {
+        Real(value);
+        return *this;
+    }
     BeforeValue();
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, std::bit_cast<std::uint32_t>(value)).ptr;

@@ -31,8 +31,10 @@ public:
     TJsonWriter& Unsigned(std::uint64_t value);
     // Always with a fraction or an exponent, so it reads back as a float.
     TJsonWriter& Double(double value);
-    // A finite float as a number (float to double loses nothing); any other
-    // as "bits:N", its bits, which JSON numbers cannot hold.
+    // A finite float as the shortest number that gives it back when read as
+    // a float (TJson::Float); any other as "bits:N", its bits, which JSON
+    // numbers cannot hold. For what glTF's readers take as doubles (places,
+    // bounds), Double(value) instead.
     TJsonWriter& Float(float value);
     TJsonWriter& Bool(bool value);
     TJsonWriter& Null();
@@ -48,6 +50,8 @@ private:
     TJsonWriter& Close(char bracket);
     void BeforeValue();
     void NewLine(std::size_t depth);
+    template <typename T>
+    void Real(T value);
     void Append(std::string_view text) { out_.insert(out_.end(), text.begin(), text.end()); }
     void Append(char c) { out_.push_back(static_cast<std::uint8_t>(c)); }
 
