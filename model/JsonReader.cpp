@@ -53,9 +53,17 @@ double TJson::Number() const
     switch (type_) {
     case TType::Unsigned: return static_cast<double>(bits_);
     case TType::Integer: return static_cast<double>(static_cast<std::int64_t>(bits_));
-    case TType::Float: return std::bit_cast<double>(bits_);
+    case TType::Float: return ParsedDouble();
     default: return 0;
     }
+}
+
+double TJson::ParsedDouble() const
+{
+    double value = 0;
+    // Out of range only below the smallest double: the reader refused larger.
+    const auto [end, error] = std::from_chars(source_.data(), source_.data() + source_.size(), value);
+    return error == std::errc() ? value : source_.starts_with('-') ? -0.0 : 0.0;
 }
 
 float TJson::Float() const
@@ -76,7 +84,7 @@ std::uint64_t TJson::Unsigned() const
     switch (type_) {
     case TType::Unsigned:
     case TType::Integer: return bits_;
-    case TType::Float: return Clamped<std::uint64_t>(std::bit_cast<double>(bits_));
+    case TType::Float: return Clamped<std::uint64_t>(ParsedDouble());
     default: return 0;
     }
 }
@@ -86,7 +94,7 @@ std::int64_t TJson::Integer() const
     switch (type_) {
     case TType::Unsigned:
     case TType::Integer: return static_cast<std::int64_t>(bits_);
-    case TType::Float: return Clamped<std::int64_t>(std::bit_cast<double>(bits_));
+    case TType::Float: return Clamped<std::int64_t>(ParsedDouble());
     default: return 0;
     }
 }
@@ -428,6 +436,7 @@ private:
             Digits();
         const char* wholeEnd = at_;
         bool fraction = false, negativeExponent = false;
+        exponentDigits_ = 0;
         if (at_ != end_ && *at_ == '.') {
             ++at_;
             Digits();
@@ -437,7 +446,11 @@ private:
             ++at_;
             if (at_ != end_ && (*at_ == '+' || *at_ == '-'))
                 negativeExponent = *at_++ == '-';
+            const char* exponent = at_;
             Digits();
+            while (exponent + 1 < at_ && *exponent == '0')
+                ++exponent;  // leading zeros say nothing of its size
+            exponentDigits_ = static_cast<std::size_t>(at_ - exponent);
             fraction = true;
         }
         TJson& value = values_[index];
@@ -452,15 +465,19 @@ private:
                 return;
             }
         }
-        // A float, or a whole number too large for 64 bits.
-        double number = 0;
-        const auto [end, error] = std::from_chars(start, at_, number);
-        if (error == std::errc::result_out_of_range && negativeExponent)
-            number = negative ? -0.0 : 0.0;  // too small: zero, as a float can hold it
-        else if (error != std::errc() || end != at_ || !std::isfinite(number))
-            Fail("a number is too large");
+        // A float, or a whole number too large for 64 bits: parsed when asked
+        // for, as a double or straight to a float; here only checked to be
+        // within a double's range when its size makes that doubtful (below
+        // 10^200 with an exponent of two digits it is far within).
+        const std::size_t wholeDigits = static_cast<std::size_t>(wholeEnd - start) - (negative ? 1 : 0);
+        if (wholeDigits > 200 || exponentDigits_ > 2) {
+            double number = 0;
+            const auto [end, error] = std::from_chars(start, at_, number);
+            if (!(error == std::errc::result_out_of_range && negativeExponent) &&
+                (error != std::errc() || end != at_ || !std::isfinite(number)))
+                Fail("a number is too large");
+        }
         value.type_ = TType::Float;
-        value.bits_ = std::bit_cast<std::uint64_t>(number);
     }
 
     // Every container's children as pointers, now that the values stay put;
@@ -497,6 +514,7 @@ private:
     const char* at_;
     const char* end_;
     std::size_t maxDepth_;
+    std::size_t exponentDigits_ = 0;           // of the number being read
     std::vector<std::uint32_t> stack_;         // children of the open containers
     std::vector<std::uint32_t> childIndices_;  // the closed containers' children, a run each
 };

@@ -80,10 +80,11 @@ public:
 private:
     friend class TJsonDocument;
     friend class TJsonParser;
+    double ParsedDouble() const;
 
     TType type_ = TType::Null;
     std::uint32_t count_ = 0;
-    std::uint64_t bits_ = 0;  // a number's or a boolean's value
+    std::uint64_t bits_ = 0;  // a whole number's or a boolean's value; floats are parsed when asked for
     std::string_view key_, text_, source_;
     const TJson* const* children_ = nullptr;
     const TJson* const* sorted_ = nullptr;  // large objects' members by name, for Find
