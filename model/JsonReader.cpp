@@ -62,8 +62,8 @@ double TJson::ParsedDouble() const
 {
     double value = 0;
     // Out of range only below the smallest double: the reader refused larger.
-    const auto [end, error] = std::from_chars(source_.data(), source_.data() + source_.size(), value);
-    return error == std::errc() ? value : source_.starts_with('-') ? -0.0 : 0.0;
+    const auto [end, error] = std::from_chars(text_.data(), text_.data() + text_.size(), value);
+    return error == std::errc() ? value : text_.starts_with('-') ? -0.0 : 0.0;
 }
 
 float TJson::Float() const
@@ -71,7 +71,7 @@ float TJson::Float() const
     if (!IsNumber())
         return 0;
     float value = 0;
-    const auto [end, error] = std::from_chars(source_.data(), source_.data() + source_.size(), value);
+    const auto [end, error] = std::from_chars(text_.data(), text_.data() + text_.size(), value);
     if (error == std::errc())
         return value;
     // Beyond a float's range: infinity, or zero below its smallest.
@@ -197,7 +197,8 @@ private:
         default:
             Number(index);
         }
-        values_[index].source_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
+        if (values_[index].type_ != TType::String)
+            values_[index].text_ = std::string_view(start, static_cast<std::size_t>(at_ - start));
         return index;
     }
 

@@ -50,8 +50,8 @@ public:
     bool Boolean() const { return type_ == TType::Boolean && bits_ != 0; }
     // A string's text, unescaped; empty for other values.
     std::string_view Text() const { return type_ == TType::String ? text_ : std::string_view(); }
-    // The value as the JSON text wrote it.
-    std::string_view Source() const { return source_; }
+    // The value as the JSON text wrote it; for a string, its text unescaped.
+    std::string_view Source() const { return text_; }
 
     // An array's elements or an object's members.
     std::size_t Size() const { return count_; }
@@ -85,7 +85,8 @@ private:
     TType type_ = TType::Null;
     std::uint32_t count_ = 0;
     std::uint64_t bits_ = 0;  // a whole number's or a boolean's value; floats are parsed when asked for
-    std::string_view key_, text_, source_;
+    std::string_view key_;
+    std::string_view text_;  // a string's text unescaped; any other value's as written
     const TJson* const* children_ = nullptr;
     const TJson* const* sorted_ = nullptr;  // large objects' members by name, for Find
 };
