@@ -1,5 +1,6 @@
 #include "JsonWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -86,8 +87,10 @@ TJsonWriter& TJsonWriter::Close(char bracket)
 
 TJsonWriter& TJsonWriter::Key(std::string_view key)
 {
-    String(key);
-    Append(indented_ ? ": " : ":");
+    BeforeValue();
+    Append('"');
+    Append(key);
+    Append(indented_ ? "\": " : "\":");
     afterKey_ = true;
     return *this;
 }
@@ -144,7 +147,7 @@ void TJsonWriter::Real(T value)
     BeforeValue();
     char digits[40];
     auto end = std::to_chars(digits, digits + sizeof digits - 2, value).ptr;
-    if (std::string_view(digits, static_cast<std::size_t>(end - digits)).find_first_of(".e") == std::string_view::npos) {
+    if (std::none_of(digits, end, [](char c) { return c == '.' || c == 'e'; })) {
         *end++ = '.';
         *end++ = '0';
     }

@@ -22,7 +22,8 @@ public:
     TJsonWriter& EndObject() { return Close('}'); }
     TJsonWriter& BeginArray() { return Open('['); }
     TJsonWriter& EndArray() { return Close(']'); }
-    // The next value is this member's.
+    // The next value is this member's. The name is written as it is: one of
+    // ours, with nothing to escape.
     TJsonWriter& Key(std::string_view key);
 
     TJsonWriter& String(std::string_view text);
