@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 TModFolder::TModFolder(std::string root) : root_(std::move(root)) {}
 
-const std::unordered_map<std::string, std::string>& TModFolder::Listing(const std::string& folder) const
+const TModFolder::TListing& TModFolder::Listing(const std::string& folder) const
 {
     auto [at, added] = listings_.try_emplace(folder);
     if (!added)
@@ -22,19 +22,19 @@ const std::unordered_map<std::string, std::string>& TModFolder::Listing(const st
     for (fs::directory_iterator it(PathFromUtf8(PathOf(folder)), error), end; !error && it != end;
          it.increment(error)) {
         std::string name = PathToUtf8(it->path().filename());
-        at->second.emplace(LowerCaseText(name), std::move(name));
+        // The kind comes with the listing; only a link costs a look at what it names.
+        std::error_code kindError;
+        const bool isFolder = it->is_directory(kindError), isFile = it->is_regular_file(kindError);
+        std::string lower = LowerCaseText(name);
+        at->second.emplace(std::move(lower), TName{std::move(name), isFolder, isFile});
     }
     return at->second;
 }
 
-std::optional<std::string> TModFolder::Find(std::string_view relative) const
+TModFolder::TWalk TModFolder::Walk(const std::string& path, bool list, std::string& found) const
 {
-    const std::string path = DataPath(relative);
-    std::error_code error;
-    // Most names are written as the disk spells them; a listing is for the rest.
-    if (!path.empty() && fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
-        return path;
-    std::string found;
+    found.clear();
+    const TName* name = nullptr;
     std::size_t start = 0;
     while (start < path.size()) {
         const std::size_t slash = std::min(path.find('/', start), path.size());
@@ -42,15 +42,39 @@ std::optional<std::string> TModFolder::Find(std::string_view relative) const
         start = slash + 1;
         if (part.empty() || part == ".")
             continue;
-        const auto& names = Listing(found);
-        const auto name = names.find(LowerCaseText(part));
-        if (name == names.end())
-            return std::nullopt;
-        found += (found.empty() ? "" : "/") + name->second;
+        if (name && !name->Folder)
+            return TWalk::Absent;
+        const auto listed = list ? listings_.end() : listings_.find(found);
+        if (!list && listed == listings_.end())
+            return TWalk::Unknown;
+        const TListing& names = list ? Listing(found) : listed->second;
+        const auto entry = names.find(LowerCaseText(part));
+        if (entry == names.end())
+            return TWalk::Absent;
+        if (!list && entry->second.OnDisk != part)
+            return TWalk::Unknown; // where the system does not tell case apart, the name as written opens it
+        name = &entry->second;
+        found += (found.empty() ? "" : "/") + name->OnDisk;
     }
-    if (found.empty() || !fs::is_regular_file(PathFromUtf8(PathOf(found)), error))
-        return std::nullopt;
-    return found;
+    return name && name->File ? TWalk::Found : TWalk::Absent;
+}
+
+std::optional<std::string> TModFolder::Find(std::string_view relative) const
+{
+    const std::string path = DataPath(relative);
+    std::string found;
+    // Folders already listed answer without asking the disk; a check asks
+    // for thousands of names in a few folders.
+    const TWalk listed = Walk(path, false, found);
+    if (listed != TWalk::Unknown)
+        return listed == TWalk::Found ? std::optional(found) : std::nullopt;
+    std::error_code error;
+    // Most names are written as the disk spells them; a listing is for the rest.
+    if (!path.empty() && fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
+        return path;
+    if (Walk(path, true, found) == TWalk::Found)
+        return found;
+    return std::nullopt;
 }
 
 std::optional<std::string> TModFolder::FindFirst(const std::vector<std::string>& places) const

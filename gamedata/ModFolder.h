@@ -34,11 +34,22 @@ public:
     TDataText ReadDataFile(TDataFileKind kind) const;
 
 private:
-    // A folder's names, lower case to as on disk, listed once.
-    const std::unordered_map<std::string, std::string>& Listing(const std::string& folder) const;
+    struct TName {
+        std::string OnDisk;
+        bool Folder = false; // a folder, or a link to one
+        bool File = false;   // a regular file, or a link to one
+    };
+    using TListing = std::unordered_map<std::string, TName>; // by the name in lower case
+    enum class TWalk { Found, Absent, Unknown };
+
+    // A folder's names, listed once: a mod is not changed while it is read.
+    const TListing& Listing(const std::string& folder) const;
+    // Follows path through the folders' listings, listing them when list is
+    // set; a name spelt otherwise than on disk is Unknown without it.
+    TWalk Walk(const std::string& path, bool list, std::string& found) const;
 
     std::string root_;
-    mutable std::map<std::string, std::unordered_map<std::string, std::string>> listings_;
+    mutable std::map<std::string, TListing> listings_;
 };
 
 // A path a data file names, with "/", one between parts, and without leading separators or blanks.
