@@ -3,11 +3,11 @@
 #include <charconv>
 #include <exception>
 
+#include "CardPixels.h"
 #include "Checks.h"
 #include "FindingTexts.h"
 #include "base/Text.h"
 #include "imaging/DDS.h"
-#include "imaging/TGA.h"
 #include "model/CasModel.h"
 
 namespace quorin::checks {
@@ -24,7 +24,8 @@ std::string Number(std::int64_t value) { return std::to_string(value); }
 
 std::string FailureText(const std::exception& failure) { return failure.what(); }
 
-// Card pictures are small: read whole and decoded, as the alpha needs every pixel.
+// Card pictures are small: read whole, as the alpha needs every pixel, but
+// not decoded: the checks need no picture.
 void CheckCard(const TUnitFiles& files, const std::string& path, std::string_view which, int row, int width,
                int height, TFindings& findings)
 {
@@ -32,39 +33,30 @@ void CheckCard(const TUnitFiles& files, const std::string& path, std::string_vie
         return;
     const std::string rowText = Number(row);
     const TFindingPlace place{row, path};
-    TTGAImage card;
+    TCardPixels card;
     try {
         const TFileHead file = files.Head(path, WholeFile);
-        card.DecodeTGA(file.Bytes);
+        card = ReadCardPixels(file.Bytes);
     } catch (const std::exception& failure) {
         findings.push_back(MakeFinding(TCheck::CardUnreadable, {which, rowText, FailureText(failure)}, place));
         return;
     }
-    const bool narrowUnitCard = width == UnitCardWidth && card.Width() == NarrowUnitCardWidth &&
-                                card.Height() == UnitCardHeight;
+    const bool narrowUnitCard = width == UnitCardWidth && card.Width == NarrowUnitCardWidth &&
+                                card.Height == UnitCardHeight;
     if (narrowUnitCard)
         findings.push_back(MakeFinding(TCheck::CardNarrowUnit, {rowText}, place));
-    else if (card.Width() != width || card.Height() != height)
+    else if (card.Width != width || card.Height != height)
         findings.push_back(MakeFinding(TCheck::CardSize,
-                                       {which, rowText, Number(card.Width()), Number(card.Height()), Number(width),
+                                       {which, rowText, Number(card.Width), Number(card.Height), Number(width),
                                         Number(height)},
                                        place));
-    if (!card.HasAlphaChannel() || card.PixelDepth() != 32) {
-        findings.push_back(MakeFinding(TCheck::CardDepth, {which, rowText, Number(card.PixelDepth())}, place));
+    if (card.PixelDepth != 32) {
+        findings.push_back(MakeFinding(TCheck::CardDepth, {which, rowText, Number(card.PixelDepth)}, place));
         return;
     }
-    bool anyOpaque = false, anyClear = false, anyBetween = false;
-    for (int y = 0; y < card.Height(); ++y) {
-        const std::uint8_t* pixel = card.RowAddress(y);
-        for (int x = 0; x < card.Width(); ++x, pixel += 4) {
-            anyOpaque |= pixel[3] == 0xFF;
-            anyClear |= pixel[3] == 0;
-            anyBetween |= pixel[3] != 0 && pixel[3] != 0xFF;
-        }
-    }
-    if (!anyBetween && !anyClear && anyOpaque)
+    if (card.Alpha == TCardAlpha::Opaque)
         findings.push_back(MakeFinding(TCheck::CardAlphaOpaque, {which, rowText}, place));
-    else if (!anyBetween && !anyOpaque && anyClear)
+    else if (card.Alpha == TCardAlpha::Clear)
         findings.push_back(MakeFinding(TCheck::CardAlphaClear, {which, rowText}, place));
 }
 

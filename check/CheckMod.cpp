@@ -18,6 +18,8 @@ public:
     {
         return disk_.Head(mod_.PathOf(path), maxBytes);
     }
+    // The checks are given only what TModFolder::Find found: regular files.
+    bool Rereadable(const std::string& /*path*/) const override { return true; }
 
 private:
     const TModFolder& mod_;
