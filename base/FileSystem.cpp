@@ -68,6 +68,17 @@ bool SyncFileToDevice(std::FILE* file)
 #endif
 }
 
+bool SyncFileAtPathToDevice(std::string_view path)
+{
+    if (!pushToDevice)
+        return true;
+    std::FILE* file = OpenFileUtf8(path, "r+b");
+    if (!file)
+        return false;
+    bool synced = SyncFileToDevice(file);
+    return std::fclose(file) == 0 && synced;
+}
+
 bool SyncFolderToDevice(std::string_view folder)
 {
 #ifdef __linux__

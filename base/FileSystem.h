@@ -21,6 +21,9 @@ std::FILE* OpenFileUtf8(std::string_view path, const char* mode);
 void SetPushToDevice(bool push);
 // Pushes the file's data to the device; false on failure.
 bool SyncFileToDevice(std::FILE* file);
+// Pushes the data of the file at path to the device; false on failure. Lets
+// several files written one after another wait for the device once.
+bool SyncFileAtPathToDevice(std::string_view path);
 // Pushes a folder's entries (names made, renamed, removed) to the device,
 // where the system can be asked to; false on failure.
 bool SyncFolderToDevice(std::string_view folder);

@@ -179,7 +179,8 @@ void TSaveFileStream::Commit()
     }
     if (inPlace_)
         return CommitInPlace();
-    if (failed_ || !SyncFileToDevice(file_)) {
+    bool written = !failed_ && (leavePush_ ? std::fflush(file_) == 0 : SyncFileToDevice(file_));
+    if (!written) {
         Discard();
         RaiseStreamWriteError();
     }

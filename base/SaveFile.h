@@ -41,6 +41,10 @@ public:
     // Flushes, pushes to the device and renames over the target. Raises
     // "Stream write error" after any failure; the temporary is then removed.
     void Commit();
+    // Commit leaves pushing the data to the device to the caller, who does it
+    // (SyncFileAtPathToDevice) before the file's bytes are relied upon: for a
+    // file that nothing but the caller reads before then.
+    void LeavePushToDevice() { leavePush_ = true; }
     // Drops the temporary file; the target stays as it was.
     void Discard() noexcept;
 
@@ -60,6 +64,7 @@ private:
     std::string destination_; // the target with its symbolic links followed
     std::string temporary_;   // the named temporary, while there is one
     bool inPlace_ = false;    // a device or FIFO, written directly
+    bool leavePush_ = false;
     bool unnamed_ = false;    // the file has no name yet
     std::unique_ptr<char[]> fileBuffer_; // the stdio buffer; the destructor closes file_ before it goes
     std::FILE* file_ = nullptr;

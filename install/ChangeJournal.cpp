@@ -85,12 +85,18 @@ void SyncFoldersOf(const std::string& root, const std::vector<TJournalStep>& ste
 
 std::string DigestOfFile(const std::string& path)
 {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
+    // One read into a buffer of the file's size: a mod's data files run to megabytes.
+    std::ifstream in(PathFromUtf8(path), std::ios::binary | std::ios::ate);
     if (!in)
         return {};
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return Blake2b256Hex(bytes.view());
+    std::streamoff size = in.tellg();
+    if (size < 0)
+        return {};
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), size);
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return Blake2b256Hex(bytes);
 }
 
 std::string JournalText(const TJournal& journal)

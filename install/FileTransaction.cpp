@@ -1,11 +1,13 @@
 #include "FileTransaction.h"
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include "InstallError.h"
 #include "base/Blake2b.h"
@@ -57,6 +59,7 @@ void Stage(const std::string& root, const TStep& step, const TTransactionHooks& 
         std::string path = PathToUtf8(Below(root, step.Journal.New));
         Before(hooks.BeforeOperation, "write " + step.Journal.New);
         auto stream = hooks.Output ? hooks.Output(path) : std::make_unique<TSaveFileStream>(path);
+        stream->LeavePushToDevice(); // all at once, before the first replacement
         stream->WriteBuffer(step.Bytes.data(), static_cast<std::int64_t>(step.Bytes.size()));
         stream->Commit();
         std::error_code error;
@@ -67,6 +70,16 @@ void Stage(const std::string& root, const TStep& step, const TTransactionHooks& 
         Before(hooks.BeforeOperation, "keep the old " + step.Relative);
         KeepOld(step.Target, Below(root, step.Journal.Old));
     }
+}
+
+// Waits once for the device to hold every new content, rather than once a
+// file: a target is replaced only by a new content the device holds.
+void PushStagedToDevice(const std::string& root, const std::vector<TStep>& steps)
+{
+    for (const auto& step : steps)
+        if (!step.Removes && !SyncFileAtPathToDevice(PathToUtf8(Below(root, step.Journal.New))))
+            throw EInstallError("Cannot write the new " + step.Relative);
+    SyncFolderToDevice(PathToUtf8(Below(root, ChangeFolder)));
 }
 
 void Replace(const std::string& root, const TStep& step, const TTransactionHooks& hooks)
@@ -87,12 +100,14 @@ void Replace(const std::string& root, const TStep& step, const TTransactionHooks
 void WriteJournal(const std::string& root, const TJournal& journal, const TOperationHook& before)
 {
     std::error_code error;
+    bool madeQuorin = false;
     for (std::string_view folder : {std::string_view("quorin"), ChangeFolder})
         if (!Exists(Below(root, folder))) {
             Before(before, "make folder " + std::string(folder));
             fs::create_directory(Below(root, folder), error);
             if (error)
                 throw EInstallError("Cannot create folder " + std::string(folder) + ": " + error.message());
+            madeQuorin = madeQuorin || folder == "quorin";
         }
     // Written in quorin/change/ and moved into place, so that a kill leaves
     // any temporary of it where the next run sweeps.
@@ -104,9 +119,10 @@ void WriteJournal(const std::string& root, const TJournal& journal, const TOpera
     out.Commit();
     if (!ReplaceFileWith(written, PathToUtf8(Below(root, JournalPath))))
         throw EInstallError("Cannot write " + std::string(JournalPath));
-    SyncFolderToDevice(PathToUtf8(Below(root, ChangeFolder)));
+    // The journal's name, and quorin/ itself when it is new.
     SyncFolderToDevice(PathToUtf8(Below(root, "quorin")));
-    SyncFolderToDevice(root);
+    if (madeQuorin)
+        SyncFolderToDevice(root);
 }
 
 // Runs body; a failure in it raises EInstallError naming current.
@@ -132,17 +148,17 @@ void TFileTransaction::Write(std::string relative, std::string bytes)
 {
     auto owned = std::make_shared<const std::string>(std::move(bytes));
     std::string_view view = *owned;
-    operations_.push_back({std::move(relative), std::move(owned), view, false});
+    operations_.push_back({std::move(relative), std::move(owned), view, false, {}});
 }
 
-void TFileTransaction::WriteBorrowed(std::string relative, std::string_view bytes)
+void TFileTransaction::WriteBorrowed(std::string relative, std::string_view bytes, std::string digest)
 {
-    operations_.push_back({std::move(relative), nullptr, bytes, false});
+    operations_.push_back({std::move(relative), nullptr, bytes, false, std::move(digest)});
 }
 
 void TFileTransaction::Remove(std::string relative)
 {
-    operations_.push_back({std::move(relative), nullptr, {}, true});
+    operations_.push_back({std::move(relative), nullptr, {}, true, {}});
 }
 
 void TFileTransaction::Append(TFileTransaction other)
@@ -204,7 +220,8 @@ void TFileTransaction::Commit(const TTransactionHooks& hooks)
             stopIfCancelled();
             Stage(root_, step, hooks);
         }
-        SyncFolderToDevice(PathToUtf8(Below(root_, ChangeFolder)));
+        current.clear();
+        PushStagedToDevice(root_, steps);
         for (const auto& folder : journal.MadeFolders) {
             current = folder;
             Before(hooks.BeforeOperation, "make folder " + folder);
@@ -230,28 +247,54 @@ void TFileTransaction::Commit(const TTransactionHooks& hooks)
 
 std::vector<TPreparedStep> TFileTransaction::Prepare(TJournal& journal, std::string& current) const
 {
-    std::vector<TStep> steps;
+    std::vector<TStep> candidates;
+    candidates.reserve(operations_.size());
     for (const auto& operation : operations_) {
         current = operation.Relative;
         TStep step{operation.Relative, Below(root_, operation.Relative), operation.Bytes, operation.Removes, {}};
         std::error_code error;
-        std::string shown = operation.Relative;
+        step.Journal.Path = operation.Relative;
         if (fs::is_symlink(fs::symlink_status(step.Target, error))) {
             step.Target = fs::weakly_canonical(step.Target, error);
-            shown = PathToUtf8(step.Target);
+            step.Journal.Path = PathToUtf8(step.Target);
         }
         if (fs::is_directory(step.Target, error))
             throw EInstallError(operation.Relative + " is a folder");
         if (!operation.Removes)
             RaiseUnlessReplaceable(PathToUtf8(step.Target));
-        std::string oldDigest = DigestOfFile(PathToUtf8(step.Target));
-        std::string newDigest = operation.Removes ? std::string() : Blake2b256Hex(operation.Bytes);
-        if (oldDigest == newDigest)
+        candidates.push_back(std::move(step));
+    }
+    current.clear();
+    // The new contents are hashed beside the reading and hashing of the old
+    // files: together they are most of an install's work.
+    std::exception_ptr hashFailure;
+    {
+        std::jthread newDigests([&] {
+            try {
+                for (std::size_t i = 0; i < candidates.size(); ++i)
+                    if (!operations_[i].Removes)
+                        candidates[i].Journal.NewDigest = operations_[i].Digest.empty()
+                                                              ? Blake2b256Hex(operations_[i].Bytes)
+                                                              : operations_[i].Digest;
+            } catch (...) {
+                hashFailure = std::current_exception();
+            }
+        });
+        for (auto& step : candidates)
+            step.Journal.OldDigest = DigestOfFile(PathToUtf8(step.Target));
+    }
+    if (hashFailure)
+        std::rethrow_exception(hashFailure);
+    std::vector<TStep> steps;
+    for (auto& step : candidates) {
+        if (step.Journal.OldDigest == step.Journal.NewDigest)
             continue; // nothing to change
         std::string number = std::to_string(steps.size() + 1);
         std::string kept = std::string(ChangeFolder) + "/";
-        step.Journal = {shown, oldDigest.empty() ? std::string() : kept + "old-" + number, oldDigest,
-                        operation.Removes ? std::string() : kept + "new-" + number, newDigest};
+        if (!step.Journal.OldDigest.empty())
+            step.Journal.Old = kept + "old-" + number;
+        if (!step.Removes)
+            step.Journal.New = kept + "new-" + number;
         journal.Steps.push_back(step.Journal);
         steps.push_back(std::move(step));
     }

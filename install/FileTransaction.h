@@ -46,8 +46,9 @@ public:
     void Describe(std::string change) { change_ = std::move(change); }
 
     void Write(std::string relative, std::string bytes);
-    // The same with bytes that the caller keeps unchanged until Commit returns.
-    void WriteBorrowed(std::string relative, std::string_view bytes);
+    // The same with bytes that the caller keeps unchanged until Commit returns,
+    // and their Blake2b256Hex digest when the caller has it already.
+    void WriteBorrowed(std::string relative, std::string_view bytes, std::string digest = {});
     void Remove(std::string relative);
     // A folder removed after the files when it is left empty.
     void RemoveFolder(std::string relative);
@@ -70,6 +71,7 @@ private:
         std::shared_ptr<const std::string> Owned; // kept alive while Bytes points into it
         std::string_view Bytes;
         bool Removes = false;
+        std::string Digest; // of Bytes, when known
     };
     std::string root_;
     std::string change_ = "change";

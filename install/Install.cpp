@@ -237,11 +237,12 @@ void CommitInstall(const TInstallPlan& plan, const TTransactionHooks& hooks)
         if (file.Action == TFileAction::Keep)
             continue;
         std::string_view bytes = AsText(*file.File.Bytes);
-        mod.WriteBorrowed(file.File.Destination, bytes);
+        std::string digest = Blake2b256Hex(bytes);
+        mod.WriteBorrowed(file.File.Destination, bytes, digest);
         toml::table row{{"path", file.File.Destination},
                         {"action", file.Action == TFileAction::Create ? "created" : "replaced"},
                         {"size", static_cast<std::int64_t>(bytes.size())},
-                        {"blake2b", Blake2b256Hex(bytes)}};
+                        {"blake2b", std::move(digest)}};
         if (file.Action == TFileAction::Replace)
             row.insert("old", saveOld(file.OldBytes));
         files.push_back(std::move(row));

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/Exception.h"
+#include "base/FileSystem.h"
 #include "base/SaveFile.h"
 #include "tests/support/HeldOpen.h"
 #include "tests/support/TestSupport.h"
@@ -35,6 +36,25 @@ TEST(SaveFileTest, CommitReplacesTheTargetAndKeepsItsPermissions)
     EXPECT_EQ(test::ReadFile(target), test::ToBytes("new content"));
     EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"t"});
+}
+
+TEST(SaveFileTest, AFileWhosePushIsLeftToTheCallerIsWholeAndPushedByPath)
+{
+    test::TempDir dir;
+    std::vector<std::string> targets{dir.File("a"), dir.File("b")};
+    for (const auto& target : targets) {
+        TSaveFileStream out(target);
+        out.LeavePushToDevice();
+        out.WriteBuffer("content", 7);
+        out.Commit();
+    }
+    for (const auto& target : targets) {
+        EXPECT_TRUE(SyncFileAtPathToDevice(target));
+        EXPECT_EQ(test::ReadFile(target), test::ToBytes("content"));
+    }
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_FALSE(SyncFileAtPathToDevice(dir.File("missing")));
+    EXPECT_FALSE(fs::exists(dir.File("missing")));
 }
 
 TEST(SaveFileTest, AbandonedFilesLeaveNothingBehind)
