@@ -1,11 +1,13 @@
 #include "Install.h"
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string_view>
+#include <thread>
 
 #include <toml++/toml.h>
 
@@ -142,7 +144,7 @@ TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool r
             seen = seen || LowerCaseText(planned.File.Destination) == LowerCaseText(file.Destination);
         if (seen)
             continue; // the same bytes as an earlier part, as UnitTargets made sure
-        TPlannedFile planned{file, TFileAction::Create, {}};
+        TPlannedFile planned{file, TFileAction::Create, {}, {}};
         fs::path target = Below(mod, file.Destination);
         if (fs::is_directory(target, error))
             throw EInstallError(file.Destination + " is a folder; the " + file.What + " cannot go there");
@@ -159,6 +161,17 @@ TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool r
         plan.Files.push_back(std::move(planned));
     }
 
+    // The unit's files are hashed beside the reading of the data files.
+    std::exception_ptr hashFailure;
+    std::jthread digests([&plan, &hashFailure] {
+        try {
+            for (auto& file : plan.Files)
+                if (file.Action != TFileAction::Keep)
+                    file.Digest = Blake2b256Hex(AsText(*file.File.Bytes));
+        } catch (...) {
+            hashFailure = std::current_exception();
+        }
+    });
     for (std::size_t i = 0; i < DataKinds.size(); ++i) {
         TDataFileKind kind = DataKinds[i];
         std::string name(DataFilePath(kind));
@@ -178,6 +191,9 @@ TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool r
             plan.Entries.push_back({kind, key, true, true});
         plan.Edits[i] = std::move(entries.Edits);
     }
+    digests.join();
+    if (hashFailure)
+        std::rethrow_exception(hashFailure);
     if (recorded) {
         // Run again after an install that ended, even one killed in its very
         // last step, it finds nothing to do rather than refusing.
@@ -237,12 +253,11 @@ void CommitInstall(const TInstallPlan& plan, const TTransactionHooks& hooks)
         if (file.Action == TFileAction::Keep)
             continue;
         std::string_view bytes = AsText(*file.File.Bytes);
-        std::string digest = Blake2b256Hex(bytes);
-        mod.WriteBorrowed(file.File.Destination, bytes, digest);
+        mod.WriteBorrowed(file.File.Destination, bytes, file.Digest);
         toml::table row{{"path", file.File.Destination},
                         {"action", file.Action == TFileAction::Create ? "created" : "replaced"},
                         {"size", static_cast<std::int64_t>(bytes.size())},
-                        {"blake2b", std::move(digest)}};
+                        {"blake2b", file.Digest}};
         if (file.Action == TFileAction::Replace)
             row.insert("old", saveOld(file.OldBytes));
         files.push_back(std::move(row));

@@ -26,6 +26,7 @@ struct TPlannedFile {
     TUnitFile File;
     TFileAction Action = TFileAction::Create;
     std::string OldBytes; // the bytes a Replace overwrites
+    std::string Digest;   // Blake2b256Hex of the file's bytes, for the record and the journal
 };
 
 struct TPlannedEntry {
