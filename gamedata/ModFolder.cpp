@@ -31,50 +31,51 @@ const TModFolder::TListing& TModFolder::Listing(const std::string& folder) const
     return at->second;
 }
 
-TModFolder::TWalk TModFolder::Walk(const std::string& path, bool list, std::string& found) const
+TModFolder::TWalk TModFolder::Walk(const std::string& path, std::string& found) const
 {
     found.clear();
     const TName* name = nullptr;
+    bool respelt = false;
     std::size_t start = 0;
     while (start < path.size()) {
         const std::size_t slash = std::min(path.find('/', start), path.size());
         const std::string_view part = std::string_view(path).substr(start, slash - start);
         start = slash + 1;
-        if (part.empty() || part == ".")
+        if (part.empty())
             continue;
+        if (part == "." || part == "..") {
+            found.clear();
+            return TWalk::Respelt;
+        }
         if (name && !name->Folder)
             return TWalk::Absent;
-        const auto listed = list ? listings_.end() : listings_.find(found);
-        if (!list && listed == listings_.end())
-            return TWalk::Unknown;
-        const TListing& names = list ? Listing(found) : listed->second;
+        const TListing& names = Listing(found);
         const auto entry = names.find(LowerCaseText(part));
         if (entry == names.end())
             return TWalk::Absent;
-        if (!list && entry->second.OnDisk != part)
-            return TWalk::Unknown; // where the system does not tell case apart, the name as written opens it
         name = &entry->second;
+        respelt = respelt || name->OnDisk != part;
         found += (found.empty() ? "" : "/") + name->OnDisk;
     }
-    return name && name->File ? TWalk::Found : TWalk::Absent;
+    if (!name || !name->File)
+        return TWalk::Absent;
+    return respelt ? TWalk::Respelt : TWalk::Found;
 }
 
 std::optional<std::string> TModFolder::Find(std::string_view relative) const
 {
     const std::string path = DataPath(relative);
+    // Each folder is listed once: a check asks for thousands of names in a
+    // few folders, most of them missing.
     std::string found;
-    // Folders already listed answer without asking the disk; a check asks
-    // for thousands of names in a few folders.
-    const TWalk listed = Walk(path, false, found);
-    if (listed != TWalk::Unknown)
-        return listed == TWalk::Found ? std::optional(found) : std::nullopt;
+    const TWalk walk = Walk(path, found);
+    if (walk != TWalk::Respelt)
+        return walk == TWalk::Found ? std::optional(found) : std::nullopt;
+    // Where the system does not tell case apart, the name as written opens the file.
     std::error_code error;
-    // Most names are written as the disk spells them; a listing is for the rest.
-    if (!path.empty() && fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
+    if (fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
         return path;
-    if (Walk(path, true, found) == TWalk::Found)
-        return found;
-    return std::nullopt;
+    return found.empty() ? std::nullopt : std::optional(found);
 }
 
 std::optional<std::string> TModFolder::FindFirst(const std::vector<std::string>& places) const

@@ -40,13 +40,14 @@ private:
         bool File = false;   // a regular file, or a link to one
     };
     using TListing = std::unordered_map<std::string, TName>; // by the name in lower case
-    enum class TWalk { Found, Absent, Unknown };
+    enum class TWalk { Found, Absent, Respelt };
 
     // A folder's names, listed once: a mod is not changed while it is read.
     const TListing& Listing(const std::string& folder) const;
-    // Follows path through the folders' listings, listing them when list is
-    // set; a name spelt otherwise than on disk is Unknown without it.
-    TWalk Walk(const std::string& path, bool list, std::string& found) const;
+    // Follows path through the folders' listings into found, as the disk
+    // spells it: Respelt when it spells a name otherwise, or when path goes
+    // through "." or "..", which no listing holds.
+    TWalk Walk(const std::string& path, std::string& found) const;
 
     std::string root_;
     mutable std::map<std::string, TListing> listings_;
