@@ -1,6 +1,8 @@
 #include "DataFile.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "base/Blake2b.h"
 #include "base/Text.h"
@@ -151,6 +153,22 @@ std::size_t Utf16SequenceBytes(std::string_view bytes, std::size_t at)
     return low >= 0xDC00 && low <= 0xDFFF ? 4 : 0;
 }
 
+// Whether any of four UTF-16LE units is a surrogate, its high byte 0xD8 to
+// 0xDF: a mod's text file is checked eight bytes at a time.
+bool AnySurrogate(std::string_view units)
+{
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, units.data(), sizeof word);
+    } else {
+        for (int i = 7; i >= 0; --i)
+            word = word << 8 | static_cast<std::uint8_t>(units[static_cast<std::size_t>(i)]);
+    }
+    // A unit is 0 here where it is a surrogate; the bit trick finds a zero unit.
+    const std::uint64_t x = (word & 0xF800F800F800F800ull) ^ 0xD800D800D800D800ull;
+    return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
+}
+
 TDataText WithLineEnd(TDataText file)
 {
     const std::size_t newline = file.Text.find('\n');
@@ -177,6 +195,10 @@ void CheckUnitTextBytes(std::string_view bytes)
     if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE' || bytes.size() % 2 != 0)
         throw EDataFileError(name + " is not UTF-16LE text with a byte-order mark");
     for (std::size_t i = 2; i < bytes.size();) {
+        if (i + 8 <= bytes.size() && !AnySurrogate(bytes.substr(i, 8))) {
+            i += 8;
+            continue;
+        }
         const std::size_t length = Utf16SequenceBytes(bytes, i);
         if (length == 0)
             throw EDataFileError(name + " is not valid UTF-16LE text: a lone surrogate at byte " + std::to_string(i));

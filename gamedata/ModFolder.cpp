@@ -31,7 +31,7 @@ const TModFolder::TListing& TModFolder::Listing(const std::string& folder) const
     return at->second;
 }
 
-TModFolder::TWalk TModFolder::Walk(const std::string& path, std::string& found) const
+TModFolder::TWalk TModFolder::Walk(const std::string& path, bool list, std::string& found) const
 {
     found.clear();
     const TName* name = nullptr;
@@ -49,7 +49,10 @@ TModFolder::TWalk TModFolder::Walk(const std::string& path, std::string& found) 
         }
         if (name && !name->Folder)
             return TWalk::Absent;
-        const TListing& names = Listing(found);
+        const auto listed = listings_.find(found);
+        if (listed == listings_.end() && !list)
+            return TWalk::Unlisted;
+        const TListing& names = listed == listings_.end() ? Listing(found) : listed->second;
         const auto entry = names.find(LowerCaseText(part));
         if (entry == names.end())
             return TWalk::Absent;
@@ -62,17 +65,31 @@ TModFolder::TWalk TModFolder::Walk(const std::string& path, std::string& found) 
     return respelt ? TWalk::Respelt : TWalk::Found;
 }
 
+bool TModFolder::OftenAsked(const std::string& path) const
+{
+    // A few names are found sooner by asking the disk for each than by
+    // listing a folder of thousands.
+    constexpr int ListFrom = 16;
+    return ++asked_[path.substr(0, path.rfind('/') + 1)] >= ListFrom;
+}
+
 std::optional<std::string> TModFolder::Find(std::string_view relative) const
 {
     const std::string path = DataPath(relative);
-    // Each folder is listed once: a check asks for thousands of names in a
-    // few folders, most of them missing.
     std::string found;
-    const TWalk walk = Walk(path, found);
+    TWalk walk = Walk(path, false, found);
+    std::error_code error;
+    if (walk == TWalk::Unlisted && !OftenAsked(path)) {
+        // Most names are written as the disk spells them; a listing is for the rest.
+        if (!path.empty() && fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
+            return path;
+        walk = Walk(path, true, found);
+    } else if (walk == TWalk::Unlisted) {
+        walk = Walk(path, true, found);
+    }
     if (walk != TWalk::Respelt)
         return walk == TWalk::Found ? std::optional(found) : std::nullopt;
     // Where the system does not tell case apart, the name as written opens the file.
-    std::error_code error;
     if (fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
         return path;
     return found.empty() ? std::nullopt : std::optional(found);

@@ -40,17 +40,21 @@ private:
         bool File = false;   // a regular file, or a link to one
     };
     using TListing = std::unordered_map<std::string, TName>; // by the name in lower case
-    enum class TWalk { Found, Absent, Respelt };
+    enum class TWalk { Found, Absent, Respelt, Unlisted };
 
     // A folder's names, listed once: a mod is not changed while it is read.
     const TListing& Listing(const std::string& folder) const;
     // Follows path through the folders' listings into found, as the disk
     // spells it: Respelt when it spells a name otherwise, or when path goes
-    // through "." or "..", which no listing holds.
-    TWalk Walk(const std::string& path, std::string& found) const;
+    // through "." or "..", which no listing holds. Unlisted when a folder has
+    // no listing yet and list is not set.
+    TWalk Walk(const std::string& path, bool list, std::string& found) const;
+    // Whether the folder of path has been asked about often enough to be listed.
+    bool OftenAsked(const std::string& path) const;
 
     std::string root_;
     mutable std::map<std::string, TListing> listings_;
+    mutable std::unordered_map<std::string, int> asked_; // by the folder as written
 };
 
 // A path a data file names, with "/", one between parts, and without leading separators or blanks.

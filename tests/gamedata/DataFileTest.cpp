@@ -58,6 +58,7 @@ TEST(DataFileTest, DecodingThenEncodingGivesTheSameBytes)
         {"text file with a surrogate pair and Cyrillic", TDataFileKind::UnitText,
          Utf16(u"\u00AC c\r\n{A}\u0413\U0001F600\r\n")},
         {"text file of only the byte-order mark", TDataFileKind::UnitText, Utf16(u"")},
+        {"text file with a surrogate pair across eight bytes", TDataFileKind::UnitText, Utf16(u"abc\U0001F600defgh")},
     };
     for (const auto& c : cases)
         EXPECT_EQ(EncodeDataFile(DecodeDataFile(c.Kind, c.Bytes)), c.Bytes) << c.Name;
@@ -91,6 +92,10 @@ TEST(DataFileTest, FilesNotInTheirEncodingAreRefusedByName)
         {TDataFileKind::UnitText, Utf16(u"a") + std::string("\x00\xD8", 2) + Utf16(u"b", false),
          "data/text/export_units.txt is not valid UTF-16LE text: a lone surrogate at byte 4"},
         {TDataFileKind::UnitText, Utf16(u"a") + std::string("\x00\xDC", 2), "data/text/export_units.txt is not valid UTF-16LE text: a lone surrogate at byte 4"},
+        {TDataFileKind::UnitText, Utf16(u"abcdefg") + std::string("\x00\xDC", 2) + Utf16(u"ijklmnop", false),
+         "data/text/export_units.txt is not valid UTF-16LE text: a lone surrogate at byte 16"},
+        {TDataFileKind::UnitText, Utf16(u"abcdefgh\U0001F600") + std::string("\x00\xD9", 2) + Utf16(u"ab", false),
+         "data/text/export_units.txt is not valid UTF-16LE text: a lone surrogate at byte 22"},
         {TDataFileKind::ModelBattle, Utf16(u"type a"), "data/descr_model_battle.txt is not 8-bit text (it looks like UTF-16)"},
         {TDataFileKind::UnitDescr, std::string("t\0y\0p\0e\0", 8), "data/export_descr_unit.txt is not 8-bit text (it looks like UTF-16)"},
     };
