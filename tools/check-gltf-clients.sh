@@ -32,7 +32,8 @@ done
 
 echo "== the Khronos validator"
 node "$here/gltf-clients/validate.js" "$work"/*.glb > "$work/validator.txt" || true
-errors=$(grep -vc ': 0 errors' "$work/validator.txt" || true)
+# A file's line ends in its counts; the lines below it name its issues.
+errors=$(grep -Ec ': [1-9][0-9]* errors,' "$work/validator.txt" || true)
 grep -v ': 0 errors, 0 warnings' "$work/validator.txt" | head -20 || true
 echo "$(grep -c ': 0 errors' "$work/validator.txt") of ${#files[@]} without an error"
 
@@ -55,14 +56,24 @@ PY
 echo "$(( ${#files[@]} - mismatches )) of ${#files[@]} with the model's mesh, vertex and bone counts"
 
 echo "== an edit in Blender, back through --cas"
-first=${files[0]}
-read -r moved deleted < <("$quorin" model "$first" --json | python3 -c '
+# The first model with a skinned mesh to move a vertex of and another mesh to delete.
+first=
+for file in "${files[@]}"; do
+  if read -r moved deleted < <("$quorin" model "$file" --json | python3 -c '
 import json, sys
 meshes = json.load(sys.stdin)["meshes"]
 names = [m["name"] for m in meshes]
 unique = [m for m in meshes if names.count(m["name"]) == 1 and " " not in m["name"]]
 skinned = [m["name"] for m in unique if m["kind"] != "rigid"]
-print(skinned[0], [m["name"] for m in unique if m["name"] != skinned[0]][-1])')
+others = [m["name"] for m in unique if skinned and m["name"] != skinned[0]]
+if others:
+    print(skinned[0], others[-1])'); then
+    first=$file
+    break
+  fi
+done
+[ -n "$first" ] || { echo "no model with a skinned mesh and another mesh to edit" >&2; exit 1; }
+echo "$(basename "$first"): move a vertex of $moved, delete $deleted"
 "$quorin" model "$first" --gltf "$work/before.glb" > /dev/null 2>&1
 blender -b --python "$here/gltf-clients/blender_edit.py" -- "$work/before.glb" "$work/edited.glb" "$moved" "$deleted" > /dev/null 2>&1
 "$quorin" model "$work/edited.glb" --cas "$work/edited.cas" > /dev/null
