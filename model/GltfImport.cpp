@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -146,7 +147,14 @@ public:
         BuildMaterials();
         BuildMeshes();
         BuildChunks();
-        result_.Cas = WriteCasModel(CasModelView(draft_));
+        try {
+            result_.Cas = WriteCasModel(CasModelView(draft_));
+        } catch (const ECasWriteError& e) {
+            // A name a modeller gave in letters the model's files cannot hold.
+            std::string why = e.Message();
+            why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+            Fail(why);
+        }
         // What was made must read back: a failure here is ours, not the input's.
         try {
             ReadCasModel(result_.Cas, fileName_, TCasDetail::Counts);

@@ -351,6 +351,8 @@ TEST(GltfImportTest, EachFileGivesItsModelOrItsMessage)
          "it needs the extension KHR_draco_mesh_compression"},
         {"a number where an index goes", [](TTinyGltf& g) { g.Root["nodes"][3]["mesh"] = -1; },
          "expected node 3's \"mesh\" to be a whole number of at least 0"},
+        {"a name outside Latin-1", [](TTinyGltf& g) { g.Root["meshes"][0]["name"] = "\xD1\x89\xD0\xB8\xD1\x82"; },
+         ": a model's texts hold Latin-1 letters only"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
