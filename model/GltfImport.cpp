@@ -287,9 +287,10 @@ private:
 
     double Number(const TJson& value, const std::string& what) const
     {
-        if (!value.IsNumber() || !std::isfinite(value.Number()))
+        const double number = value.Number();
+        if (!value.IsNumber() || !std::isfinite(number))
             Fail("expected a number for " + what);
-        return value.Number();
+        return number;
     }
 
     float ExtrasFloat(const TJson& value, const std::string& what) const
