@@ -504,29 +504,40 @@ private:
         json.EndObject();
     }
 
+    // Each kind of fix as Base64 of little-endian records, the vertex (u32)
+    // then its stored values (f32; a skin fix's two bones u32): as JSON
+    // numbers they would be most of the text, on models with many.
     static void WriteFixes(TJsonWriter& json, const TMeshOut& out)
     {
         json.Key("fixes").BeginObject();
+        std::vector<std::uint8_t> records;
+        auto put = [&](auto value) {
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
+            records.insert(records.end(), bytes, bytes + sizeof value);
+        };
         auto floats = [&](std::string_view key, const auto& fixes) {
             if (fixes.empty())
                 return;
-            json.Key(key).BeginArray();
+            records.clear();
             for (const auto& [vertex, values] : fixes) {
-                json.BeginArray().Unsigned(vertex);
+                put(static_cast<std::uint32_t>(vertex));
                 for (float value : values)
-                    json.Float(value);
-                json.EndArray();
+                    put(value);
             }
-            json.EndArray();
+            json.Key(key).Base64(records);
         };
         floats("positions", out.PositionFixes);
         floats("normals", out.NormalFixes);
         floats("uvs", out.UVFixes);
         if (!out.SkinFixes.empty()) {
-            json.Key("skin").BeginArray();
-            for (const auto& fix : out.SkinFixes)
-                json.BeginArray().Unsigned(fix.Vertex).Unsigned(fix.First).Unsigned(fix.Second).Float(fix.Weight).EndArray();
-            json.EndArray();
+            records.clear();
+            for (const auto& fix : out.SkinFixes) {
+                put(static_cast<std::uint32_t>(fix.Vertex));
+                put(fix.First);
+                put(fix.Second);
+                put(fix.Weight);
+            }
+            json.Key("skin").Base64(records);
         }
         json.EndObject();
     }

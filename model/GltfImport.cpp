@@ -1036,11 +1036,10 @@ private:
             }
         }
         const TJson* fixes = Member(e, "fixes");
-        for (const TJson& fix : Fixes(fixes, "skin")) {
-            const std::size_t v = FixVertex(fix, 4, mesh.FirstBones.size());
-            mesh.FirstBones.at(v) = FixBone(fix[1]);
-            mesh.SecondBones.at(v) = FixBone(fix[2]);
-            mesh.Weights.at(v) = ExtrasFloat(fix[3], "weight");
+        for (const TSkinFix& fix : SkinFixes(fixes, mesh.FirstBones.size())) {
+            mesh.FirstBones.at(fix.Vertex) = fix.First;
+            mesh.SecondBones.at(fix.Vertex) = fix.Second;
+            mesh.Weights.at(fix.Vertex) = fix.Weight;
         }
         SetFields(mesh, uvs);
         const TCasModel view = CasModelView(draft_);
@@ -1062,11 +1061,84 @@ private:
         const std::array<std::tuple<const char*, std::vector<float>*, std::size_t>, 3> fixed = {
             {{"positions", &mesh.Positions, 3}, {"normals", &mesh.Normals, 3}, {"uvs", &mesh.UVs, 2}}};
         for (const auto& [key, values, size] : fixed)
-            for (const TJson& fix : Fixes(fixes, key)) {
-                const std::size_t v = FixVertex(fix, size + 1, values->size() / size);
-                for (std::size_t c = 0; c < size; ++c)
-                    (*values)[size * v + c] = ExtrasFloat(fix[c + 1], key);
+            for (const TFloatFix& fix : FloatFixes(fixes, key, size, values->size() / size))
+                std::copy_n(fix.Values.begin(), size, values->begin() + static_cast<std::ptrdiff_t>(size * fix.Vertex));
+    }
+
+    struct TFloatFix {
+        std::size_t Vertex;
+        std::array<float, 3> Values;
+    };
+    struct TSkinFix {
+        std::size_t Vertex;
+        std::uint32_t First, Second;
+        float Weight;
+    };
+
+    // A mesh's fixes of one kind: Base64 of records (a u32 vertex, then
+    // size floats) or, as files written before hold them, an array of
+    // [vertex, values...].
+    std::vector<TFloatFix> FloatFixes(const TJson* fixes, const char* key, std::size_t size, std::size_t vertices) const
+    {
+        std::vector<TFloatFix> out;
+        if (const auto records = Records(fixes, key, 4 + 4 * size)) {
+            for (std::size_t at = 0; at < records->size(); at += 4 + 4 * size) {
+                TFloatFix fix{RecordVertex(&(*records)[at], vertices), {}};
+                std::memcpy(fix.Values.data(), &(*records)[at + 4], 4 * size);
+                out.push_back(fix);
             }
+            return out;
+        }
+        for (const TJson& fix : Fixes(fixes, key)) {
+            TFloatFix one{FixVertex(fix, size + 1, vertices), {}};
+            for (std::size_t c = 0; c < size; ++c)
+                one.Values[c] = ExtrasFloat(fix[c + 1], key);
+            out.push_back(one);
+        }
+        return out;
+    }
+
+    // The skin's: a u32 vertex, its two bones (u32) and its weight (f32).
+    std::vector<TSkinFix> SkinFixes(const TJson* fixes, std::size_t vertices) const
+    {
+        std::vector<TSkinFix> out;
+        if (const auto records = Records(fixes, "skin", 16)) {
+            for (std::size_t at = 0; at < records->size(); at += 16) {
+                const std::uint8_t* record = &(*records)[at];
+                TSkinFix fix{RecordVertex(record, vertices), RecordBone(record + 4), RecordBone(record + 8), 0};
+                std::memcpy(&fix.Weight, record + 12, 4);
+                out.push_back(fix);
+            }
+            return out;
+        }
+        for (const TJson& fix : Fixes(fixes, "skin"))
+            out.push_back({FixVertex(fix, 4, vertices), FixBone(fix[1]), FixBone(fix[2]), ExtrasFloat(fix[3], "weight")});
+        return out;
+    }
+
+    std::optional<std::vector<std::uint8_t>> Records(const TJson* fixes, const char* key, std::size_t size) const
+    {
+        const TJson* listed = fixes ? Member(*fixes, key) : nullptr;
+        if (!listed || !listed->IsString())
+            return std::nullopt;
+        auto records = ExtrasBinary<std::uint8_t>(*fixes, key);
+        if (records.size() % size != 0)
+            Fail(std::string("the extras' \"") + key + "\" fixes are not whole records");
+        return records;
+    }
+
+    std::size_t RecordVertex(const std::uint8_t* record, std::size_t vertices) const
+    {
+        if (Little32(record) >= vertices)
+            Fail("the extras hold a fix for a vertex that does not exist");
+        return Little32(record);
+    }
+
+    std::uint32_t RecordBone(const std::uint8_t* at) const
+    {
+        if (Little32(at) >= draft_.Nodes.size())
+            Fail("the extras hold a fix with a bone that does not exist");
+        return Little32(at);
     }
 
     const TJson& Fixes(const TJson* fixes, const char* key) const

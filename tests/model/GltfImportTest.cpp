@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <set>
 #include <nlohmann/json.hpp>
 
 #include "model/Base64.h"
@@ -36,20 +38,30 @@ std::vector<T> Values(TCasArray<T> values)
 // as the very same file; among them the values that need the fixes in the
 // extras (normals off unit length or zero, a two-bone vertex on one bone
 // twice, a weight outside 0..1).
+void OddNormals(Bytes& bytes, const test::TCasBuilt& built)
+{
+    const std::size_t at = built.Where("mesh 1 normals");
+    const float values[] = {0, 0, 2, 0, 0, 0, 0.6f, 0.8f, 0};
+    std::memcpy(bytes.data() + at, values, sizeof values);
+}
+
+void OddWeights(Bytes& bytes, const test::TCasBuilt& built)
+{
+    const float weights[] = {1.5f, -0.25f};
+    std::memcpy(bytes.data() + built.Where("mesh 2 weights"), weights, sizeof weights);
+    const std::uint32_t same = 1;
+    std::memcpy(bytes.data() + built.Where("mesh 2 second bones") + 4 * 2, &same, 4);
+    std::memcpy(bytes.data() + built.Where("mesh 2 first bones") + 4 * 2, &same, 4);
+}
+
+void FarPositions(TCasRecipe& r)
+{
+    r.Nodes[1].Pivot = {1e7f, -3.1f, 0.1f};
+    r.Meshes[2].Positions = {{0.1f, 1e-7f, 3}, {-1e7f, 0.3f, 0.7f}, {1, 2, 3}};
+}
+
 TEST(GltfRoundTripTest, AnUnchangedGltfGivesBackTheSameFile)
 {
-    auto oddNormals = [](Bytes& bytes, const test::TCasBuilt& built) {
-        const std::size_t at = built.Where("mesh 1 normals");
-        const float values[] = {0, 0, 2, 0, 0, 0, 0.6f, 0.8f, 0};
-        std::memcpy(bytes.data() + at, values, sizeof values);
-    };
-    auto oddWeights = [](Bytes& bytes, const test::TCasBuilt& built) {
-        const float weights[] = {1.5f, -0.25f};
-        std::memcpy(bytes.data() + built.Where("mesh 2 weights"), weights, sizeof weights);
-        const std::uint32_t same = 1;
-        std::memcpy(bytes.data() + built.Where("mesh 2 second bones") + 4 * 2, &same, 4);
-        std::memcpy(bytes.data() + built.Where("mesh 2 first bones") + 4 * 2, &same, 4);
-    };
     const std::vector<std::tuple<std::string, std::function<void(TCasRecipe&)>,
                                  std::function<void(Bytes&, const test::TCasBuilt&)>>>
         cases = {
@@ -60,12 +72,9 @@ TEST(GltfRoundTripTest, AnUnchangedGltfGivesBackTheSameFile)
                  r.Meshes[1].Name = "b\xE9te";
                  r.Nodes[2].Name = "bone_\xFC";
              }, nullptr},
-            {"positions far from their bones", [](TCasRecipe& r) {
-                 r.Nodes[1].Pivot = {1e7f, -3.1f, 0.1f};
-                 r.Meshes[2].Positions = {{0.1f, 1e-7f, 3}, {-1e7f, 0.3f, 0.7f}, {1, 2, 3}};
-             }, nullptr},
-            {"odd normals", [](TCasRecipe&) {}, oddNormals},
-            {"odd weights", [](TCasRecipe&) {}, oddWeights},
+            {"positions far from their bones", FarPositions, nullptr},
+            {"odd normals", [](TCasRecipe&) {}, OddNormals},
+            {"odd weights", [](TCasRecipe&) {}, OddWeights},
             {"rigid meshes only", [](TCasRecipe& r) { r.Meshes.resize(1); }, nullptr},
         };
     for (const auto& [name, recipeChange, byteChange] : cases) {
@@ -83,6 +92,42 @@ TEST(GltfRoundTripTest, AnUnchangedGltfGivesBackTheSameFile)
             EXPECT_TRUE(back.Warnings.empty());
         }
     }
+}
+
+// Files written before the fixes went as Base64 records hold them as arrays
+// of numbers, [vertex, values...] (a skin fix's bones whole numbers): such
+// a file still gives the very same model.
+TEST(GltfRoundTripTest, FixesAsArraysOfNumbersStillRead)
+{
+    auto recipe = SmallCasRecipe();
+    FarPositions(recipe);
+    auto built = BuildCas(recipe);
+    OddNormals(built.Bytes, built);
+    OddWeights(built.Bytes, built);
+    const Bytes text = WriteGltf(ReadCasModel(built.Bytes, "small.cas"), {}, TGltfContainer::Text);
+    json root = json::parse(text.begin(), text.end());
+    std::set<std::string> kinds;
+    for (auto& mesh : root["meshes"])
+        for (auto& [kind, fixes] : mesh["extras"]["quorin"]["fixes"].items()) {
+            const Bytes records = *DecodeBase64(fixes.get<std::string>());
+            const std::size_t size = kind == "uvs" ? 12 : 16;
+            json arrays = json::array();
+            for (std::size_t at = 0; at < records.size(); at += size) {
+                json fix = json::array();
+                for (std::size_t field = at; field < at + size; field += 4) {
+                    std::uint32_t bits;
+                    std::memcpy(&bits, records.data() + field, 4);
+                    const bool whole = field == at || (kind == "skin" && field < at + 12);
+                    fix.push_back(whole ? json(bits) : json(static_cast<double>(std::bit_cast<float>(bits))));
+                }
+                arrays.push_back(fix);
+            }
+            fixes = arrays;
+            kinds.insert(kind);
+        }
+    EXPECT_EQ(kinds, (std::set<std::string>{"normals", "positions", "skin"}));
+    const TGltfImport back = ReadGltf(ToBytes(root.dump()), "before.gltf");
+    EXPECT_TRUE(back.Cas == built.Bytes);
 }
 
 // Real models, when a folder of them is named: each goes out as .glb and
