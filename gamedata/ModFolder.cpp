@@ -41,9 +41,11 @@ TModFolder::TWalk TModFolder::Walk(const std::string& path, bool list, std::stri
         const std::size_t slash = std::min(path.find('/', start), path.size());
         const std::string_view part = std::string_view(path).substr(start, slash - start);
         start = slash + 1;
-        if (part.empty())
+        if (part.empty() || part == ".") {
+            respelt = respelt || !part.empty(); // the disk would be asked with it
             continue;
-        if (part == "." || part == "..") {
+        }
+        if (part == "..") {
             found.clear();
             return TWalk::Respelt;
         }
@@ -78,19 +80,24 @@ std::optional<std::string> TModFolder::Find(std::string_view relative) const
     const std::string path = DataPath(relative);
     std::string found;
     TWalk walk = Walk(path, false, found);
-    std::error_code error;
-    if (walk == TWalk::Unlisted && !OftenAsked(path)) {
+    auto isFile = [&] {
+        std::error_code error;
+        return !path.empty() && fs::is_regular_file(PathFromUtf8(PathOf(path)), error);
+    };
+    bool asked = false; // the disk said the name as written is no file
+    if (walk == TWalk::Unlisted) {
         // Most names are written as the disk spells them; a listing is for the rest.
-        if (!path.empty() && fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
-            return path;
-        walk = Walk(path, true, found);
-    } else if (walk == TWalk::Unlisted) {
+        if (!OftenAsked(path)) {
+            if (isFile())
+                return path;
+            asked = true;
+        }
         walk = Walk(path, true, found);
     }
     if (walk != TWalk::Respelt)
         return walk == TWalk::Found ? std::optional(found) : std::nullopt;
     // Where the system does not tell case apart, the name as written opens the file.
-    if (fs::is_regular_file(PathFromUtf8(PathOf(path)), error))
+    if (!asked && isFile())
         return path;
     return found.empty() ? std::nullopt : std::optional(found);
 }

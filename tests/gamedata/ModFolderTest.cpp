@@ -29,6 +29,8 @@ TEST(ModFolderTest, FindsFilesAsWindowsDoesWithoutCaseAndWithEitherSeparator)
         {"Data/Models_Unit", std::nullopt},
         {"Data/Models_Unit/Unit.CAS/more", std::nullopt}, // a file is no folder
         {"Data/Other/Unit.CAS", std::nullopt},
+        {"Data/./Models_Unit/Unit.CAS", "Data/./Models_Unit/Unit.CAS"},
+        {"Data/Models_Unit/../Models_Unit/Unit.CAS", "Data/Models_Unit/../Models_Unit/Unit.CAS"},
     };
     // Where the system does not tell case apart, a name as written opens the file.
     auto caseless = [](const std::optional<std::string>& path) {
