@@ -1,5 +1,7 @@
 #include "JsonReader.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -290,12 +292,18 @@ private:
         const char* start = at_;
         const char* copied = start;  // the start of what is not yet in out
         std::string* out = nullptr;
+        bool ascii = true;
         for (;;) {
             SkipPlain();
             if (at_ == end_)
                 Fail("a text is not closed");
             const auto c = static_cast<unsigned char>(*at_);
             if (c == '"') {
+                // Escapes are ASCII, so the raw text is UTF-8 when its letters are.
+                if (!ascii && !IsValidUtf8(std::string_view(start, static_cast<std::size_t>(at_ - start)))) {
+                    at_ = start - 1;
+                    Fail("a text is not UTF-8");
+                }
                 const char* last = at_++;
                 if (!out)
                     return std::string_view(start, static_cast<std::size_t>(last - start));
@@ -311,39 +319,10 @@ private:
             } else if (c < 0x20) {
                 Fail("a text holds a control character");
             } else {
-                Utf8();
+                ascii = false;
+                ++at_;
             }
         }
-    }
-
-    // One character of two to four bytes, as UTF-8 allows it: no overlong
-    // forms, no surrogates, nothing past U+10FFFF.
-    void Utf8()
-    {
-        const auto lead = static_cast<unsigned char>(*at_);
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            Fail("a text is not UTF-8");
-        }
-        if (static_cast<std::size_t>(end_ - at_) < length)
-            Fail("a text is not UTF-8");
-        for (std::size_t i = 1; i < length; ++i) {
-            const auto c = static_cast<unsigned char>(at_[i]);
-            if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF))
-                Fail("a text is not UTF-8");
-        }
-        at_ += length;
     }
 
     void Escape(std::string& out)
