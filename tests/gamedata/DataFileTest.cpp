@@ -101,8 +101,9 @@ TEST(DataFileTest, FilesNotInTheirEncodingAreRefusedByName)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FailureOf(c.Kind, c.Bytes), c.Message);
-        if (c.Kind == TDataFileKind::UnitText)
+        if (c.Kind == TDataFileKind::UnitText) {
             EXPECT_EQ(BytesFailureOf(c.Bytes), c.Message);
+        }
     }
 }
 

@@ -323,7 +323,7 @@ TEST(GltfImportTest, EachFileGivesItsModelOrItsMessage)
         std::function<void(TTinyGltf&)> Change;
         std::string Message;  // empty: a model, whose first mesh's kind and warning follow
         TCasMeshKind Kind = TCasMeshKind::TwoBone;
-        std::string Warning;
+        std::string Warning = {};
     };
     auto attributes = [](TTinyGltf& g) -> json& { return g.Root["meshes"][0]["primitives"][0]["attributes"]; };
     auto setWeights = [](TTinyGltf& g, std::vector<float> weights) {
