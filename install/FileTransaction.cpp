@@ -1,18 +1,17 @@
 #include "FileTransaction.h"
 
 #include <algorithm>
-#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <system_error>
-#include <thread>
 
 #include "InstallError.h"
 #include "base/Blake2b.h"
 #include "ChangeFiles.h"
 #include "base/FileSystem.h"
+#include "base/RunBeside.h"
 
 namespace quorin {
 
@@ -267,24 +266,16 @@ std::vector<TPreparedStep> TFileTransaction::Prepare(TJournal& journal, std::str
     current.clear();
     // The new contents are hashed beside the reading and hashing of the old
     // files: together they are most of an install's work.
-    std::exception_ptr hashFailure;
-    {
-        std::jthread newDigests([&] {
-            try {
-                for (std::size_t i = 0; i < candidates.size(); ++i)
-                    if (!operations_[i].Removes)
-                        candidates[i].Journal.NewDigest = operations_[i].Digest.empty()
-                                                              ? Blake2b256Hex(operations_[i].Bytes)
-                                                              : operations_[i].Digest;
-            } catch (...) {
-                hashFailure = std::current_exception();
-            }
-        });
+    auto hashNew = [&] {
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            if (!operations_[i].Removes)
+                candidates[i].Journal.NewDigest =
+                    operations_[i].Digest.empty() ? Blake2b256Hex(operations_[i].Bytes) : operations_[i].Digest;
+    };
+    RunBeside(hashNew, [&] {
         for (auto& step : candidates)
             step.Journal.OldDigest = DigestOfFile(PathToUtf8(step.Target));
-    }
-    if (hashFailure)
-        std::rethrow_exception(hashFailure);
+    });
     std::vector<TStep> steps;
     for (auto& step : candidates) {
         if (step.Journal.OldDigest == step.Journal.NewDigest)

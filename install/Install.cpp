@@ -1,17 +1,16 @@
 #include "Install.h"
 
 #include <algorithm>
-#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string_view>
-#include <thread>
 
 #include <toml++/toml.h>
 
 #include "EntryDiff.h"
+#include "base/RunBeside.h"
 #include "base/Blake2b.h"
 #include "base/FileSystem.h"
 #include "base/Text.h"
@@ -162,38 +161,32 @@ TInstallPlan PlanInstall(const TPackage& package, const std::string& mod, bool r
     }
 
     // The unit's files are hashed beside the reading of the data files.
-    std::exception_ptr hashFailure;
-    std::jthread digests([&plan, &hashFailure] {
-        try {
-            for (auto& file : plan.Files)
-                if (file.Action != TFileAction::Keep)
-                    file.Digest = Blake2b256Hex(AsText(*file.File.Bytes));
-        } catch (...) {
-            hashFailure = std::current_exception();
+    auto hashFiles = [&plan] {
+        for (auto& file : plan.Files)
+            if (file.Action != TFileAction::Keep)
+                file.Digest = Blake2b256Hex(AsText(*file.File.Bytes));
+    };
+    RunBeside(hashFiles, [&] {
+        for (std::size_t i = 0; i < DataKinds.size(); ++i) {
+            TDataFileKind kind = DataKinds[i];
+            std::string name(DataFilePath(kind));
+            fs::path path = Below(mod, name);
+            if (!Exists(path))
+                throw EInstallError(name + " is missing from " + mod);
+            plan.DataFiles[i] = DecodeDataFile(kind, ReadWhole(path, name));
+            TEntryPlan entries = AddEntries(plan.DataFiles[i], BlockLines(package, kind), replace);
+            for (const auto& key : entries.ExistingKeys)
+                plan.Conflicts.push_back(name + " already defines " + EntryWhat(kind, key));
+            for (const auto& edit : entries.Edits)
+                plan.Entries.push_back({kind, edit.ShownKey, edit.Replaced});
+            if (!replace)
+                for (const auto& key : entries.ExistingKeys)
+                    plan.Entries.push_back({kind, key, true});
+            for (const auto& key : entries.SameKeys)
+                plan.Entries.push_back({kind, key, true, true});
+            plan.Edits[i] = std::move(entries.Edits);
         }
     });
-    for (std::size_t i = 0; i < DataKinds.size(); ++i) {
-        TDataFileKind kind = DataKinds[i];
-        std::string name(DataFilePath(kind));
-        fs::path path = Below(mod, name);
-        if (!Exists(path))
-            throw EInstallError(name + " is missing from " + mod);
-        plan.DataFiles[i] = DecodeDataFile(kind, ReadWhole(path, name));
-        TEntryPlan entries = AddEntries(plan.DataFiles[i], BlockLines(package, kind), replace);
-        for (const auto& key : entries.ExistingKeys)
-            plan.Conflicts.push_back(name + " already defines " + EntryWhat(kind, key));
-        for (const auto& edit : entries.Edits)
-            plan.Entries.push_back({kind, edit.ShownKey, edit.Replaced});
-        if (!replace)
-            for (const auto& key : entries.ExistingKeys)
-                plan.Entries.push_back({kind, key, true});
-        for (const auto& key : entries.SameKeys)
-            plan.Entries.push_back({kind, key, true, true});
-        plan.Edits[i] = std::move(entries.Edits);
-    }
-    digests.join();
-    if (hashFailure)
-        std::rethrow_exception(hashFailure);
     if (recorded) {
         // Run again after an install that ended, even one killed in its very
         // last step, it finds nothing to do rather than refusing.
